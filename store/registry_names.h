@@ -1,0 +1,17 @@
+// How the registry compares key and value names: without regard to letter case.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavelin {
+
+// The name folded to upper case (ASCII, Latin-1, Greek and Cyrillic letters), for
+// comparing names the way the registry does.
+std::string FoldRegistryName(std::string_view name);
+
+// Splits a key path at its backslashes, dropping empty levels ("A\\B\\" gives A, B).
+std::vector<std::string> SplitKeyPath(std::string_view keyPath);
+
+}  // namespace tavelin

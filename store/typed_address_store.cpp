@@ -1,0 +1,75 @@
+#include "store/typed_address_store.h"
+
+#include <vector>
+
+namespace tavelin {
+
+std::string UrlValueName(std::size_t n) { return "url" + std::to_string(n); }
+
+bool IsBlankAddress(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+void LoadAddresses(RegistryBackend& backend, AddressList& list) {
+  Transaction transaction(backend);
+  for (std::size_t n = 1; n <= kStoredAddressWindow; ++n) {
+    list.append(modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n)));
+  }
+}
+
+void RemoveBlankAddresses(AddressList& list) {
+  const std::size_t total = list.count();
+  if (total == 0) return;
+  // The scan examines position i, steps back after a removal, and gives up past position
+  // 200. Every removal happens at the scan position, so the item at position i is always
+  // the original item i + removed; the removals are collected and done in one pass.
+  std::vector<std::size_t> doomed;
+  long i = 0;
+  for (;;) {
+    const std::size_t original = static_cast<std::size_t>(i) + doomed.size();
+    if (original < total && IsBlankAddress(list.item(original))) {
+      doomed.push_back(original);
+      --i;
+    }
+    const long remaining = static_cast<long>(total - doomed.size());
+    if (i == remaining - 1) break;
+    ++i;
+    if (i > static_cast<long>(kStoredAddressWindow)) break;
+  }
+  list.removeMany(doomed);
+}
+
+void SaveAddresses(RegistryBackend& backend, const AddressList& list) {
+  Transaction transaction(backend);
+  // Writing first and deleting the surplus afterwards reaches the same end state as
+  // clearing and rewriting, without a moment in which the store holds no addresses.
+  for (std::size_t k = 0; k < list.count(); ++k) {
+    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(k + 1),
+                           list.item(k));
+  }
+  for (std::size_t n = list.count() + 1; n <= kStoredAddressWindow; ++n) {
+    DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
+  }
+}
+
+void SelectFirstAddress(AddressList& list) {
+  if (list.count() > 0) list.select(0);
+}
+
+void DeleteStoredAddresses(RegistryBackend& backend) {
+  Transaction transaction(backend);
+  for (std::size_t n = 1; n <= kStoredAddressWindow; ++n) {
+    DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
+  }
+}
+
+void LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list) {
+  Transaction transaction(backend, /*fullLoad=*/true);
+  list.clear();
+  LoadAddresses(backend, list);
+  RemoveBlankAddresses(list);
+  SaveAddresses(backend, list);
+  SelectFirstAddress(list);
+}
+
+}  // namespace tavelin

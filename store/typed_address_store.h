@@ -1,0 +1,40 @@
+// The browser's typed-address list in the registry: one string value per address, url1 for
+// the top entry, url2 for the next, and so on.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "store/address_list.h"
+#include "store/registry.h"
+
+namespace tavelin {
+
+inline constexpr std::string_view kTypedUrlsKey =
+    "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+// Only url1 to url200 are ever read, and only they are deleted by a rewrite.
+inline constexpr std::size_t kStoredAddressWindow = 200;
+
+// "url" followed by n.
+std::string UrlValueName(std::size_t n);
+
+// Empty once the spaces (only code 32) at both ends are removed.
+bool IsBlankAddress(std::string_view text);
+
+// Appends the texts of url1 to url200, one item each, present or not.
+void LoadAddresses(RegistryBackend& backend, AddressList& list);
+// Removes blank items, scanning at most the first 201 positions.
+void RemoveBlankAddresses(AddressList& list);
+// Writes the list as url1..urlN, then deletes url(N+1)..url200.
+void SaveAddresses(RegistryBackend& backend, const AddressList& list);
+// Selects the first item when there is one.
+void SelectFirstAddress(AddressList& list);
+// Deletes url1 to url200.
+void DeleteStoredAddresses(RegistryBackend& backend);
+
+// Start-up and "Reload URLs": clear the list, load, drop blanks, rewrite, select the first,
+// as one transaction that counts as a full load of the store.
+void LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list);
+
+}  // namespace tavelin

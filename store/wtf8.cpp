@@ -1,0 +1,132 @@
+#include "store/wtf8.h"
+
+#include <cstdint>
+
+namespace tavelin {
+
+namespace {
+
+void AppendCodePoint(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Decodes one sequence at `i`; returns the code point (surrogates allowed when `wtf8`) or
+// -1 for an ill-formed sequence, and advances `i` past what it consumed.
+long DecodeOne(std::string_view s, std::size_t& i, bool allowSurrogates) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  int len = 0;
+  std::uint32_t cp = 0;
+  std::uint32_t min = 0;
+  if ((b0 & 0xE0) == 0xC0) {
+    len = 2, cp = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3, cp = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    ++i;
+    return -1;
+  }
+  if (i + len > s.size()) {
+    ++i;
+    return -1;
+  }
+  for (int k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) {
+      ++i;
+      return -1;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (!allowSurrogates && cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++i;
+    return -1;
+  }
+  i += len;
+  return static_cast<long>(cp);
+}
+
+}  // namespace
+
+std::string Utf16ToWtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t cu = text[i];
+    if (cu >= 0xD800 && cu <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      const std::uint32_t lo = text[++i];
+      AppendCodePoint(out, 0x10000 + ((cu - 0xD800) << 10) + (lo - 0xDC00));
+    } else {
+      AppendCodePoint(out, cu);
+    }
+  }
+  return out;
+}
+
+std::u16string Wtf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const long cp = DecodeOne(text, i, true);
+    if (cp < 0) {
+      out.push_back(u'\uFFFD');
+    } else if (cp >= 0x10000) {
+      const auto v = static_cast<std::uint32_t>(cp) - 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    if (DecodeOne(bytes, i, false) < 0) return false;
+  }
+  return true;
+}
+
+std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
+  std::u16string out;
+  out.reserve(size / 2);
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    out.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+  }
+  return out;
+}
+
+std::string TextToUtf16LeBytes(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
+
+}  // namespace tavelin
