@@ -1,0 +1,97 @@
+#include "app/address_list_model.h"
+
+#include <QItemSelectionModel>
+#include <QListView>
+
+AddressListModel::AddressListModel(tavelin::AddressList& list, QObject* parent)
+    : QAbstractListModel(parent), list_(list) {
+  list_.setObserver(this);
+}
+
+AddressListModel::~AddressListModel() { list_.setObserver(nullptr); }
+
+void AddressListModel::attachView(QListView* view) {
+  view_ = view;
+  view_->setModel(this);
+  connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { takeViewSelection(); });
+  showListSelection();
+}
+
+int AddressListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(list_.count());
+}
+
+QVariant AddressListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || static_cast<std::size_t>(index.row()) >= list_.count()) return {};
+  if (role == Qt::DisplayRole) {
+    return QString::fromStdString(list_.item(static_cast<std::size_t>(index.row())));
+  }
+  return {};
+}
+
+void AddressListModel::beforeInsert(std::size_t first, std::size_t last) {
+  changing_ = true;
+  beginInsertRows({}, static_cast<int>(first), static_cast<int>(last));
+}
+
+void AddressListModel::afterInsert() {
+  endInsertRows();
+  changing_ = false;
+  showListSelection();
+}
+
+void AddressListModel::beforeRemove(std::size_t first, std::size_t last) {
+  changing_ = true;
+  beginRemoveRows({}, static_cast<int>(first), static_cast<int>(last));
+}
+
+void AddressListModel::afterRemove() {
+  endRemoveRows();
+  changing_ = false;
+  // The view would otherwise select a neighbour of the removed row.
+  showListSelection();
+}
+
+void AddressListModel::beforeReset() {
+  changing_ = true;
+  beginResetModel();
+}
+
+void AddressListModel::afterReset() {
+  endResetModel();
+  changing_ = false;
+  showListSelection();
+}
+
+void AddressListModel::itemsChanged(std::size_t first, std::size_t last) {
+  emit dataChanged(index(static_cast<int>(first)), index(static_cast<int>(last)),
+                   {Qt::DisplayRole});
+}
+
+void AddressListModel::selectionChanged(int) { showListSelection(); }
+
+void AddressListModel::showListSelection() {
+  if (!view_ || changing_) return;
+  QItemSelectionModel* selection = view_->selectionModel();
+  const int wanted = list_.selectionIndex();
+  changing_ = true;
+  if (wanted < 0) {
+    selection->clear();
+  } else {
+    const QModelIndex at = index(wanted);
+    selection->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
+    view_->scrollTo(at);
+  }
+  changing_ = false;
+}
+
+void AddressListModel::takeViewSelection() {
+  if (changing_) return;
+  const QModelIndexList selected = view_->selectionModel()->selectedIndexes();
+  const int row = selected.isEmpty() ? -1 : selected.first().row();
+  if (row == list_.selectionIndex()) return;
+  changing_ = true;
+  list_.select(row);
+  changing_ = false;
+}

@@ -1,0 +1,4 @@
+#include "app/main_window.h"
+
+// Not built yet.
+void Mainn::GotoAddress_Click() {}
