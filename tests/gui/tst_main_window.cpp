@@ -8,6 +8,11 @@
 #include <QtTest>
 
 #include "gui_test_support.h"
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+
+#include "store/registry_file.h"
 #include "store/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
@@ -184,6 +189,43 @@ class MainWindowTest : public QObject {
     registry.setFailWrites(true);
     f.window->Command3_Click();
     QCOMPARE(f.interaction.messages.size(), size_t(2));
+  }
+  void anUnreadableStoreIsToldAndNotWrittenUntilAReloadReadsIt() {
+    QTemporaryDir dir;
+    const std::string hive = dir.filePath(QStringLiteral("hive.reg")).toStdString();
+    const std::string header = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet "
+                               "Explorer\\TypedURLs]\r\n";
+    const std::string damaged = header + "\"url1\"=\"kept.example\r\n\"url2\"=dword:zz\r\n";
+    auto write = [&](const std::string& text) {
+      std::ofstream out(hive, std::ios::binary | std::ios::trunc);
+      out << text;
+    };
+    auto read = [&] {
+      std::ifstream in(hive, std::ios::binary);
+      std::ostringstream out;
+      out << in.rdbuf();
+      return out.str();
+    };
+    write(damaged);
+    HiveFileRegistry registry(hive);
+    MainWindowFixture f(registry);
+    f.window->showStoreNotices();
+    QCOMPARE(f.interaction.messages.size(), size_t(1));
+    QCOMPARE(f.interaction.messages[0].title, QStringLiteral("Error"));
+    QVERIFY2(f.interaction.messages[0].text.contains(QStringLiteral("hive.reg")),
+             qPrintable(f.interaction.messages[0].text));
+    QCOMPARE(ViewItems(*f.window).size(), 0);
+    // Commands change the list but nothing reaches the file.
+    f.window->findChild<QAction*>(QStringLiteral("DeleteAll"))->trigger();
+    f.window->Command1_Click();
+    QCOMPARE(read(), damaged);
+    QCOMPARE(f.interaction.messages.size(), size_t(1));
+    // Repaired, the next reload reads it and writes work again.
+    write(header + "\"url1\"=\"kept.example\"\r\n\"url3\"=\"two.example\"\r\n");
+    f.window->FileReload_Click();
+    QCOMPARE(ViewItems(*f.window), QStringList({"kept.example", "two.example"}));
+    QCOMPARE(StoredAddresses(registry), std::vector<std::string>({"kept.example", "two.example"}));
+    QCOMPARE(f.interaction.messages.size(), size_t(1));
   }
 };
 
