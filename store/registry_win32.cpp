@@ -1,0 +1,220 @@
+#include "store/registry_win32.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "store/wtf8.h"
+
+namespace tavelin {
+
+namespace {
+
+// Predefined roots are the handle values 0x80000000 to 0x80000007; anything else passed as a
+// root could be some unrelated open handle of this process, so it is refused.
+constexpr RootKey kFirstPredefinedRoot = 0x80000000u;
+constexpr RootKey kLastPredefinedRoot = 0x80000007u;
+
+// The registry numbers its roots as 32-bit values that the headers sign-extend into handles
+// (HKEY_CURRENT_USER is (HKEY)(ULONG_PTR)(LONG)0x80000001), so the same is done here.
+HKEY ToHkey(RootKey root) {
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<std::int32_t>(root)));
+}
+
+bool IsPredefinedRoot(RootKey root) {
+  return root >= kFirstPredefinedRoot && root <= kLastPredefinedRoot;
+}
+
+std::string RootName(RootKey root) {
+  switch (root) {
+    case 0x80000000u:
+      return "HKEY_CLASSES_ROOT";
+    case 0x80000001u:
+      return "HKEY_CURRENT_USER";
+    case 0x80000002u:
+      return "HKEY_LOCAL_MACHINE";
+    case 0x80000003u:
+      return "HKEY_USERS";
+    case 0x80000005u:
+      return "HKEY_CURRENT_CONFIG";
+    default:
+      return "root key " + std::to_string(root);
+  }
+}
+
+std::wstring ToWide(std::string_view text) {
+  const std::u16string utf16 = Wtf8ToUtf16(text);
+  return std::wstring(utf16.begin(), utf16.end());
+}
+
+std::string FromWide(const wchar_t* text, std::size_t length) {
+  std::u16string utf16(length, u'\0');
+  for (std::size_t i = 0; i < length; ++i) utf16[i] = static_cast<char16_t>(text[i]);
+  return Utf16ToWtf8(utf16);
+}
+
+// The system's own words for an error code, e.g. "Access is denied. (error 5)".
+std::string ErrorText(LSTATUS code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text;
+  if (length > 0 && buffer != nullptr) {
+    text = FromWide(buffer, length);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+      text.pop_back();
+    }
+  }
+  if (buffer != nullptr) LocalFree(buffer);
+  if (text.empty()) return "error " + std::to_string(code);
+  return text + " (error " + std::to_string(code) + ")";
+}
+
+bool IsMissing(LSTATUS code) {
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// A key handle that lives for one call and is closed on every way out of it.
+class OpenKey {
+ public:
+  OpenKey() = default;
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  ~OpenKey() {
+    if (handle_ != nullptr) RegCloseKey(handle_);
+  }
+  HKEY* out() { return &handle_; }
+  HKEY get() const { return handle_; }
+
+ private:
+  HKEY handle_ = nullptr;
+};
+
+// The access the registry routines ask for when they open or create a key: READ_CONTROL with
+// query, set, create sub-key, enumerate, notify and create link.
+constexpr REGSAM kRoutineAccess = 0x2003F;
+
+}  // namespace
+
+Win32Registry::Win32Registry(std::string keyPrefix) : prefix_(std::move(keyPrefix)) {
+  while (!prefix_.empty() && prefix_.back() == '\\') prefix_.pop_back();
+}
+
+std::string Win32Registry::fullKeyPath(std::string_view keyPath) const {
+  while (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
+  if (prefix_.empty()) return std::string(keyPath);
+  if (keyPath.empty()) return prefix_;
+  return prefix_ + "\\" + std::string(keyPath);
+}
+
+std::string Win32Registry::description() const {
+  if (prefix_.empty()) return "the Windows registry";
+  return "the Windows registry (under " + prefix_ + ")";
+}
+
+void Win32Registry::onBegin(bool fullLoad) {
+  reportReadSuccess(fullLoad);
+}
+
+std::optional<RegValue> Win32Registry::queryValue(RootKey root, std::string_view keyPath,
+                                                  std::string_view name) {
+  const std::string path = fullKeyPath(keyPath);
+  const auto fail = [&](LSTATUS code) -> std::optional<RegValue> {
+    if (!IsMissing(code)) {
+      reportReadFailure("Could not read the value \"" + std::string(name) + "\" under " +
+                        RootName(root) + "\\" + path + ": " + ErrorText(code));
+    }
+    return std::nullopt;
+  };
+  if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
+
+  OpenKey key;
+  LSTATUS rc = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
+  if (rc != ERROR_SUCCESS) return fail(rc);
+
+  // Ask for the size first, then read; if the value grew in between, ask again.
+  const std::wstring wideName = ToWide(name);
+  DWORD type = 0;
+  DWORD size = 0;
+  rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, nullptr, &size);
+  std::vector<std::uint8_t> data;
+  for (int attempt = 0; attempt < 16 && (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA); ++attempt) {
+    data.resize(size);
+    DWORD got = size;
+    rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type,
+                          data.empty() ? nullptr : data.data(), &got);
+    if (rc == ERROR_SUCCESS && got <= data.size()) {
+      data.resize(got);
+      return RegValue{type, std::move(data)};
+    }
+    if (rc == ERROR_SUCCESS) rc = ERROR_MORE_DATA;  // nothing was read into the buffer
+    size = got > size ? got : size * 2 + 2;
+  }
+  return fail(rc);
+}
+
+bool Win32Registry::setValue(RootKey root, std::string_view keyPath, std::string_view name,
+                             const RegValue& value) {
+  if (writesBlocked()) return false;
+  const std::string path = fullKeyPath(keyPath);
+  const auto fail = [&](LSTATUS code) {
+    reportWriteFailure("Could not store the value \"" + std::string(name) + "\" under " +
+                       RootName(root) + "\\" + path + ": " + ErrorText(code));
+    return false;
+  };
+  if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
+  if (value.data.size() > std::numeric_limits<DWORD>::max()) return fail(ERROR_INVALID_PARAMETER);
+
+  // Class "1", non-volatile, and a handle that child processes could inherit: the key is
+  // created the way the program has always created it.
+  SECURITY_ATTRIBUTES security{};
+  security.nLength = sizeof(security);
+  security.lpSecurityDescriptor = nullptr;
+  security.bInheritHandle = TRUE;
+  wchar_t keyClass[] = L"1";
+  OpenKey key;
+  DWORD disposition = 0;
+  LSTATUS rc =
+      RegCreateKeyExW(ToHkey(root), ToWide(path).c_str(), 0, keyClass, REG_OPTION_NON_VOLATILE,
+                      kRoutineAccess, &security, key.out(), &disposition);
+  if (rc != ERROR_SUCCESS) return fail(rc);
+  rc = RegSetValueExW(key.get(), ToWide(name).c_str(), 0, value.type,
+                      value.data.empty() ? nullptr : value.data.data(),
+                      static_cast<DWORD>(value.data.size()));
+  if (rc != ERROR_SUCCESS) return fail(rc);
+  reportWriteSuccess();
+  return true;
+}
+
+bool Win32Registry::deleteValue(RootKey root, std::string_view keyPath, std::string_view name) {
+  if (writesBlocked()) return false;
+  const std::string path = fullKeyPath(keyPath);
+  const auto fail = [&](LSTATUS code) {
+    reportWriteFailure("Could not delete the value \"" + std::string(name) + "\" under " +
+                       RootName(root) + "\\" + path + ": " + ErrorText(code));
+    return false;
+  };
+  if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
+
+  // Creating rather than opening: a delete under a missing key leaves the key behind, empty.
+  OpenKey key;
+  LSTATUS rc = RegCreateKeyW(ToHkey(root), ToWide(path).c_str(), key.out());
+  if (rc != ERROR_SUCCESS) return fail(rc);
+  rc = RegDeleteValueW(key.get(), ToWide(name).c_str());
+  if (rc != ERROR_SUCCESS && !IsMissing(rc)) return fail(rc);
+  reportWriteSuccess();
+  return true;
+}
+
+bool Win32Registry::keyExists(RootKey root, std::string_view keyPath) {
+  if (!IsPredefinedRoot(root)) return false;
+  OpenKey key;
+  return RegOpenKeyExW(ToHkey(root), ToWide(fullKeyPath(keyPath)).c_str(), 0, KEY_READ,
+                       key.out()) == ERROR_SUCCESS;
+}
+
+}  // namespace tavelin

@@ -1,0 +1,691 @@
+// The registry routines, the typed-address store, the settings store and the list commands,
+// run against every registry backend this build has: the memory registry always, the hive
+// file on a file of its own, and on Windows the real registry under a test key of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "store/address_list.h"
+#include "store/list_commands.h"
+#include "store/registry.h"
+#include "store/registry_memory.h"
+#include "store/settings_store.h"
+#include "store/typed_address_store.h"
+#include "store/wtf8.h"
+
+#if __has_include("store/registry_file.h")
+#include "store/registry_file.h"
+#define TAVELIN_HAVE_HIVE_FILE 1
+#endif
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "store/registry_win32.h"
+#endif
+
+namespace tavelin {
+namespace {
+
+enum class Backend { kMemory, kHiveFile, kWin32 };
+
+std::string BackendName(Backend kind) {
+  switch (kind) {
+    case Backend::kMemory:
+      return "Memory";
+    case Backend::kHiveFile:
+      return "HiveFile";
+    case Backend::kWin32:
+      return "Win32";
+  }
+  return "Unknown";
+}
+
+std::vector<Backend> AvailableBackends() {
+  std::vector<Backend> kinds{Backend::kMemory};
+#ifdef TAVELIN_HAVE_HIVE_FILE
+  kinds.push_back(Backend::kHiveFile);
+#endif
+#ifdef _WIN32
+  kinds.push_back(Backend::kWin32);
+#endif
+  return kinds;
+}
+
+// A name no other test run uses at the same time.
+std::string UniqueTag() {
+  std::random_device device;
+  std::mt19937_64 generator(
+      (static_cast<std::uint64_t>(device()) << 32) ^ device() ^
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::ostringstream tag;
+  tag << std::hex << generator();
+  return tag.str();
+}
+
+// One backend for one test, and the clean-up of whatever it left behind.
+class BackendUnderTest {
+ public:
+  virtual ~BackendUnderTest() = default;
+  virtual RegistryBackend& get() = 0;
+};
+
+class MemoryUnderTest : public BackendUnderTest {
+ public:
+  RegistryBackend& get() override { return registry_; }
+
+ private:
+  MemoryRegistry registry_;
+};
+
+#ifdef TAVELIN_HAVE_HIVE_FILE
+class HiveFileUnderTest : public BackendUnderTest {
+ public:
+  HiveFileUnderTest()
+      : folder_(std::filesystem::temp_directory_path() / ("tavelin-suite-" + UniqueTag())) {
+    std::filesystem::create_directories(folder_);
+    registry_ = std::make_unique<HiveFileRegistry>(folder_ / "HKEY_CURRENT_USER.reg");
+  }
+  ~HiveFileUnderTest() override {
+    registry_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  RegistryBackend& get() override { return *registry_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::unique_ptr<HiveFileRegistry> registry_;
+};
+#endif
+
+#ifdef _WIN32
+// Everything lands under HKEY_CURRENT_USER\Software\TavelinTests\<tag>, never in the
+// machine's real typed addresses or settings, and the whole tree goes afterwards.
+class Win32UnderTest : public BackendUnderTest {
+ public:
+  Win32UnderTest() : sandbox_("Software\\TavelinTests\\" + UniqueTag()), registry_(sandbox_) {}
+  ~Win32UnderTest() override {
+    const std::u16string sandbox = Wtf8ToUtf16(sandbox_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, std::wstring(sandbox.begin(), sandbox.end()).c_str());
+    // Only goes when no other run still has a sandbox in it.
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TavelinTests");
+  }
+  RegistryBackend& get() override { return registry_; }
+
+ private:
+  std::string sandbox_;
+  Win32Registry registry_;
+};
+#endif
+
+std::unique_ptr<BackendUnderTest> MakeBackend(Backend kind) {
+  switch (kind) {
+    case Backend::kMemory:
+      return std::make_unique<MemoryUnderTest>();
+    case Backend::kHiveFile:
+#ifdef TAVELIN_HAVE_HIVE_FILE
+      return std::make_unique<HiveFileUnderTest>();
+#else
+      break;
+#endif
+    case Backend::kWin32:
+#ifdef _WIN32
+      return std::make_unique<Win32UnderTest>();
+#else
+      break;
+#endif
+  }
+  return nullptr;
+}
+
+// Helpers over any backend.
+
+RegValue Utf16Value(std::uint32_t type, std::u16string_view units) {
+  const std::string bytes = TextToUtf16LeBytes(units);
+  return RegValue{type, std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
+}
+
+// The url values url1..url<upTo> that exist, by number, with their text.
+using StoredUrls = std::map<int, std::string>;
+
+StoredUrls ReadStoredUrls(RegistryBackend& backend, int upTo = 260) {
+  Transaction transaction(backend);  // one read of a hive file, not one per value
+  StoredUrls stored;
+  for (int n = 1; n <= upTo; ++n) {
+    if (backend.queryValue(kCurrentUser, kTypedUrlsKey, UrlValueName(n))) {
+      stored[n] = modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
+    }
+  }
+  return stored;
+}
+
+void StoreUrls(RegistryBackend& backend, const StoredUrls& urls) {
+  Transaction transaction(backend);
+  for (const auto& [n, text] : urls) {
+    ASSERT_TRUE(
+        modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n), text));
+  }
+}
+
+StoredUrls Numbered(const std::vector<std::string>& texts) {
+  StoredUrls urls;
+  for (std::size_t i = 0; i < texts.size(); ++i) urls[static_cast<int>(i) + 1] = texts[i];
+  return urls;
+}
+
+std::vector<std::string> Generated(int count, const std::string& stem = "host") {
+  std::vector<std::string> texts;
+  for (int i = 1; i <= count; ++i) texts.push_back("http://" + stem + std::to_string(i) + "/");
+  return texts;
+}
+
+class BackendTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    holder_ = MakeBackend(GetParam());
+    ASSERT_NE(holder_, nullptr);
+  }
+  RegistryBackend& backend() { return holder_->get(); }
+
+ private:
+  std::unique_ptr<BackendUnderTest> holder_;
+};
+
+std::string BackendParamName(const ::testing::TestParamInfo<Backend>& info) {
+  return BackendName(info.param);
+}
+
+// ---- Registry routines ----
+
+using RegistryRoutines = BackendTest;
+
+TEST_P(RegistryRoutines, ReadingAMissingKeyGivesEmptyTextAndCreatesNothing) {
+  EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\Nowhere\\Deeper", "v"), "");
+  EXPECT_FALSE(backend().keyExists(kCurrentUser, "Software\\Nowhere\\Deeper"));
+  EXPECT_FALSE(backend().keyExists(kCurrentUser, "Software\\Nowhere"));
+}
+
+TEST_P(RegistryRoutines, DeletingUnderAMissingKeyCreatesItEmpty) {
+  DelSetting(backend(), kCurrentUser, "Software\\Fresh\\Key", "url1");
+  EXPECT_TRUE(backend().keyExists(kCurrentUser, "Software\\Fresh\\Key"));
+  EXPECT_FALSE(backend().queryValue(kCurrentUser, "Software\\Fresh\\Key", "url1"));
+  EXPECT_TRUE(backend().takeNotices().empty());
+}
+
+TEST_P(RegistryRoutines, DeletingAMissingValueLeavesTheOthers) {
+  ASSERT_TRUE(modReg::WriteRegString(backend(), kCurrentUser, "Software\\K", "keep", "x"));
+  DelSetting(backend(), kCurrentUser, "Software\\K", "absent");
+  EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\K", "keep"), "x");
+  DelSetting(backend(), kCurrentUser, "Software\\K", "keep");
+  EXPECT_FALSE(backend().queryValue(kCurrentUser, "Software\\K", "keep"));
+}
+
+TEST_P(RegistryRoutines, EmptyTextIsStoredAsOneSpace) {
+  ASSERT_TRUE(modReg::WriteRegString(backend(), kCurrentUser, "Software\\K", "v", ""));
+  EXPECT_EQ(backend().queryValue(kCurrentUser, "Software\\K", "v"),
+            Utf16Value(regtype::kSz, std::u16string(u" \0", 2)));
+  EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\K", "v"), " ");
+}
+
+TEST_P(RegistryRoutines, WritingCreatesMissingParents) {
+  ASSERT_TRUE(modReg::WriteRegString(backend(), kCurrentUser, "Software\\P1\\P2\\P3", "v", "t"));
+  EXPECT_TRUE(backend().keyExists(kCurrentUser, "Software\\P1"));
+  EXPECT_TRUE(backend().keyExists(kCurrentUser, "Software\\P1\\P2"));
+  EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\P1\\P2\\P3", "v"), "t");
+}
+
+TEST_P(RegistryRoutines, NamesCompareWithoutRegardToCase) {
+  ASSERT_TRUE(modReg::WriteRegString(backend(), kCurrentUser, "Software\\MixedCase", "Url1", "a"));
+  EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "SOFTWARE\\mixedcase", "URL1"), "a");
+  // Writing under another spelling replaces the value rather than adding a second one.
+  ASSERT_TRUE(modReg::WriteRegString(backend(), kCurrentUser, "software\\MIXEDCASE", "uRL1", "b"));
+  EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\MixedCase", "Url1"), "b");
+  DelSetting(backend(), kCurrentUser, "SOFTWARE\\MIXEDCASE", "URL1");
+  EXPECT_FALSE(backend().queryValue(kCurrentUser, "Software\\MixedCase", "url1"));
+}
+
+TEST_P(RegistryRoutines, LongValuesReadWhole) {
+  for (const std::size_t length : {1023u, 1024u, 5000u, 40000u}) {
+    SCOPED_TRACE(length);
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>('a' + i % 26));
+    text += "\xC3\xA9";  // and one character that takes two bytes in UTF-8
+    ASSERT_TRUE(modReg::WriteRegString(backend(), kCurrentUser, "Software\\Long", "v", text));
+    EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\Long", "v"), text);
+  }
+}
+
+// Text that must come back exactly as written.
+class TextRoundTrip : public ::testing::TestWithParam<std::tuple<Backend, std::string>> {};
+
+TEST_P(TextRoundTrip, WriteThenRead) {
+  const auto holder = MakeBackend(std::get<0>(GetParam()));
+  ASSERT_NE(holder, nullptr);
+  const std::string& text = std::get<1>(GetParam());
+  ASSERT_TRUE(modReg::WriteRegString(holder->get(), kCurrentUser, "Software\\Text", "v", text));
+  EXPECT_EQ(modReg::ReadRegString(holder->get(), kCurrentUser, "Software\\Text", "v"), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllBackends, TextRoundTrip,
+    ::testing::Combine(::testing::ValuesIn(AvailableBackends()),
+                       ::testing::Values(std::string(" a "), std::string("   "),
+                                         std::string("\tTab\t"),
+                                         std::string("C:\\path \"quoted\" = [x] ;not a comment"),
+                                         std::string("Gr\xC3\xBC\xC3\x9F"
+                                                     "e \xE2\x98\x83 \xE6\x97\xA5\xE6\x9C\xAC"),
+                                         std::string("\xF0\x9D\x84\x9E beyond the basic plane"),
+                                         std::string("lone high \xED\xA0\x80 surrogate"),
+                                         std::string("lone low \xED\xB0\x80"),
+                                         std::string("\xED\xA0\x80"))),
+    [](const ::testing::TestParamInfo<std::tuple<Backend, std::string>>& info) {
+      return BackendName(std::get<0>(info.param)) + "_" + std::to_string(info.index);
+    });
+
+// Values of every type, stored directly, and what ReadRegString makes of them.
+struct TypedCase {
+  const char* name;
+  RegValue stored;
+  std::string expected;
+};
+
+std::vector<TypedCase> TypedCases() {
+  const auto bytes = [](std::initializer_list<std::uint8_t> list) {
+    return std::vector<std::uint8_t>(list);
+  };
+  return {
+      {"ExpandSzUnexpanded", Utf16Value(regtype::kExpandSz, std::u16string(u"%TEMP%\\x\0", 9)),
+       "%TEMP%\\x"},
+      {"SzCutAtNul", Utf16Value(regtype::kSz, std::u16string(u"ab\0cd\0", 6)), "ab"},
+      {"SzWithoutTerminator", Utf16Value(regtype::kSz, u"abc"), "abc"},
+      {"SzEmptyData", RegValue{regtype::kSz, {}}, ""},
+      {"Binary", RegValue{regtype::kBinary, bytes({'h', 0, 'i', 0, 0, 0})}, ""},
+      {"MultiSz", Utf16Value(regtype::kMultiSz, std::u16string(u"a\0b\0\0", 5)), ""},
+      {"DwordDecimal", RegValue{regtype::kDword, bytes({0x78, 0x56, 0x34, 0x12})}, "305419896"},
+      {"DwordHighestBit", RegValue{regtype::kDword, bytes({0xFF, 0xFF, 0xFF, 0xFF})}, "4294967295"},
+      {"DwordWrongSize", RegValue{regtype::kDword, bytes({1, 0, 0})}, ""},
+      {"Qword", RegValue{regtype::kQword, bytes({1, 0, 0, 0, 0, 0, 0, 0})}, ""},
+      {"None", RegValue{regtype::kNone, bytes({'x', 0})}, ""},
+  };
+}
+
+class TypedRead : public ::testing::TestWithParam<std::tuple<Backend, TypedCase>> {};
+
+TEST_P(TypedRead, StoredTypeDecidesTheText) {
+  const auto holder = MakeBackend(std::get<0>(GetParam()));
+  ASSERT_NE(holder, nullptr);
+  const TypedCase& row = std::get<1>(GetParam());
+  ASSERT_TRUE(holder->get().setValue(kCurrentUser, "Software\\Typed", "v", row.stored));
+  // The backend keeps type and bytes as they were given.
+  EXPECT_EQ(holder->get().queryValue(kCurrentUser, "Software\\Typed", "v"), row.stored);
+  EXPECT_EQ(modReg::ReadRegString(holder->get(), kCurrentUser, "Software\\Typed", "v"),
+            row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllBackends, TypedRead,
+                         ::testing::Combine(::testing::ValuesIn(AvailableBackends()),
+                                            ::testing::ValuesIn(TypedCases())),
+                         [](const ::testing::TestParamInfo<std::tuple<Backend, TypedCase>>& info) {
+                           return BackendName(std::get<0>(info.param)) + "_" +
+                                  std::get<1>(info.param).name;
+                         });
+
+// ---- Typed-address store ----
+
+using TypedAddressStore = BackendTest;
+
+TEST_P(TypedAddressStore, StartUpCompactsGapsAndBlanks) {
+  StoreUrls(backend(), {{1, "http://a/"}, {2, "   "}, {3, " spaced "}, {7, "http://g/"}});
+  AddressList list;
+  LoadAndCompactAddresses(backend(), list);
+  EXPECT_EQ(list.items(), (std::vector<std::string>{"http://a/", " spaced ", "http://g/"}));
+  EXPECT_EQ(list.selectionIndex(), 0);
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"http://a/", " spaced ", "http://g/"}));
+}
+
+TEST_P(TypedAddressStore, MissingKeyGivesEmptyListAndLeavesTheKeyBehind) {
+  ASSERT_FALSE(backend().keyExists(kCurrentUser, kTypedUrlsKey));
+  AddressList list;
+  list.append("stale entry from before a reload");
+  LoadAndCompactAddresses(backend(), list);
+  EXPECT_EQ(list.count(), 0u);
+  EXPECT_EQ(list.selectionIndex(), -1);
+  EXPECT_TRUE(backend().keyExists(kCurrentUser, kTypedUrlsKey));
+  EXPECT_TRUE(ReadStoredUrls(backend()).empty());
+}
+
+TEST_P(TypedAddressStore, ValuesBeyondTheWindowAreNeverReadNorDeleted) {
+  StoreUrls(backend(), {{1, "http://a/"}, {201, "http://beyond/"}});
+  AddressList list;
+  LoadAndCompactAddresses(backend(), list);
+  EXPECT_EQ(list.items(), (std::vector<std::string>{"http://a/"}));
+  EXPECT_EQ(ReadStoredUrls(backend()), (StoredUrls{{1, "http://a/"}, {201, "http://beyond/"}}));
+}
+
+TEST_P(TypedAddressStore, LongListIsWrittenWholeAndReadBackUpToTheWindow) {
+  AddressList list;
+  for (const std::string& text : Generated(250)) list.append(text);
+  SaveAddresses(backend(), list);
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(Generated(250)));
+
+  AddressList reloaded;
+  LoadAndCompactAddresses(backend(), reloaded);
+  const std::vector<std::string> first200 = Generated(200);
+  EXPECT_EQ(reloaded.items(), first200);
+  // The rewrite after the load leaves url201..url250 as they were.
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(Generated(250)));
+}
+
+TEST_P(TypedAddressStore, ShorterListRemovesTheSurplusWithinTheWindow) {
+  StoreUrls(backend(), Numbered(Generated(5, "old")));
+  AddressList list;
+  list.append("http://new/");
+  SaveAddresses(backend(), list);
+  EXPECT_EQ(ReadStoredUrls(backend()), (StoredUrls{{1, "http://new/"}}));
+}
+
+// RemoveBlankAddresses works on the list alone; its scan stops past position 200.
+struct BlankCase {
+  const char* name;
+  int size;
+  std::vector<int> blanks;   // positions holding "   " (counted from 0)
+  std::vector<int> removed;  // positions (counted from 0 in the original) that must go
+};
+
+class RemoveBlanks : public ::testing::TestWithParam<BlankCase> {};
+
+TEST_P(RemoveBlanks, RemovesWhatTheScanReaches) {
+  const BlankCase& row = GetParam();
+  AddressList list;
+  std::vector<std::string> expected;
+  for (int i = 0; i < row.size; ++i) {
+    const bool blank = std::find(row.blanks.begin(), row.blanks.end(), i) != row.blanks.end();
+    const std::string text = blank ? "   " : "item" + std::to_string(i);
+    list.append(text);
+    if (std::find(row.removed.begin(), row.removed.end(), i) == row.removed.end()) {
+      expected.push_back(text);
+    }
+  }
+  RemoveBlankAddresses(list);
+  EXPECT_EQ(list.items(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RemoveBlanks,
+    ::testing::Values(BlankCase{"Empty", 0, {}, {}}, BlankCase{"AllBlank", 3, {0, 1, 2}, {0, 1, 2}},
+                      BlankCase{"FirstTwo", 4, {0, 1}, {0, 1}}, BlankCase{"Last", 3, {2}, {2}},
+                      BlankCase{"NoneBlank", 3, {}, {}}, BlankCase{"Long250", 250, {10, 230}, {10}},
+                      BlankCase{"AtPosition200", 201, {200}, {200}},
+                      BlankCase{"AtPosition201", 202, {201}, {}},
+                      BlankCase{"MovedIntoReachByARemoval", 203, {5, 201}, {5, 201}},
+                      BlankCase{"StillOutOfReachAfterARemoval", 203, {5, 202}, {5}}),
+    [](const ::testing::TestParamInfo<BlankCase>& info) { return info.param.name; });
+
+TEST(RemoveBlanks, TabsAndOtherWhiteSpaceDoNotMakeAnEntryBlank) {
+  AddressList list;
+  for (const char* text : {"", " ", "\t", " \t ", "\xC2\xA0"}) list.append(text);
+  RemoveBlankAddresses(list);
+  EXPECT_EQ(list.items(), (std::vector<std::string>{"\t", " \t ", "\xC2\xA0"}));
+}
+
+TEST(SelectFirst, SelectsOnlyWhenThereIsAnItem) {
+  AddressList list;
+  SelectFirstAddress(list);
+  EXPECT_EQ(list.selectionIndex(), -1);
+  list.append("a");
+  list.append("b");
+  list.select(1);
+  SelectFirstAddress(list);
+  EXPECT_EQ(list.selectionIndex(), 0);
+}
+
+// ---- Settings store ----
+
+using SettingsStore = BackendTest;
+
+TEST_P(SettingsStore, MissingKeyLeavesBothEmptyAndCreatesNothing) {
+  ProgramSettings settings{"stale", "stale"};
+  LoadSettings(backend(), settings);
+  EXPECT_EQ(settings.SaveMode, "");
+  EXPECT_EQ(settings.WindowMode, "");
+  EXPECT_FALSE(IsManualSaveMode(settings));
+  EXPECT_FALSE(backend().keyExists(kCurrentUser, kSettingsKey));
+}
+
+TEST_P(SettingsStore, StoredValuesComeBackExactly) {
+  ProgramSettings settings;
+  StoreSaveMode(backend(), settings, "Two");
+  StoreWindowMode(backend(), settings, "Min");
+  ProgramSettings loaded;
+  LoadSettings(backend(), loaded);
+  EXPECT_EQ(loaded.SaveMode, "Two");
+  EXPECT_EQ(loaded.WindowMode, "Min");
+  EXPECT_TRUE(IsManualSaveMode(loaded));
+}
+
+TEST_P(SettingsStore, OnlyExactlyTwoIsManual) {
+  for (const char* stored : {"One", "two", "Two ", " Two", "TWO", "Tw", ""}) {
+    SCOPED_TRACE(stored);
+    ASSERT_TRUE(
+        modReg::WriteRegString(backend(), kCurrentUser, kSettingsKey, kSaveModeValue, stored));
+    ProgramSettings settings;
+    LoadSettings(backend(), settings);
+    EXPECT_EQ(settings.SaveMode, *stored ? std::string(stored) : std::string(" "));
+    EXPECT_FALSE(IsManualSaveMode(settings));
+  }
+}
+
+// ---- List commands, in both save modes ----
+
+class ListCommands : public ::testing::TestWithParam<std::tuple<Backend, const char*>> {
+ protected:
+  void SetUp() override {
+    holder_ = MakeBackend(std::get<0>(GetParam()));
+    ASSERT_NE(holder_, nullptr);
+    settings_.SaveMode = std::get<1>(GetParam());
+  }
+  RegistryBackend& backend() { return holder_->get(); }
+  bool manual() const { return IsManualSaveMode(settings_); }
+  ListContext context() { return ListContext{backend(), list_, settings_}; }
+  // Stores the texts and loads them the way start-up does.
+  void Start(const std::vector<std::string>& texts) {
+    StoreUrls(backend(), Numbered(texts));
+    LoadAndCompactAddresses(backend(), list_);
+    ASSERT_EQ(list_.items(), texts);
+  }
+
+  AddressList list_;
+  ProgramSettings settings_;
+
+ private:
+  std::unique_ptr<BackendUnderTest> holder_;
+};
+
+struct MoveCase {
+  const char* name;
+  int selected;
+  bool up;
+  std::vector<std::string> expected;
+  int selectedAfter;
+};
+
+TEST_P(ListCommands, MovesUpAndDown) {
+  const std::vector<std::string> abc{"A", "B", "C"};
+  const std::vector<MoveCase> rows{
+      {"UpFromMiddle", 1, true, {"B", "A", "C"}, 0},
+      {"DownFromMiddle", 1, false, {"A", "C", "B"}, 2},
+      {"UpFromLast", 2, true, {"A", "C", "B"}, 1},
+      {"DownFromFirst", 0, false, {"B", "A", "C"}, 1},
+      {"UpAtTop", 0, true, abc, 0},
+      {"DownAtBottom", 2, false, abc, 2},
+      {"UpWithoutSelection", -1, true, abc, -1},
+      {"DownWithoutSelection", -1, false, abc, -1},
+  };
+  Start(abc);
+  for (const MoveCase& row : rows) {
+    SCOPED_TRACE(row.name);
+    list_.replaceAll(abc);
+    StoreUrls(backend(), Numbered(abc));
+    list_.select(row.selected);
+    if (row.up) {
+      MoveSelectedUp(context());
+    } else {
+      MoveSelectedDown(context());
+    }
+    EXPECT_EQ(list_.items(), row.expected);
+    EXPECT_EQ(list_.selectionIndex(), row.selectedAfter);
+    EXPECT_EQ(ReadStoredUrls(backend()), Numbered(manual() ? abc : row.expected));
+  }
+}
+
+TEST_P(ListCommands, DeletesTheSelectedAddress) {
+  Start({"A", "B", "C"});
+  list_.select(1);
+  EXPECT_EQ(DeleteSelectedAddress(context()), CommandMessage::kNone);
+  EXPECT_EQ(list_.items(), (std::vector<std::string>{"A", "C"}));
+  if (manual()) {
+    EXPECT_EQ(list_.selectionIndex(), -1);
+    EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "B", "C"}));
+  } else {
+    EXPECT_EQ(list_.selectionIndex(), 0);
+    EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "C"}));
+  }
+}
+
+TEST_P(ListCommands, DeleteWithoutSelectionAsksForOne) {
+  Start({"A", "B"});
+  list_.selectNone();
+  EXPECT_EQ(DeleteSelectedAddress(context()), CommandMessage::kNoAddressSelected);
+  EXPECT_EQ(MessageText(CommandMessage::kNoAddressSelected), "No address was selected.");
+  EXPECT_EQ(list_.items(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "B"}));
+}
+
+TEST_P(ListCommands, DeletesAllAddressesWithinTheWindow) {
+  StoredUrls stored = Numbered(Generated(200));
+  stored[201] = "http://beyond/";
+  StoreUrls(backend(), stored);
+  LoadAndCompactAddresses(backend(), list_);
+  ASSERT_EQ(list_.count(), 200u);
+  DeleteAllAddresses(context());
+  EXPECT_EQ(list_.count(), 0u);
+  if (manual()) {
+    EXPECT_EQ(ReadStoredUrls(backend()), stored);
+  } else {
+    EXPECT_EQ(ReadStoredUrls(backend()), (StoredUrls{{201, "http://beyond/"}}));
+  }
+}
+
+TEST_P(ListCommands, SaveAllDropsBlanksAndKeepsAtMost200) {
+  Start({"old"});
+  std::vector<std::string> texts = Generated(230);
+  texts[3] = "   ";
+  texts[0] = " kept with spaces ";
+  list_.replaceAll(texts);
+  SaveAllChanges(context());
+
+  std::vector<std::string> expected = texts;
+  expected.erase(expected.begin() + 3);  // the blank one
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(expected));
+  expected.resize(200);
+  EXPECT_EQ(list_.items(), expected);
+  EXPECT_EQ(list_.selectionIndex(), 0);
+}
+
+TEST_P(ListCommands, SaveAllOnAnEmptyListDeletesTheWindow) {
+  StoredUrls stored = Numbered({"A", "B"});
+  stored[201] = "beyond";
+  StoreUrls(backend(), stored);
+  list_.clear();
+  SaveAllChanges(context());
+  EXPECT_EQ(list_.count(), 0u);
+  EXPECT_EQ(ReadStoredUrls(backend()), (StoredUrls{{201, "beyond"}}));
+}
+
+TEST_P(ListCommands, AddsAnAddress) {
+  Start(Generated(200));
+  EXPECT_EQ(AddAddress(context(), " new "), CommandMessage::kNone);
+  ASSERT_EQ(list_.count(), 201u);
+  EXPECT_EQ(list_.item(200), " new ");
+  StoredUrls expected = Numbered(Generated(200));
+  if (!manual()) expected[201] = " new ";
+  EXPECT_EQ(ReadStoredUrls(backend()), expected);
+}
+
+TEST_P(ListCommands, RefusesABlankAddress) {
+  Start({"A"});
+  for (const char* blank : {"", "   "}) {
+    EXPECT_EQ(AddAddress(context(), blank), CommandMessage::kCannotAddEmpty);
+    list_.select(0);
+    EXPECT_EQ(SaveEditedAddress(context(), blank), CommandMessage::kCannotSaveEmpty);
+  }
+  EXPECT_EQ(list_.items(), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A"}));
+}
+
+TEST_P(ListCommands, EditsTheSelectedAddress) {
+  Start({"A", "B", "C"});
+  list_.selectNone();
+  EXPECT_EQ(CheckEditable(list_), CommandMessage::kNoAddressSelected);
+  EXPECT_EQ(SaveEditedAddress(context(), "X"), CommandMessage::kNoAddressSelected);
+  list_.select(1);
+  EXPECT_EQ(CheckEditable(list_), CommandMessage::kNone);
+  EXPECT_EQ(SaveEditedAddress(context(), " X "), CommandMessage::kNone);
+  EXPECT_EQ(list_.items(), (std::vector<std::string>{"A", " X ", "C"}));
+  EXPECT_EQ(ReadStoredUrls(backend()),
+            Numbered(manual() ? std::vector<std::string>{"A", "B", "C"}
+                              : std::vector<std::string>{"A", " X ", "C"}));
+}
+
+// Delete B from A,B,C in manual mode, switch to automatic mode, add D: the store must hold
+// the list as shown (A,C,D), not the old store with D written over url3.
+using ModeSwitch = BackendTest;
+
+TEST_P(ModeSwitch, AddAfterSwitchingToAutomaticStoresTheWholeList) {
+  StoreUrls(backend(), Numbered({"A", "B", "C"}));
+  AddressList list;
+  ProgramSettings settings;
+  StoreSaveMode(backend(), settings, "Two");
+  LoadAndCompactAddresses(backend(), list);
+  list.select(1);
+  ASSERT_EQ(DeleteSelectedAddress({backend(), list, settings}), CommandMessage::kNone);
+  ASSERT_EQ(ReadStoredUrls(backend()), Numbered({"A", "B", "C"}));
+
+  StoreSaveMode(backend(), settings, "One");
+  EXPECT_EQ(AddAddress({backend(), list, settings}, "D"), CommandMessage::kNone);
+  EXPECT_EQ(list.items(), (std::vector<std::string>{"A", "C", "D"}));
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "C", "D"}));
+}
+
+std::string ListParamName(const ::testing::TestParamInfo<std::tuple<Backend, const char*>>& info) {
+  const std::string mode = std::get<1>(info.param);
+  return BackendName(std::get<0>(info.param)) + "_" + (mode.empty() ? "Empty" : mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllBackends, ListCommands,
+                         ::testing::Combine(::testing::ValuesIn(AvailableBackends()),
+                                            ::testing::Values("One", "Two", "")),
+                         ListParamName);
+
+INSTANTIATE_TEST_SUITE_P(AllBackends, RegistryRoutines, ::testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+INSTANTIATE_TEST_SUITE_P(AllBackends, TypedAddressStore, ::testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+INSTANTIATE_TEST_SUITE_P(AllBackends, ModeSwitch, ::testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+INSTANTIATE_TEST_SUITE_P(AllBackends, SettingsStore, ::testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+
+}  // namespace
+}  // namespace tavelin
