@@ -1,0 +1,291 @@
+#include "files/list_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <new>
+#include <utility>
+
+#include "store/typed_address_store.h"
+#include "store/wtf8.h"
+
+namespace tavelin {
+
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view kPathSeparators = "/\\:";
+#else
+constexpr std::string_view kPathSeparators = "/";
+#endif
+
+constexpr std::string_view kListFileExtension = ".txt";
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  const std::string_view tail = text.substr(text.size() - suffix.size());
+  return std::equal(tail.begin(), tail.end(), suffix.begin(),
+                    [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+}
+
+bool IsQuotedLine(std::string_view line) {
+  return line.size() >= 2 && line.front() == '"' && line.back() == '"';
+}
+
+// Most lists are plain ASCII: skip the full check for them.
+bool IsValidUtf8Fast(std::string_view bytes) {
+  const auto firstHigh = std::find_if(bytes.begin(), bytes.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0x80) != 0;
+  });
+  if (firstHigh == bytes.end()) return true;
+  return IsValidUtf8(bytes.substr(static_cast<std::size_t>(firstHigh - bytes.begin())));
+}
+
+// Internal text may hold unpaired surrogates; a text file should not.
+std::string ToValidUtf8(std::string_view text) {
+  std::u16string units = Wtf8ToUtf16(text);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      units[i] = u'\uFFFD';
+    }
+  }
+  return Utf16ToWtf8(units);
+}
+
+enum class Encoding { kUtf8, kUtf8WithBom, kUtf16Le, kUtf16Be, kAnsi };
+
+Encoding DetectEncoding(std::string_view bytes) {
+  const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) return Encoding::kUtf16Le;
+  if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) return Encoding::kUtf16Be;
+  if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
+    return Encoding::kUtf8WithBom;
+  }
+  return IsValidUtf8Fast(bytes) ? Encoding::kUtf8 : Encoding::kAnsi;
+}
+
+std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(
+        static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
+  }
+  return Utf16ToWtf8(units);
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Bytes 0x80 to 0x9F of Windows-1252; the rest of the upper half is Latin-1.
+constexpr std::array<std::uint16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
+bool HasListFileExtension(std::string_view name) {
+  return EndsWithIgnoringCase(name, kListFileExtension);
+}
+
+std::string ListFileTargetName(std::string_view chosen) {
+  if (HasListFileExtension(chosen)) return std::string(chosen);
+  const std::size_t lastSeparator = chosen.find_last_of(kPathSeparators);
+  const std::size_t nameStart = lastSeparator == std::string_view::npos ? 0 : lastSeparator + 1;
+  const std::size_t dot = chosen.rfind('.');
+  std::string target(chosen);
+  // A dot in a folder's name, or one that starts the file name (".profile"), is no extension.
+  if (dot != std::string_view::npos && dot > nameStart) target.resize(dot);
+  target += kListFileExtension;
+  return target;
+}
+
+std::string EncodeListFile(const std::vector<std::string>& entries) {
+  std::size_t size = 0;
+  for (const std::string& entry : entries) size += entry.size() + 4;
+  std::string out;
+  out.reserve(size);
+  for (const std::string& entry : entries) {
+    const bool quoted = IsQuotedLine(entry);
+    if (quoted) out += '"';
+    if (IsValidUtf8Fast(entry)) {
+      out += entry;
+    } else {
+      out += ToValidUtf8(entry);
+    }
+    if (quoted) out += '"';
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out.push_back(c);
+    } else if (b < 0xA0) {
+      AppendUtf8(out, kWindows1252High[b - 0x80]);
+    } else {
+      AppendUtf8(out, b);
+    }
+  }
+  return out;
+}
+
+std::string DecodeListFileText(std::string_view bytes, AnsiDecoder decodeAnsi) {
+  switch (DetectEncoding(bytes)) {
+    case Encoding::kUtf16Le:
+      return Utf16BytesToUtf8(bytes.substr(2), false);
+    case Encoding::kUtf16Be:
+      return Utf16BytesToUtf8(bytes.substr(2), true);
+    case Encoding::kUtf8WithBom: {
+      const std::string_view rest = bytes.substr(3);
+      // The mark says UTF-8: a bad byte after it becomes U+FFFD rather than a code page guess.
+      return IsValidUtf8Fast(rest) ? std::string(rest) : Utf16ToWtf8(Wtf8ToUtf16(rest));
+    }
+    case Encoding::kUtf8:
+      return std::string(bytes);
+    case Encoding::kAnsi:
+      return decodeAnsi(bytes);
+  }
+  return std::string(bytes);
+}
+
+std::vector<std::string> SplitListFileLines(std::string_view text) {
+  std::vector<std::string> lines;
+  const char* const data = text.data();
+  const std::size_t size = text.size();
+  std::size_t start = 0;
+  std::size_t i = 0;
+  const auto takeLine = [&](std::size_t end) {
+    std::string_view line(data + start, end - start);
+    if (IsQuotedLine(line)) line = line.substr(1, line.size() - 2);
+    lines.emplace_back(line);
+  };
+  while (i < size) {
+    const char c = data[i];
+    if (c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    takeLine(i);
+    i += (c == '\r' && i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
+    start = i;
+  }
+  if (start < size) takeLine(size);
+  return lines;
+}
+
+std::vector<std::string> DecodeListFile(std::string_view bytes, AnsiDecoder decodeAnsi) {
+  // Plain UTF-8 is split where it lies; only other encodings need a converted copy.
+  if (DetectEncoding(bytes) == Encoding::kUtf8) return SplitListFileLines(bytes);
+  return SplitListFileLines(DecodeListFileText(bytes, decodeAnsi));
+}
+
+ListFileRead ReadListFile(const std::string& path) {
+  ListFileRead result;
+  const PathKind kind = ProbePath(path);
+  if (kind == PathKind::kMissing || kind == PathKind::kDirectory || kind == PathKind::kOther) {
+    result.outcome = ListFileRead::Outcome::kMissing;
+    return result;
+  }
+  if (!HasListFileExtension(path)) {
+    result.outcome = ListFileRead::Outcome::kUnsupportedExtension;
+    return result;
+  }
+  FileContents contents = ReadRegularFile(path);
+  switch (contents.status) {
+    case FileContents::Status::kNotRegularFile:
+      result.outcome = ListFileRead::Outcome::kMissing;
+      return result;
+    case FileContents::Status::kFailed:
+      result.outcome = ListFileRead::Outcome::kFailed;
+      result.error = std::move(contents.error);
+      return result;
+    case FileContents::Status::kOk:
+      break;
+  }
+  try {
+    result.entries = DecodeListFile(contents.bytes);
+    result.outcome = ListFileRead::Outcome::kRead;
+  } catch (const std::bad_alloc&) {
+    result.entries = {};
+    result.outcome = ListFileRead::Outcome::kFailed;
+    result.error = "There is not enough memory to read the list from \"" + path + "\".";
+  }
+  return result;
+}
+
+void ApplyImportedAddresses(RegistryBackend& backend, AddressList& list,
+                            const ProgramSettings& settings, std::vector<std::string> entries) {
+  if (IsManualSaveMode(settings)) {
+    list.replaceAll(std::move(entries));
+    RemoveBlankAddresses(list);
+  } else {
+    Transaction transaction(backend);
+    list.replaceAll(std::move(entries));
+    RemoveBlankAddresses(list);
+    SaveAddresses(backend, list);
+  }
+  list.selectNone();
+}
+
+ListFileTarget CheckListFileTarget(const std::string& target) {
+  ListFileTarget result;
+  switch (ProbePath(target)) {
+    case PathKind::kRegularFile:
+      result.state = ListFileTarget::State::kExisting;
+      break;
+    case PathKind::kDirectory:
+      result.state = ListFileTarget::State::kRefused;
+      result.error = "The list was not saved: \"" + target + "\" is a folder.";
+      break;
+    case PathKind::kOther:
+      result.state = ListFileTarget::State::kRefused;
+      result.error = "The list was not saved: \"" + target + "\" is not a regular file.";
+      break;
+    case PathKind::kMissing:
+    case PathKind::kInaccessible:
+      // Writing will tell what is wrong with an inaccessible path.
+      result.state = ListFileTarget::State::kNew;
+      break;
+  }
+  return result;
+}
+
+FileResult WriteListFile(const std::string& target, const std::vector<std::string>& entries) {
+  std::string bytes;
+  try {
+    bytes = EncodeListFile(entries);
+  } catch (const std::bad_alloc&) {
+    return {false,
+            "The list was not saved: there is not enough memory to write \"" + target + "\"."};
+  }
+  return ReplaceFileContents(target, bytes);
+}
+
+}  // namespace tavelin

@@ -1,0 +1,447 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "files/list_file.h"
+#include "store/registry_memory.h"
+#include "store/typed_address_store.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tavelin {
+namespace {
+
+namespace fs = std::filesystem;
+using Entries = std::vector<std::string>;
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Spit(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::size_t CountEntries(const fs::path& folder) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
+  return n;
+}
+
+class ListFileFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    dir_ = fs::temp_directory_path() / ("tavelin-list-" + std::to_string(seed()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  std::string path(const std::string& name) const { return Utf8(dir_ / name); }
+
+  fs::path dir_;
+};
+
+// ---- names -------------------------------------------------------------------------------
+
+struct NameCase {
+  std::string chosen;
+  std::string target;
+};
+
+class ListFileTargetNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(ListFileTargetNameTest, FormsTheExportName) {
+  EXPECT_EQ(ListFileTargetName(GetParam().chosen), GetParam().target);
+}
+
+const NameCase kNameCases[] = {
+    NameCase{"notes.dat", "notes.txt"},
+    NameCase{"a.tar.gz", "a.tar.txt"},
+    NameCase{"mylist", "mylist.txt"},
+    NameCase{"LIST.TXT", "LIST.TXT"},
+    NameCase{"/d/list.Txt", "/d/list.Txt"},
+    NameCase{"/d/list.txt", "/d/list.txt"},
+    NameCase{"a.", "a.txt"},
+    NameCase{"x.txt.bak", "x.txt.txt"},
+    NameCase{"/home/.config/data", "/home/.config/data.txt"},
+    NameCase{"/srv/v1.2/list", "/srv/v1.2/list.txt"},
+    NameCase{"/home/u/.profile", "/home/u/.profile.txt"},
+    NameCase{"/home/u/..x", "/home/u/..txt"},
+    NameCase{"/d/.txt", "/d/.txt"},
+    NameCase{"ab", "ab.txt"},
+#ifdef _WIN32
+    NameCase{"C:\\data.d\\list", "C:\\data.d\\list.txt"},
+    NameCase{"C:\\data\\notes.dat", "C:\\data\\notes.txt"},
+    NameCase{"C:.hidden", "C:.hidden.txt"},
+#else
+    NameCase{"/d/back\\slash.dat", "/d/back\\slash.txt"},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Rule, ListFileTargetNameTest, ::testing::ValuesIn(kNameCases));
+
+TEST(ListFileExtension, AcceptsTxtInAnyCaseOnly) {
+  for (const char* name : {"a.txt", "a.TXT", "a.Txt", "/x/y.tXt", ".txt"}) {
+    EXPECT_TRUE(HasListFileExtension(name)) << name;
+  }
+  for (const char* name : {"a.tx", "atxt", "a.txt.bak", "a.txt ", "", "a.text"}) {
+    EXPECT_FALSE(HasListFileExtension(name)) << name;
+  }
+}
+
+// ---- bytes -------------------------------------------------------------------------------
+
+TEST(EncodeListFile, WritesEveryEntryWithCrLf) {
+  EXPECT_EQ(EncodeListFile({"a", "b"}), std::string("a\r\nb\r\n", 6));
+  EXPECT_EQ(EncodeListFile({}), "");
+  EXPECT_EQ(EncodeListFile({"x,y", " spaced ", "caf\xC3\xA9"}),
+            "x,y\r\n spaced \r\ncaf\xC3\xA9\r\n");
+}
+
+TEST(EncodeListFile, WrapsEntriesThatLookQuoted) {
+  EXPECT_EQ(EncodeListFile({"\"x\""}), "\"\"x\"\"\r\n");
+  EXPECT_EQ(EncodeListFile({"\"\""}), "\"\"\"\"\r\n");
+  EXPECT_EQ(EncodeListFile({"\"", "\"a", "a\"", "a\"b"}), "\"\r\n\"a\r\na\"\r\na\"b\r\n");
+}
+
+TEST(EncodeListFile, WritesUnpairedSurrogatesAsReplacementCharacters) {
+  // WTF-8 for a lone high surrogate, as a registry string may hold.
+  EXPECT_EQ(EncodeListFile({"a\xED\xA0\x80z"}), "a\xEF\xBF\xBDz\r\n");
+}
+
+struct DecodeCase {
+  const char* what;
+  std::string bytes;
+  Entries entries;
+};
+
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+  *out << c.what;
+}
+
+class DecodeListFileTest : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeListFileTest, GivesTheEntries) {
+  EXPECT_EQ(DecodeListFile(GetParam().bytes, Windows1252ToUtf8), GetParam().entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DecodeListFileTest,
+    ::testing::Values(DecodeCase{"empty file", "", {}},
+                      DecodeCase{
+                          "blank line kept for the blank filter", "a\r\n\r\nb\r\n", {"a", "", "b"}},
+                      DecodeCase{"no final line end", "a\r\nb", {"a", "b"}},
+                      DecodeCase{"mixed line ends", "a\nb\rc\r\nd\n", {"a", "b", "c", "d"}},
+                      DecodeCase{"LF CR is two ends", "a\n\rb", {"a", "", "b"}},
+                      DecodeCase{"lone CR at the end", "a\r", {"a"}},
+                      DecodeCase{"CR CR", "\r\r", {"", ""}},
+                      DecodeCase{"only a line end", "\r\n", {""}},
+                      DecodeCase{"commas are ordinary", "x,y\r\n,\r\n", {"x,y", ","}},
+                      DecodeCase{"quoted line loses one pair", "\"x,y\"\r\n", {"x,y"}},
+                      DecodeCase{"only one pair", "\"\"x\"\"\n", {"\"x\""}},
+                      DecodeCase{"two quotes give empty", "\"\"\n", {""}},
+                      DecodeCase{"a lone quote stays", "\"\n", {"\""}},
+                      DecodeCase{"half quoted stays", "\"a\n a\"\n", {"\"a", " a\""}},
+                      DecodeCase{"spaces outside quotes", " \"a\" \n", {" \"a\" "}},
+                      DecodeCase{"inner quotes stay", "\"a\"b\"\n", {"a\"b"}},
+                      DecodeCase{"tabs and spaces kept", "\t a \t\r\n", {"\t a \t"}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, DecodeListFileTest,
+    ::testing::Values(
+        DecodeCase{
+            "UTF-8", "caf\xC3\xA9\r\n\xF0\x9D\x84\x9E\r\n", {"caf\xC3\xA9", "\xF0\x9D\x84\x9E"}},
+        DecodeCase{"UTF-8 mark skipped",
+                   "\xEF\xBB\xBF"
+                   "a\r\nb",
+                   {"a", "b"}},
+        DecodeCase{"UTF-8 mark, then a bad byte",
+                   "\xEF\xBB\xBF"
+                   "a\xFFz",
+                   {"a\xEF\xBF\xBDz"}},
+        DecodeCase{"UTF-16 LE",
+                   std::string("\xFF\xFE"
+                               "a\0\r\0\n\0\xE9\0\x3C\xD8\x00\xDF",
+                               14),
+                   {"a", "\xC3\xA9\xF0\x9F\x8C\x80"}},
+        DecodeCase{"UTF-16 BE",
+                   std::string("\xFE\xFF\0a\0\n\0\"\0x\x20\xAC\0\"", 14),
+                   {"a", "x\xE2\x82\xAC"}},
+        DecodeCase{"UTF-16 odd last byte dropped",
+                   std::string("\xFF\xFE"
+                               "a\0b",
+                               5),
+                   {"a"}},
+        DecodeCase{"Windows-1252",
+                   "caf\xE9 \x80 \x93q\x94\r\n\xFF",
+                   {"caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D", "\xC3\xBF"}},
+        DecodeCase{"Windows-1252 undefined bytes",
+                   "\x81\x8D\x8F\x90\x9D",
+                   {"\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"}},
+        DecodeCase{"one bad byte makes the whole file ANSI",
+                   "\xC3\xA9 \xE9",
+                   {"\xC3\x83\xC2\xA9 \xC3\xA9"}}));
+
+#ifndef _WIN32
+TEST(DecodeListFile, FallsBackToWindows1252WhereTheSystemHasNoCodePage) {
+  EXPECT_EQ(DecodeListFile("\x80\r\n"), Entries{"\xE2\x82\xAC"});
+}
+#endif
+
+// Random lists of non-blank entries without line breaks, from characters that tempt a
+// reader: commas, quotes, spaces at the ends, tabs, non-ASCII text of every UTF-8 length.
+Entries RandomList(std::mt19937& random) {
+  static const std::vector<std::string> pieces = {"a",
+                                                  "Z",
+                                                  "0",
+                                                  ",",
+                                                  "\"",
+                                                  " ",
+                                                  "\t",
+                                                  ";",
+                                                  "\\",
+                                                  "/",
+                                                  ":",
+                                                  "?",
+                                                  "=",
+                                                  "&",
+                                                  "\xC3\xA9",
+                                                  "\xE2\x82\xAC",
+                                                  "\xF0\x9D\x84\x9E",
+                                                  "\xD0\x96",
+                                                  "\xE4\xB8\xAD",
+                                                  "\x7F",
+                                                  "\x01"};
+  std::uniform_int_distribution<std::size_t> count(0, 12), length(1, 9),
+      piece(0, pieces.size() - 1);
+  Entries list(count(random));
+  for (std::string& entry : list) {
+    do {
+      entry.clear();
+      for (std::size_t n = length(random); n > 0; --n) entry += pieces[piece(random)];
+    } while (IsBlankAddress(entry));
+  }
+  return list;
+}
+
+TEST(ListFileRoundTrip, RandomListsComeBackEntryForEntry) {
+  std::mt19937 random(20240605);
+  for (int round = 0; round < 2000; ++round) {
+    const Entries list = RandomList(random);
+    ASSERT_EQ(DecodeListFile(EncodeListFile(list)), list) << "round " << round;
+  }
+}
+
+TEST(ListFileRoundTrip, QuoteShapesComeBack) {
+  const Entries list = {"\"",    "\"\"", "\"\"\"", "\"a\"",   "\"\"a\"\"",
+                        "\" \"", "a\"",  "\"a",    "\"x,y\"", " \"q\" "};
+  EXPECT_EQ(DecodeListFile(EncodeListFile(list)), list);
+}
+
+// ---- files -------------------------------------------------------------------------------
+
+TEST_F(ListFileFolder, ExportWritesTheExactBytes) {
+  ASSERT_TRUE(WriteListFile(path("ab.txt"), {"a", "b"}).ok);
+  EXPECT_EQ(Slurp(dir_ / "ab.txt"), std::string("a\r\nb\r\n", 6));
+  ASSERT_TRUE(WriteListFile(path("empty.txt"), {}).ok);
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "empty.txt"));
+  EXPECT_EQ(fs::file_size(dir_ / "empty.txt"), 0u);
+  EXPECT_EQ(CountEntries(dir_), 2u) << "a temporary file was left behind";
+}
+
+TEST_F(ListFileFolder, ExportReplacesAnExistingFileWhole) {
+  Spit(dir_ / "old.txt", "one\r\ntwo\r\nthree\r\nfour\r\n");
+  ASSERT_TRUE(WriteListFile(path("old.txt"), {"new"}).ok);
+  EXPECT_EQ(Slurp(dir_ / "old.txt"), "new\r\n");
+  EXPECT_EQ(CountEntries(dir_), 1u);
+}
+
+TEST_F(ListFileFolder, ExportThroughFilesComesBack) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 8; ++round) {
+    const Entries list = RandomList(random);
+    ASSERT_TRUE(WriteListFile(path("round.txt"), list).ok);
+    const ListFileRead read = ReadListFile(path("round.txt"));
+    ASSERT_EQ(read.outcome, ListFileRead::Outcome::kRead);
+    EXPECT_EQ(read.entries, list);
+  }
+}
+
+TEST_F(ListFileFolder, ExportIntoAMissingFolderFailsAndSaysWhere) {
+  const FileResult result = WriteListFile(path("no-such-folder/list.txt"), {"a"});
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("no-such-folder"), std::string::npos) << result.error;
+  EXPECT_FALSE(fs::exists(dir_ / "no-such-folder"));
+}
+
+TEST_F(ListFileFolder, ExportUnderARegularFileFails) {
+  Spit(dir_ / "plain", "x");
+  const FileResult result = WriteListFile(path("plain/list.txt"), {"a"});
+  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.error.empty());
+  EXPECT_EQ(Slurp(dir_ / "plain"), "x");
+}
+
+TEST_F(ListFileFolder, ReplacingAFolderFailsAndLeavesNoTemporaryFile) {
+  fs::create_directory(dir_ / "sub.txt");
+  Spit(dir_ / "sub.txt" / "inside", "keep");
+  const FileResult result = ReplaceFileContents(path("sub.txt"), "a\r\n");
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("sub.txt"), std::string::npos) << result.error;
+  EXPECT_EQ(Slurp(dir_ / "sub.txt" / "inside"), "keep");
+  EXPECT_EQ(CountEntries(dir_), 1u);
+}
+
+TEST_F(ListFileFolder, ExportTargetStates) {
+  Spit(dir_ / "there.txt", "x");
+  Spit(dir_ / ".hidden.txt", "x");
+  fs::create_directory(dir_ / "folder.txt");
+  EXPECT_EQ(CheckListFileTarget(path("new.txt")).state, ListFileTarget::State::kNew);
+  EXPECT_EQ(CheckListFileTarget(path("there.txt")).state, ListFileTarget::State::kExisting);
+  EXPECT_EQ(CheckListFileTarget(path(".hidden.txt")).state, ListFileTarget::State::kExisting);
+  const ListFileTarget folder = CheckListFileTarget(path("folder.txt"));
+  EXPECT_EQ(folder.state, ListFileTarget::State::kRefused);
+  EXPECT_NE(folder.error.find("folder.txt"), std::string::npos) << folder.error;
+}
+
+TEST_F(ListFileFolder, ImportChecksExistenceBeforeTheExtension) {
+  Spit(dir_ / "list.csv", "a\r\n");
+  Spit(dir_ / "upper.TXT", "a\r\nb\r\n");
+  fs::create_directory(dir_ / "folder.txt");
+  EXPECT_EQ(ReadListFile(path("none.txt")).outcome, ListFileRead::Outcome::kMissing);
+  EXPECT_EQ(ReadListFile(path("none.csv")).outcome, ListFileRead::Outcome::kMissing);
+  EXPECT_EQ(ReadListFile(path("folder.txt")).outcome, ListFileRead::Outcome::kMissing);
+  EXPECT_EQ(ReadListFile(path("list.csv/x.txt")).outcome, ListFileRead::Outcome::kMissing);
+  EXPECT_EQ(ReadListFile(path("list.csv")).outcome, ListFileRead::Outcome::kUnsupportedExtension);
+  const ListFileRead upper = ReadListFile(path("upper.TXT"));
+  EXPECT_EQ(upper.outcome, ListFileRead::Outcome::kRead);
+  EXPECT_EQ(upper.entries, (Entries{"a", "b"}));
+}
+
+#ifndef _WIN32
+TEST_F(ListFileFolder, PipesAndDevicesCountAsMissingAndNeverBlock) {
+  ASSERT_EQ(::mkfifo(path("pipe.txt").c_str(), 0600), 0);
+  EXPECT_EQ(ReadListFile(path("pipe.txt")).outcome, ListFileRead::Outcome::kMissing);
+  // Past the name check too: the reader itself must not wait for a writer.
+  EXPECT_EQ(ReadRegularFile(path("pipe.txt")).status, FileContents::Status::kNotRegularFile);
+  fs::create_symlink("/dev/null", dir_ / "null.txt");
+  EXPECT_EQ(ReadListFile(path("null.txt")).outcome, ListFileRead::Outcome::kMissing);
+  EXPECT_EQ(CheckListFileTarget(path("pipe.txt")).state, ListFileTarget::State::kRefused);
+}
+
+#ifdef __linux__
+TEST_F(ListFileFolder, AReadFailureIsReported) {
+  // Reading this process's own memory at address 0 fails with an I/O error, even as root.
+  fs::create_symlink("/proc/self/mem", dir_ / "unreadable.txt");
+  const ListFileRead read = ReadListFile(path("unreadable.txt"));
+  EXPECT_EQ(read.outcome, ListFileRead::Outcome::kFailed);
+  EXPECT_NE(read.error.find("unreadable.txt"), std::string::npos) << read.error;
+  EXPECT_TRUE(read.entries.empty());
+}
+#endif
+
+TEST_F(ListFileFolder, ExportKeepsPermissionsAndFollowsLinks) {
+  Spit(dir_ / "real.txt", "old\r\n");
+  fs::permissions(dir_ / "real.txt",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("real.txt", dir_ / "link.txt");
+  ASSERT_TRUE(WriteListFile(path("link.txt"), {"new"}).ok);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
+  EXPECT_EQ(Slurp(dir_ / "real.txt"), "new\r\n");
+  EXPECT_EQ(fs::status(dir_ / "real.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(ListFileFolder, AFailedWriteLeavesTheOldFileAsItWas) {
+  Spit(dir_ / "keep.txt", "old\r\n");
+  // A file size limit makes the write fail part way, whoever runs the test.
+  struct sigaction ignore {
+  }, previousAction{};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, &ignore, &previousAction);
+  rlimit previous{};
+  ::getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit small = previous;
+  small.rlim_cur = 16;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const FileResult result = WriteListFile(path("keep.txt"), Entries(100, "a long enough entry"));
+  ::setrlimit(RLIMIT_FSIZE, &previous);
+  ::sigaction(SIGXFSZ, &previousAction, nullptr);
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("write"), std::string::npos) << result.error;
+  EXPECT_EQ(Slurp(dir_ / "keep.txt"), "old\r\n");
+  EXPECT_EQ(CountEntries(dir_), 1u) << "the temporary file was left behind";
+}
+#endif
+
+// ---- into the list and the store ---------------------------------------------------------
+
+class ImportIntoList : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    list_.replaceAll({"old1", "old2"});
+    SaveAddresses(store_, list_);
+    list_.select(1);
+  }
+  std::string stored(int n) {
+    return modReg::ReadRegString(store_, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
+  }
+
+  MemoryRegistry store_;
+  AddressList list_;
+  ProgramSettings settings_;
+};
+
+TEST_F(ImportIntoList, ManualModeChangesOnlyTheList) {
+  settings_.SaveMode = "Two";
+  const int before = store_.committedChanges();
+  ApplyImportedAddresses(store_, list_, settings_, {"x", " ", "", "y", "x"});
+  EXPECT_EQ(list_.items(), (Entries{"x", "y", "x"}));
+  EXPECT_EQ(list_.selectionIndex(), -1);
+  EXPECT_EQ(store_.committedChanges(), before);
+  EXPECT_EQ(stored(1), "old1");
+  EXPECT_EQ(stored(2), "old2");
+}
+
+TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
+  for (const char* mode : {"One", "", "two"}) {
+    settings_.SaveMode = mode;
+    const int before = store_.committedChanges();
+    ApplyImportedAddresses(store_, list_, settings_, {"  ", "new", ""});
+    EXPECT_EQ(list_.items(), Entries{"new"}) << mode;
+    EXPECT_EQ(list_.selectionIndex(), -1);
+    EXPECT_EQ(store_.committedChanges(), before + 1) << mode;
+    EXPECT_EQ(stored(1), "new");
+    EXPECT_FALSE(store_.queryValue(kCurrentUser, kTypedUrlsKey, "url2").has_value());
+    list_.replaceAll({"old1", "old2"});
+    SaveAddresses(store_, list_);
+  }
+}
+
+TEST_F(ImportIntoList, AnEmptyFileEmptiesTheStoreInAutomaticMode) {
+  ApplyImportedAddresses(store_, list_, settings_, {});
+  EXPECT_EQ(list_.count(), 0u);
+  EXPECT_FALSE(store_.queryValue(kCurrentUser, kTypedUrlsKey, "url1").has_value());
+}
+
+}  // namespace
+}  // namespace tavelin
