@@ -1,0 +1,193 @@
+#include "store/registry_file.h"
+
+#include <cstdlib>
+#include <system_error>
+
+#include "store/hive_file_io.h"
+
+namespace tavelin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Follows symbolic links to the file they end at, which need not exist yet, so that the
+// new file replaces the link's target and not the link.
+fs::path ResolveLinks(fs::path p) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p;
+    const fs::path target = fs::read_symlink(p, ec);
+    if (ec) return p;
+    p = target.is_absolute() ? target : p.parent_path() / target;
+  }
+  return p;
+}
+
+fs::path LockPathFor(const fs::path& hive) {
+  fs::path lock = hive;
+  lock += ".lock";
+  return lock;
+}
+
+// Only called under the lock: every writer holds it while its temporary exists, so any
+// temporary found then was left by a writer that died.
+void RemoveStaleTemporaries(const fs::path& hive) {
+  const std::string prefix = hivefile::TemporaryPrefix(hive);
+  std::error_code ec;
+  fs::directory_iterator it(hive.parent_path().empty() ? fs::path(".") : hive.parent_path(), ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = PathText(it->path().filename());
+    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+    }
+  }
+}
+
+}  // namespace
+
+std::string PathText(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+HiveFileRegistry::HiveFileRegistry(fs::path path, std::chrono::milliseconds lockTimeout)
+    : path_(std::move(path)), lockTimeout_(lockTimeout) {}
+
+HiveFileRegistry::~HiveFileRegistry() = default;
+
+std::string HiveFileRegistry::description() const {
+  return PathText(path_);
+}
+
+void HiveFileRegistry::onBegin(bool fullLoad) {
+  document_.reset();
+  dirty_ = false;
+  lastCommitOk_ = true;
+  lockProblem_.clear();
+  realPath_ = ResolveLinks(path_);
+  const auto readFailed = [&](const std::string& why) {
+    lock_.reset();
+    reportReadFailure("The registry file " + description() + " could not be read: " + why + ".");
+  };
+
+  std::error_code ec;
+  if (realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
+  std::string error;
+  switch (hivefile::AcquireFileLock(LockPathFor(realPath_), lockTimeout_, lock_, error)) {
+    case hivefile::LockStatus::kLocked:
+      break;
+    case hivefile::LockStatus::kTimedOut:
+      return readFailed(error);
+    case hivefile::LockStatus::kFailed:
+      // Reading needs no lock (the file is only ever replaced whole); writing will refuse.
+      lockProblem_ = "its lock file " + PathText(LockPathFor(realPath_)) + " cannot be created (" +
+                     error + ")";
+      break;
+  }
+
+  std::string bytes;
+  switch (hivefile::ReadWholeFile(realPath_, bytes, error)) {
+    case hivefile::ReadStatus::kMissing:
+      document_.emplace();  // a new hive: version 5, UTF-16, as regedit writes
+      break;
+    case hivefile::ReadStatus::kFailed:
+      return readFailed(error);
+    case hivefile::ReadStatus::kOk: {
+      RegParseResult parsed = ParseRegFile(bytes);
+      if (!parsed.document) {
+        return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
+                          std::to_string(parsed.error.column) + ": " + parsed.error.message);
+      }
+      document_ = std::move(parsed.document);
+      break;
+    }
+  }
+  reportReadSuccess(fullLoad);
+}
+
+void HiveFileRegistry::onEnd() {
+  if (document_ && dirty_) lastCommitOk_ = commit();
+  document_.reset();
+  dirty_ = false;
+  lock_.reset();
+}
+
+bool HiveFileRegistry::commit() {
+  const auto failed = [&](const std::string& why) {
+    reportWriteFailure("The registry file " + description() + " could not be written: " + why +
+                       ".");
+    return false;
+  };
+  if (!lock_) return failed(lockProblem_);
+  const RegWriteResult written = WriteRegFile(*document_);
+  if (!written.bytes) return failed(written.error);
+  RemoveStaleTemporaries(realPath_);
+  std::string error;
+  if (!hivefile::ReplaceFileAtomically(realPath_, *written.bytes, error)) return failed(error);
+  reportWriteSuccess();
+  return true;
+}
+
+template <class Change>
+bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& apply) {
+  const bool own = !inTransaction();
+  if (own) beginTransaction();
+  bool ok = false;
+  const std::string fullPath = RegFileKeyPath(root, keyPath);
+  if (document_ && !writesBlocked() && !fullPath.empty()) {
+    auto [key, created] = document_->createKey(fullPath);
+    if (key) {
+      dirty_ = apply(*key) || created || dirty_;
+      ok = true;
+    }
+  }
+  if (own) {
+    endTransaction();
+    ok = ok && lastCommitOk_;
+  }
+  return ok;
+}
+
+std::optional<RegValue> HiveFileRegistry::queryValue(RootKey root, std::string_view keyPath,
+                                                     std::string_view name) {
+  Transaction transaction(*this);
+  if (!document_) return std::nullopt;
+  const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath));
+  if (!key) return std::nullopt;
+  const RegValue* value = key->find(name);
+  if (!value) return std::nullopt;
+  return *value;
+}
+
+bool HiveFileRegistry::setValue(RootKey root, std::string_view keyPath, std::string_view name,
+                                const RegValue& value) {
+  return change(root, keyPath, [&](RegFileKey& key) { return key.set(name, value); });
+}
+
+bool HiveFileRegistry::deleteValue(RootKey root, std::string_view keyPath, std::string_view name) {
+  return change(root, keyPath, [&](RegFileKey& key) { return key.remove(name); });
+}
+
+bool HiveFileRegistry::keyExists(RootKey root, std::string_view keyPath) {
+  Transaction transaction(*this);
+  const std::string fullPath = RegFileKeyPath(root, keyPath);
+  return document_ && !fullPath.empty() && document_->keyExists(fullPath);
+}
+
+fs::path HiveFilePath(const char* tavelinRegistry, const char* xdgDataHome, const char* home) {
+  const auto set = [](const char* v) { return v != nullptr && *v != '\0'; };
+  if (set(tavelinRegistry)) return fs::path(tavelinRegistry);
+  const fs::path leaf = fs::path("tavelin") / "HKEY_CURRENT_USER.reg";
+  if (set(xdgDataHome) && fs::path(xdgDataHome).is_absolute()) return xdgDataHome / leaf;
+  if (set(home)) return fs::path(home) / ".local" / "share" / leaf;
+  return {};
+}
+
+fs::path DefaultHiveFilePath() {
+  return HiveFilePath(std::getenv("TAVELIN_REGISTRY"), std::getenv("XDG_DATA_HOME"),
+                      std::getenv("HOME"));
+}
+
+}  // namespace tavelin

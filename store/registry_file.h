@@ -1,0 +1,75 @@
+// The registry kept in one .reg file: the current user's hive on systems without a registry
+// of their own.
+//
+// Each transaction takes the lock beside the file, reads and parses the file once, and, when
+// something changed, writes it back once through a temporary file that is flushed and
+// renamed over it. Keys and values the program does not touch are written back as they were.
+// The lock is held only for the length of one transaction, so a command must not keep one
+// open while it waits for the user.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "store/reg_file_format.h"
+#include "store/registry.h"
+
+namespace tavelin {
+
+namespace hivefile {
+class FileLock;
+}
+
+class HiveFileRegistry : public RegistryBackend {
+ public:
+  static constexpr std::chrono::milliseconds kDefaultLockTimeout{5000};
+
+  explicit HiveFileRegistry(std::filesystem::path path,
+                            std::chrono::milliseconds lockTimeout = kDefaultLockTimeout);
+  ~HiveFileRegistry() override;
+
+  std::optional<RegValue> queryValue(RootKey root, std::string_view keyPath,
+                                     std::string_view name) override;
+  bool setValue(RootKey root, std::string_view keyPath, std::string_view name,
+                const RegValue& value) override;
+  bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
+  bool keyExists(RootKey root, std::string_view keyPath) override;
+  // The file's path, as the user should be told it.
+  std::string description() const override;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ protected:
+  void onBegin(bool fullLoad) override;
+  void onEnd() override;
+
+ private:
+  template <class Change>
+  bool change(RootKey root, std::string_view keyPath, Change&& apply);
+  bool commit();
+
+  std::filesystem::path path_;
+  std::chrono::milliseconds lockTimeout_;
+  std::filesystem::path realPath_;  // path_ with its symbolic links followed
+  std::unique_ptr<hivefile::FileLock> lock_;
+  std::string lockProblem_;                  // why no lock is held, when the read went on without
+  std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
+  bool dirty_ = false;
+  bool lastCommitOk_ = true;
+};
+
+// Where the hive file is: `tavelinRegistry` ($TAVELIN_REGISTRY) when set, else
+// `xdgDataHome`/tavelin/HKEY_CURRENT_USER.reg when that is an absolute path, else
+// `home`/.local/share/tavelin/HKEY_CURRENT_USER.reg. Empty when none of them is set.
+std::filesystem::path HiveFilePath(const char* tavelinRegistry, const char* xdgDataHome,
+                                   const char* home);
+// The same, from this process's environment.
+std::filesystem::path DefaultHiveFilePath();
+
+// A path as text for the user (UTF-8).
+std::string PathText(const std::filesystem::path& path);
+
+}  // namespace tavelin

@@ -1,0 +1,368 @@
+// What only the hive file does: its bytes on disk, the lock, failed reads and writes, links,
+// permissions and left-over temporaries. What every backend does is checked over all of them
+// in the backend suite.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "store/address_list.h"
+#include "store/hive_file_io.h"
+#include "store/registry_file.h"
+#include "store/typed_address_store.h"
+#include "store/wtf8.h"
+
+namespace tavelin {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Utf16File(std::u16string_view text) {
+  return "\xFF\xFE" + TextToUtf16LeBytes(text);
+}
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class HiveFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    folder_ = fs::temp_directory_path() /
+              ("tavelin-hive-" + std::to_string(hivefile::CurrentProcessId()) + "-" +
+               std::to_string(counter++));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    hive_ = folder_ / "HKEY_CURRENT_USER.reg";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  std::string read(HiveFileRegistry& registry, std::string_view key, std::string_view name) {
+    return modReg::ReadRegString(registry, kCurrentUser, key, name);
+  }
+  bool write(HiveFileRegistry& registry, std::string_view key, std::string_view name,
+             std::string_view text) {
+    return modReg::WriteRegString(registry, kCurrentUser, key, name, text);
+  }
+
+  fs::path folder_;
+  fs::path hive_;
+};
+
+TEST_F(HiveFile, ANewFileIsWrittenAsAnExportWouldBe) {
+  HiveFileRegistry registry(hive_);
+  EXPECT_EQ(read(registry, "Software\\Tavelin", "SaveOptions"), "");
+  EXPECT_FALSE(fs::exists(hive_));  // reading creates nothing
+
+  ASSERT_TRUE(write(registry, "Software\\Tavelin", "SaveOptions", "One"));
+  EXPECT_EQ(ReadBytes(hive_), Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                        u"[HKEY_CURRENT_USER\\Software]\r\n\r\n"
+                                        u"[HKEY_CURRENT_USER\\Software\\Tavelin]\r\n"
+                                        u"\"SaveOptions\"=\"One\"\r\n\r\n"));
+  EXPECT_TRUE(registry.takeNotices().empty());
+}
+
+TEST_F(HiveFile, AMissingFolderIsCreatedOnTheFirstWrite) {
+  HiveFileRegistry registry(folder_ / "a" / "b" / "hive.reg");
+  ASSERT_TRUE(write(registry, "Software\\Tavelin", "SaveOptions2", "Max"));
+  HiveFileRegistry again(folder_ / "a" / "b" / "hive.reg");
+  EXPECT_EQ(read(again, "Software\\Tavelin", "SaveOptions2"), "Max");
+}
+
+TEST_F(HiveFile, TheStartUpRewriteKeepsEverythingElseAsItWas) {
+  const std::u16string others =
+      u"[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+      u"@=\"default\"\r\n"
+      u"\"bin\"=hex:00,01,02\r\n"
+      u"\"exp\"=hex(2):25,00,41,00,25,00,00,00\r\n"
+      u"\"dw\"=dword:00000010\r\n"
+      u"\"Url1\"=\"not a typed address\"\r\n"
+      u"\r\n";
+  WriteBytes(hive_, Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n" + others +
+                              u"[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\"
+                              u"TypedURLs]\r\n"
+                              u"\"url7\"=\"http://seven/\"\r\n"
+                              u"\"url1\"=\"http://one/\"\r\n"
+                              u"\"url2\"=\"   \"\r\n"
+                              u"\"url3\"=\" \u00e9t\u00e9 \"\r\n"
+                              u"\"url201\"=\"http://kept/\"\r\n"
+                              u"\r\n"
+                              u"[HKEY_LOCAL_MACHINE\\Software]\r\n"
+                              u"\"x\"=\"y\"\r\n"
+                              u"\r\n"));
+  HiveFileRegistry registry(hive_);
+  AddressList list;
+  LoadAndCompactAddresses(registry, list);
+
+  ASSERT_EQ(list.count(), 3u);
+  EXPECT_EQ(list.item(1), " \xc3\xa9t\xc3\xa9 ");
+  // Rewritten values keep their places, url7 goes, url201 lies outside the window and stays.
+  EXPECT_EQ(ReadBytes(hive_),
+            Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n" + others +
+                      u"[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\"
+                      u"TypedURLs]\r\n"
+                      u"\"url1\"=\"http://one/\"\r\n"
+                      u"\"url2\"=\" \u00e9t\u00e9 \"\r\n"
+                      u"\"url3\"=\"http://seven/\"\r\n"
+                      u"\"url201\"=\"http://kept/\"\r\n"
+                      u"\r\n"
+                      u"[HKEY_LOCAL_MACHINE\\Software]\r\n"
+                      u"\"x\"=\"y\"\r\n"
+                      u"\r\n"));
+  EXPECT_TRUE(registry.takeNotices().empty());
+}
+
+TEST_F(HiveFile, ACommandThatChangesNothingDoesNotRewriteTheFile) {
+  // Comments are not kept by a rewrite, so they show whether one happened.
+  const std::string original =
+      "REGEDIT4\n; hand-written\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\"
+      "TypedURLs]\n\"url1\"=\"http://a/\" ; first\n";
+  WriteBytes(hive_, original);
+  HiveFileRegistry registry(hive_);
+  AddressList list;
+  LoadAndCompactAddresses(registry, list);
+  ASSERT_EQ(list.count(), 1u);
+  EXPECT_EQ(ReadBytes(hive_), original);
+
+  ASSERT_TRUE(write(registry, "Software\\Microsoft\\Internet Explorer\\TypedURLs", "url2", "b"));
+  EXPECT_EQ(ReadBytes(hive_),
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs]\n"
+            "\"url1\"=\"http://a/\"\n\"url2\"=\"b\"\n\n");
+}
+
+TEST_F(HiveFile, ATransactionWritesOnceAtItsEnd) {
+  HiveFileRegistry registry(hive_);
+  ASSERT_TRUE(write(registry, "Software\\K", "a", "1"));
+  const std::string before = ReadBytes(hive_);
+  {
+    Transaction transaction(registry);
+    ASSERT_TRUE(write(registry, "Software\\K", "a", "2"));
+    ASSERT_TRUE(write(registry, "Software\\K", "b", "3"));
+    EXPECT_EQ(read(registry, "Software\\K", "a"), "2");
+    EXPECT_EQ(ReadBytes(hive_), before);
+  }
+  HiveFileRegistry other(hive_);
+  EXPECT_EQ(read(other, "Software\\K", "a"), "2");
+  EXPECT_EQ(read(other, "Software\\K", "b"), "3");
+}
+
+TEST_F(HiveFile, TwoInstancesSeeEachOthersWritesAndTheLastOneWins) {
+  HiveFileRegistry first(hive_);
+  HiveFileRegistry second(hive_);
+  ASSERT_TRUE(write(first, "Software\\K", "a", "from first"));
+  ASSERT_TRUE(write(second, "Software\\K", "b", "from second"));
+  EXPECT_EQ(read(first, "Software\\K", "b"), "from second");
+  ASSERT_TRUE(write(first, "Software\\K", "b", "first again"));
+  EXPECT_EQ(read(second, "Software\\K", "a"), "from first");
+  EXPECT_EQ(read(second, "Software\\K", "b"), "first again");
+}
+
+TEST_F(HiveFile, ALockHeldTooLongFailsTheReadUntilAFullLoad) {
+  HiveFileRegistry holder(hive_);
+  HiveFileRegistry waiter(hive_, std::chrono::milliseconds(50));
+  ASSERT_TRUE(write(holder, "Software\\K", "a", "1"));
+  {
+    Transaction transaction(holder);  // holds the lock
+    EXPECT_EQ(read(waiter, "Software\\K", "a"), "");
+    const std::vector<std::string> notices = waiter.takeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(Contains(notices[0], PathText(hive_))) << notices[0];
+    EXPECT_TRUE(Contains(notices[0], "lock")) << notices[0];
+  }
+  // Readable again, but writes stay off until a full load succeeds.
+  EXPECT_EQ(read(waiter, "Software\\K", "a"), "1");
+  EXPECT_FALSE(write(waiter, "Software\\K", "a", "2"));
+  { Transaction fullLoad(waiter, /*fullLoad=*/true); }
+  EXPECT_TRUE(write(waiter, "Software\\K", "a", "2"));
+  EXPECT_EQ(read(holder, "Software\\K", "a"), "2");
+}
+
+struct BrokenFile {
+  const char* label;
+  std::string bytes;
+  std::string place;  // what the message must name
+};
+
+class UnreadableHive : public HiveFile, public testing::WithParamInterface<BrokenFile> {};
+
+TEST_P(UnreadableHive, IsToldOnceAndNeverWritten) {
+  const BrokenFile& c = GetParam();
+  WriteBytes(hive_, c.bytes);
+  HiveFileRegistry registry(hive_);
+  AddressList list;
+  LoadAndCompactAddresses(registry, list);  // would store an empty list over the file
+  EXPECT_EQ(list.count(), 0u);
+  EXPECT_EQ(ReadBytes(hive_), c.bytes);
+  const std::vector<std::string> notices = registry.takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(Contains(notices[0], PathText(hive_))) << notices[0];
+  EXPECT_TRUE(Contains(notices[0], c.place)) << notices[0];
+
+  EXPECT_FALSE(write(registry, "Software\\Tavelin", "SaveOptions", "Two"));
+  LoadAndCompactAddresses(registry, list);
+  EXPECT_TRUE(registry.takeNotices().empty());  // told once
+  EXPECT_EQ(ReadBytes(hive_), c.bytes);
+
+  // Once the file is mended, writes wait for a full load.
+  WriteBytes(hive_, "REGEDIT4\r\n");
+  EXPECT_FALSE(write(registry, "Software\\Tavelin", "SaveOptions", "Two"));
+  LoadAndCompactAddresses(registry, list);
+  EXPECT_TRUE(write(registry, "Software\\Tavelin", "SaveOptions", "Two"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnreadableHive,
+    testing::Values(
+        BrokenFile{"WineHive",
+                   "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21\n\n"
+                   "[Software\\\\Microsoft\\\\Internet Explorer\\\\TypedURLs] 1700000000\n"
+                   "\"url1\"=\"http://wine/\"\n",
+                   "line 1, column 1"},
+        BrokenFile{"BadEscape",
+                   "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\"
+                   "TypedURLs]\n\"url1\"=\"C:\\dir\"\n",
+                   "line 4, column 11"},
+        BrokenFile{"NotUtf8",
+                   "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\"
+                   "TypedURLs]\n\"url1\"=\"caf\xe9\"\n",
+                   "line 4, column 12"}),
+    [](const testing::TestParamInfo<BrokenFile>& info) { return info.param.label; });
+
+TEST_F(HiveFile, AFolderInPlaceOfTheFileIsAFailedRead) {
+  fs::create_directories(hive_);
+  HiveFileRegistry registry(hive_);
+  EXPECT_EQ(read(registry, "Software\\K", "a"), "");
+  EXPECT_EQ(registry.takeNotices().size(), 1u);
+  EXPECT_FALSE(write(registry, "Software\\K", "a", "1"));
+  EXPECT_TRUE(fs::is_directory(hive_));
+}
+
+TEST_F(HiveFile, AFailedWriteIsToldOnceAndLeavesTheFile) {
+  // A REGEDIT4 file cannot carry text with an unpaired surrogate.
+  const std::string original =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"1\"\r\n\r\n";
+  WriteBytes(hive_, original);
+  HiveFileRegistry registry(hive_);
+  EXPECT_FALSE(write(registry, "Software\\K", "b", "\xed\xa0\x80"));
+  EXPECT_FALSE(write(registry, "Software\\K", "c", "\xed\xa0\x80"));
+  const std::vector<std::string> notices = registry.takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(Contains(notices[0], PathText(hive_))) << notices[0];
+  EXPECT_EQ(ReadBytes(hive_), original);
+  // A failed write blocks nothing that can be written.
+  EXPECT_TRUE(write(registry, "Software\\K", "a", "2"));
+  EXPECT_EQ(read(registry, "Software\\K", "a"), "2");
+}
+
+TEST_F(HiveFile, LeftOverTemporariesAreRemovedOnTheNextWrite) {
+  HiveFileRegistry registry(hive_);
+  ASSERT_TRUE(write(registry, "Software\\K", "a", "1"));
+  const fs::path stale = folder_ / (hivefile::TemporaryPrefix(hive_) + "99999-0");
+  const fs::path unrelated = folder_ / "other.reg.tmp-1";
+  WriteBytes(stale, "half a file");
+  WriteBytes(unrelated, "not ours");
+  EXPECT_EQ(read(registry, "Software\\K", "a"), "1");
+  ASSERT_TRUE(write(registry, "Software\\K", "a", "2"));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(unrelated));
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder_)) ++files;
+  EXPECT_EQ(files, 3u);  // the hive, its lock and the unrelated file
+}
+
+TEST_F(HiveFile, ASymbolicLinkIsFollowedAndKept) {
+  const fs::path realFolder = folder_ / "real";
+  fs::create_directories(realFolder);
+  const fs::path target = realFolder / "hive.reg";
+  WriteBytes(target, "REGEDIT4\r\n");
+  std::error_code ec;
+  fs::create_symlink(fs::path("real") / "hive.reg", hive_, ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+
+  HiveFileRegistry registry(hive_);
+  ASSERT_TRUE(write(registry, "Software\\K", "a", "1"));
+  EXPECT_TRUE(fs::is_symlink(hive_));
+  EXPECT_TRUE(Contains(ReadBytes(target), "\"a\"=\"1\""));
+  EXPECT_TRUE(fs::exists(realFolder / "hive.reg.lock"));
+}
+
+#ifndef _WIN32
+TEST_F(HiveFile, TheFileKeepsItsPermissions) {
+  HiveFileRegistry registry(hive_);
+  ASSERT_TRUE(write(registry, "Software\\K", "a", "1"));
+  EXPECT_EQ(fs::status(hive_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(hive_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                             fs::perms::others_read);
+  ASSERT_TRUE(write(registry, "Software\\K", "a", "2"));
+  EXPECT_EQ(fs::status(hive_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::others_read);
+}
+#endif
+
+TEST_F(HiveFile, ADwordOfAnotherSizeReadsAsEmptyText) {
+  WriteBytes(hive_,
+             "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"short\"=hex(4):01,02\r\n"
+             "\"whole\"=dword:0000002a\r\n\"multi\"=hex(7):61,00,00\r\n");
+  HiveFileRegistry registry(hive_);
+  EXPECT_EQ(read(registry, "K", "short"), "");
+  EXPECT_EQ(read(registry, "K", "whole"), "42");
+  EXPECT_EQ(read(registry, "K", "multi"), "");
+  EXPECT_TRUE(registry.takeNotices().empty());
+}
+
+// ---------------------------------------------------------------------------------------
+
+#ifdef _WIN32
+#define TAVELIN_ABS "C:"
+#else
+#define TAVELIN_ABS ""
+#endif
+
+struct PathCase {
+  const char* label;
+  const char* tavelinRegistry;
+  const char* xdgDataHome;
+  const char* home;
+  fs::path expected;
+};
+
+class HiveFileLocation : public testing::TestWithParam<PathCase> {};
+
+TEST_P(HiveFileLocation, FollowsTheEnvironment) {
+  const PathCase& c = GetParam();
+  EXPECT_EQ(HiveFilePath(c.tavelinRegistry, c.xdgDataHome, c.home), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, HiveFileLocation,
+    testing::Values(
+        PathCase{"Override", "/tmp/x.reg", TAVELIN_ABS "/data", "/home/u", "/tmp/x.reg"},
+        PathCase{"Xdg", "", TAVELIN_ABS "/data", "/home/u",
+                 fs::path(TAVELIN_ABS "/data") / "tavelin" / "HKEY_CURRENT_USER.reg"},
+        PathCase{"RelativeXdgIgnored", nullptr, "data", "/home/u",
+                 fs::path("/home/u") / ".local" / "share" / "tavelin" / "HKEY_CURRENT_USER.reg"},
+        PathCase{"Home", nullptr, nullptr, "/home/u",
+                 fs::path("/home/u") / ".local" / "share" / "tavelin" / "HKEY_CURRENT_USER.reg"},
+        PathCase{"Nothing", nullptr, "", nullptr, fs::path()}),
+    [](const testing::TestParamInfo<PathCase>& info) { return info.param.label; });
+
+}  // namespace
+}  // namespace tavelin
