@@ -1,0 +1,54 @@
+// Shared by the two start-up probes: quit as soon as the window is exposed, after printing
+// the resident memory when asked to (BENCH_RSS=1, after the window has idled for a moment).
+#pragma once
+
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+inline long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return -1;
+}
+
+class ExposeWatcher : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) finish();
+    return false;
+  }
+  void finish() {
+    if (done_) return;
+    done_ = true;
+    if (std::getenv("BENCH_RSS")) {
+      QTimer::singleShot(1000, [] {
+        std::printf("rss_kib %ld\n", ResidentKiB());
+        std::fflush(stdout);
+        QApplication::quit();
+      });
+    } else {
+      QTimer::singleShot(0, [] { QApplication::quit(); });
+    }
+  }
+  void watch(QWidget& window) {
+    QWindow* handle = window.windowHandle();
+    if (handle && handle->isExposed()) {
+      finish();
+    } else if (handle) {
+      handle->installEventFilter(this);
+    }
+  }
+
+ private:
+  bool done_ = false;
+};
