@@ -19,6 +19,7 @@ namespace {
 struct Run {
   double milliseconds;
   long rssKiB;
+  long privateDirtyKiB;
 };
 
 Run RunOnce(const char* program, bool measureMemory) {
@@ -41,11 +42,13 @@ Run RunOnce(const char* program, bool measureMemory) {
   int status = 0;
   waitpid(pid, &status, 0);
   const auto end = std::chrono::steady_clock::now();
-  long rss = -1;
-  if (const auto at = text.find("rss_kib "); at != std::string::npos) {
-    rss = std::strtol(text.c_str() + at + 8, nullptr, 10);
-  }
-  return {std::chrono::duration<double, std::milli>(end - start).count(), rss};
+  auto field = [&text](const std::string& name) {
+    const auto at = text.find(name + " ");
+    return at == std::string::npos ? -1L
+                                   : std::strtol(text.c_str() + at + name.size() + 1, nullptr, 10);
+  };
+  return {std::chrono::duration<double, std::milli>(end - start).count(), field("rss_kib"),
+          field("private_dirty_kib")};
 }
 
 double Median(std::vector<double> values) {
@@ -80,22 +83,33 @@ int main(int argc, char* argv[]) {
   // Warm both up once (page cache, font cache).
   RunOnce(PROBE_BARE, false);
   RunOnce(PROBE_TAVELIN, false);
-  std::vector<double> bare, tavelin, bareRss, tavelinRss;
+  std::vector<double> bare, tavelin, bareRss, tavelinRss, barePrivate, tavelinPrivate;
   for (int i = 0; i < runs; ++i) {
     bare.push_back(RunOnce(PROBE_BARE, false).milliseconds);
     tavelin.push_back(RunOnce(PROBE_TAVELIN, false).milliseconds);
   }
   for (int i = 0; i < 5; ++i) {
-    bareRss.push_back(static_cast<double>(RunOnce(PROBE_BARE, true).rssKiB));
-    tavelinRss.push_back(static_cast<double>(RunOnce(PROBE_TAVELIN, true).rssKiB));
+    const Run b = RunOnce(PROBE_BARE, true);
+    const Run t = RunOnce(PROBE_TAVELIN, true);
+    bareRss.push_back(static_cast<double>(b.rssKiB));
+    tavelinRss.push_back(static_cast<double>(t.rssKiB));
+    barePrivate.push_back(static_cast<double>(b.privateDirtyKiB));
+    tavelinPrivate.push_back(static_cast<double>(t.privateDirtyKiB));
   }
   const double b = Median(bare), t = Median(tavelin);
-  std::printf("start-up to exposed window, median of %d: bare %.1f ms, Tavelin %.1f ms, ratio %.2f\n",
-              runs, b, t, t / b);
+  std::printf(
+      "start-up to exposed window, median of %d: bare %.1f ms, Tavelin %.1f ms, ratio %.2f\n", runs,
+      b, t, t / b);
   const double br = Median(bareRss), tr = Median(tavelinRss);
-  std::printf("resident memory at idle, median of 5: bare %.0f KiB, Tavelin %.0f KiB, "
-              "difference %.0f KiB (%.2f MiB)\n",
-              br, tr, tr - br, (tr - br) / 1024.0);
+  std::printf(
+      "resident memory at idle, median of 5: bare %.0f KiB, Tavelin %.0f KiB, "
+      "difference %.0f KiB (%.2f MiB)\n",
+      br, tr, tr - br, (tr - br) / 1024.0);
+  const double bp = Median(barePrivate), tp = Median(tavelinPrivate);
+  std::printf(
+      "private dirty memory at idle, median of 5: bare %.0f KiB, Tavelin %.0f KiB, "
+      "difference %.0f KiB (%.2f MiB)\n",
+      bp, tp, tp - bp, (tp - bp) / 1024.0);
   std::filesystem::remove_all(dir);
   return 0;
 }

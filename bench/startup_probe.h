@@ -12,11 +12,12 @@
 #include <fstream>
 #include <string>
 
-inline long ResidentKiB() {
-  std::ifstream status("/proc/self/status");
+// A field of a /proc file, in KiB (-1 when missing).
+inline long ProcKiB(const char* file, const std::string& field) {
+  std::ifstream status(file);
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    if (line.rfind(field, 0) == 0) return std::strtol(line.c_str() + field.size(), nullptr, 10);
   }
   return -1;
 }
@@ -32,7 +33,8 @@ class ExposeWatcher : public QObject {
     done_ = true;
     if (std::getenv("BENCH_RSS")) {
       QTimer::singleShot(1000, [] {
-        std::printf("rss_kib %ld\n", ResidentKiB());
+        std::printf("rss_kib %ld\nprivate_dirty_kib %ld\n", ProcKiB("/proc/self/status", "VmRSS:"),
+                    ProcKiB("/proc/self/smaps_rollup", "Private_Dirty:"));
         std::fflush(stdout);
         QApplication::quit();
       });
