@@ -23,7 +23,10 @@ int ShowModalCentredOver(QDialog& dialog, QWidget* mainWindow) {
   dialog.setWindowModality(Qt::ApplicationModal);
   if (mainWindow) {
     const QRect over = mainWindow->frameGeometry();
-    QRect mine(QPoint(0, 0), dialog.size());
+    // move() places the dialog's frame, which is not known before it is shown: take the
+    // main window's decoration as the dialog's.
+    const QSize decoration = over.size() - mainWindow->size();
+    QRect mine(QPoint(0, 0), dialog.size() + decoration);
     mine.moveCenter(over.center());
     dialog.move(mine.topLeft());
   }
