@@ -26,5 +26,11 @@ QString WidgetInteraction::chooseSaveFile(QWidget* parent, const QString& title,
 
 QString WidgetInteraction::chooseOpenFile(QWidget* parent, const QString& title,
                                           const QString& filter, const QString& initialName) {
-  return QFileDialog::getOpenFileName(parent, title, initialName, filter);
+  // Any name is accepted: the command itself tells the user when no such file exists.
+  QFileDialog dialog(parent, title, initialName, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.isEmpty() ? QString() : chosen.first();
 }
