@@ -212,26 +212,40 @@ void Mainn::popUpOptionsMenu(const QPoint& globalPosition) {
   MnuAddress->popup(globalPosition);
 }
 
+void Mainn::popUpOptionsMenuFromKeyboard() {
+  const int row = addresses_.selectionIndex();
+  const QPoint at = row >= 0 ? List1->visualRect(model_->index(row)).bottomLeft() : QPoint(0, 0);
+  popUpOptionsMenu(List1->viewport()->mapToGlobal(at));
+}
+
 bool Mainn::eventFilter(QObject* watched, QEvent* event) {
   if (watched == MnuAddress) {
-    if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonPress) {
-      if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
+    if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonPress ||
+        event->type() == QEvent::MouseButtonDblClick) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      // Other buttons do nothing on the items; outside the menu they still close it.
+      if (mouse->button() != Qt::LeftButton &&
+          MnuAddress->rect().contains(mouse->position().toPoint()))
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
   }
   if (watched == List1 && event->type() == QEvent::KeyPress) {
-    List1_KeyDown(static_cast<QKeyEvent*>(event)->key());
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Not every platform turns these keys into a context-menu event (Shift+F10 hardly any).
+    if (key->key() == Qt::Key_Menu ||
+        (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+      popUpOptionsMenuFromKeyboard();
+      return true;
+    }
+    List1_KeyDown(key->key());
     return false;  // the list still does its own work with the key
   }
   if (watched == List1 && event->type() == QEvent::ContextMenu) {
     auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-    // A right press has popped the menu up already; the Menu key and Shift+F10 come here.
-    if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
-      const int row = addresses_.selectionIndex();
-      QPoint at = row >= 0 ? List1->visualRect(model_->index(row)).bottomLeft()
-                           : QPoint(0, 0);
-      popUpOptionsMenu(List1->viewport()->mapToGlobal(at));
-    }
+    // A right press has popped the menu up already; the keyboard may arrive here too.
+    if (menuEvent->reason() == QContextMenuEvent::Keyboard && !MnuAddress->isVisible())
+      popUpOptionsMenuFromKeyboard();
     return true;
   }
   if (watched == List1->viewport()) {

@@ -78,6 +78,7 @@ class Mainn : public QMainWindow {
   void buildMenus();
   QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, void (Mainn::*slot)());
   void popUpOptionsMenu(const QPoint& globalPosition);
+  void popUpOptionsMenuFromKeyboard();
   void List1_KeyDown(int keyCode);
   void List1_DblClick();
 
