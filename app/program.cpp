@@ -9,11 +9,8 @@
 #include "browse/browser_launcher.h"
 #if defined(_WIN32)
 #include "store/registry_win32.h"
-#elif __has_include("store/registry_file.h")
-#include "store/registry_file.h"
-#define TAVELIN_HIVE_FILE 1
 #else
-#include "store/registry_memory.h"  // until the hive file lands
+#include "store/registry_file.h"
 #endif
 
 int RunTavelin(int argc, char* argv[], const std::function<void(QWidget&)>& whenShown) {
@@ -22,10 +19,8 @@ int RunTavelin(int argc, char* argv[], const std::function<void(QWidget&)>& when
 
 #if defined(_WIN32)
   tavelin::Win32Registry registry;
-#elif defined(TAVELIN_HIVE_FILE)
-  tavelin::HiveFileRegistry registry(tavelin::DefaultHiveFilePath());
 #else
-  tavelin::MemoryRegistry registry;
+  tavelin::HiveFileRegistry registry(tavelin::DefaultHiveFilePath());
 #endif
   WidgetInteraction interaction;
   std::unique_ptr<tavelin::BrowserLauncher> launcher = tavelin::CreateSystemBrowserLauncher();
