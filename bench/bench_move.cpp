@@ -1,0 +1,139 @@
+// Times one move of the selected address in automatic save mode (the whole list rewritten in
+// one transaction of the hive file) against one bare atomic replace of a file of the same
+// size. Medians of several rounds; the goal is a move costing at most 1.5 times the replace.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "store/address_list.h"
+#include "store/list_commands.h"
+#include "store/registry_file.h"
+#include "store/settings_store.h"
+#include "store/typed_address_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The least a careful program does to replace a file: write a temporary beside it, flush it,
+// rename it over the old one, and (when `flushFolder`) flush the folder so the rename lasts.
+void BareReplace(const fs::path& target, const std::string& bytes, bool flushFolder) {
+  const fs::path temporary = target.string() + ".bench-tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) std::abort();
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) std::abort();
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) std::abort();
+  if (::rename(temporary.c_str(), target.c_str()) != 0) std::abort();
+  if (flushFolder) {
+    const int dirFd = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+      ::fsync(dirFd);
+      ::close(dirFd);
+    }
+  }
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // On a disk, not a memory file system, or the flushes cost nothing.
+  const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::current_path() / "bench-move-data";
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+  const int movesPerRound = argc > 3 ? std::atoi(argv[3]) : 41;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const fs::path hive = folder / "HKEY_CURRENT_USER.reg";
+  const fs::path bare = folder / "bare.reg";
+
+  tavelin::HiveFileRegistry registry(hive);
+  tavelin::AddressList list;
+  for (int i = 1; i <= 200; ++i) {
+    list.append("https://www.example.org/some/typed/address/number/" + std::to_string(i) +
+                "?q=tavelin");
+  }
+  tavelin::ProgramSettings settings;
+  settings.SaveMode = "One";
+  {
+    tavelin::Transaction transaction(registry);
+    tavelin::SaveAddresses(registry, list);
+    tavelin::modReg::WriteRegString(registry, tavelin::kCurrentUser, tavelin::kSettingsKey,
+                                    "SaveOptions", "One");
+  }
+  const std::string bytes = ReadFile(hive);
+  BareReplace(bare, bytes, true);
+  const tavelin::ListContext context{registry, list, settings};
+  list.select(100);
+
+  std::printf("hive file: %zu bytes, 200 addresses, %d rounds of %d moves\n", bytes.size(), rounds,
+              movesPerRound);
+  std::vector<double> ratios, ratiosNoFolder, moveMedians, bareMedians, bareNoFolderMedians;
+  for (int round = 0; round < rounds; ++round) {
+    std::vector<double> moves, bares, baresNoFolder;
+    for (int i = 0; i < movesPerRound; ++i) {
+      // Interleaved, so that a slow spell of the disk hits all three alike.
+      auto start = Clock::now();
+      if (i % 2 == 0)
+        tavelin::MoveSelectedDown(context);
+      else
+        tavelin::MoveSelectedUp(context);
+      moves.push_back(MillisecondsSince(start));
+      start = Clock::now();
+      BareReplace(bare, bytes, true);
+      bares.push_back(MillisecondsSince(start));
+      start = Clock::now();
+      BareReplace(bare, bytes, false);
+      baresNoFolder.push_back(MillisecondsSince(start));
+    }
+    if (!registry.takeNotices().empty()) {
+      std::fprintf(stderr, "the store reported a failure\n");
+      return 1;
+    }
+    const double move = Median(moves), bareMs = Median(bares), bareNoFolder = Median(baresNoFolder);
+    moveMedians.push_back(move);
+    bareMedians.push_back(bareMs);
+    bareNoFolderMedians.push_back(bareNoFolder);
+    ratios.push_back(move / bareMs);
+    ratiosNoFolder.push_back(move / bareNoFolder);
+    std::printf(
+        "round %d: move %.3f ms, bare replace %.3f ms (%.3f ms without flushing the folder): "
+        "%.2fx (%.2fx)\n",
+        round + 1, move, bareMs, bareNoFolder, move / bareMs, move / bareNoFolder);
+  }
+  const double ratio = Median(ratios);
+  std::printf(
+      "median: move %.3f ms, bare replace %.3f ms (%.3f ms without flushing the folder)\n"
+      "move / bare replace: %.2fx (%.2fx against the replace without the folder flush); "
+      "goal at most 1.5x: %s\n",
+      Median(moveMedians), Median(bareMedians), Median(bareNoFolderMedians), ratio,
+      Median(ratiosNoFolder), ratio <= 1.5 ? "met" : "NOT met");
+  fs::remove_all(folder);
+  return 0;
+}
