@@ -200,7 +200,6 @@ TEST_F(FakeBrowserTest, AddressWithNulIsRefused) {
 
 TEST(FindExecutable, SearchesThePathInOrder) {
   EXPECT_EQ(FindExecutable("sh", "/no/such/dir::/bin"), "/bin/sh");
-  EXPECT_EQ(FindExecutable("sh", ""), std::string(fs::exists("./sh") ? "./sh" : ""));
   EXPECT_EQ(FindExecutable("/bin/sh", ""), "/bin/sh");
   EXPECT_EQ(FindExecutable("/bin", "/"), "");
   EXPECT_EQ(FindExecutable("", "/bin"), "");

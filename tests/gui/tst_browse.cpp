@@ -174,23 +174,6 @@ class BrowseTest : public QObject {
     for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
     QCOMPARE(arguments, std::vector<std::string>{"http://it's \"a\" $(page) ; x"});
   }
-
-  void systemLauncherWithoutBrowserIsToldTheUser() {
-    QTemporaryDir emptyDir;
-    QVERIFY(emptyDir.isValid());
-    MemoryRegistry registry;
-    StoreAddresses(registry, {"a.example"});
-    RecordingInteraction interaction;
-    PosixBrowserLauncher launcher(BrowserEnvironment{std::nullopt, emptyDir.path().toStdString()});
-    Mainn window(registry, interaction, launcher);
-    window.Form_Load();
-
-    TriggerGotoAddress(window);
-
-    QCOMPARE(interaction.messages.size(), std::size_t(1));
-    QCOMPARE(interaction.messages[0].title, QStringLiteral("Error"));
-    QVERIFY(interaction.messages[0].text.contains(QStringLiteral("No web browser was found")));
-  }
 #endif
 };
 
