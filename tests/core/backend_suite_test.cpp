@@ -298,6 +298,7 @@ struct TypedCase {
   const char* name;
   RegValue stored;
   std::string expected;
+  bool unterminated = false;  // string data stored without its terminating NUL
 };
 
 std::vector<TypedCase> TypedCases() {
@@ -308,7 +309,7 @@ std::vector<TypedCase> TypedCases() {
       {"ExpandSzUnexpanded", Utf16Value(regtype::kExpandSz, std::u16string(u"%TEMP%\\x\0", 9)),
        "%TEMP%\\x"},
       {"SzCutAtNul", Utf16Value(regtype::kSz, std::u16string(u"ab\0cd\0", 6)), "ab"},
-      {"SzWithoutTerminator", Utf16Value(regtype::kSz, u"abc"), "abc"},
+      {"SzWithoutTerminator", Utf16Value(regtype::kSz, u"abc"), "abc", true},
       {"SzEmptyData", RegValue{regtype::kSz, {}}, ""},
       {"Binary", RegValue{regtype::kBinary, bytes({'h', 0, 'i', 0, 0, 0})}, ""},
       {"MultiSz", Utf16Value(regtype::kMultiSz, std::u16string(u"a\0b\0\0", 5)), ""},
@@ -327,8 +328,17 @@ TEST_P(TypedRead, StoredTypeDecidesTheText) {
   ASSERT_NE(holder, nullptr);
   const TypedCase& row = std::get<1>(GetParam());
   ASSERT_TRUE(holder->get().setValue(kCurrentUser, "Software\\Typed", "v", row.stored));
-  // The backend keeps type and bytes as they were given.
-  EXPECT_EQ(holder->get().queryValue(kCurrentUser, "Software\\Typed", "v"), row.stored);
+  // The backend keeps type and bytes as they were given; only the Windows registry may add
+  // the terminator to a string stored without one, as its query call does when there is room.
+  const std::optional<RegValue> back =
+      holder->get().queryValue(kCurrentUser, "Software\\Typed", "v");
+  RegValue terminated = row.stored;
+  terminated.data.insert(terminated.data.end(), {0, 0});
+  if (std::get<0>(GetParam()) == Backend::kWin32 && row.unterminated && back == terminated) {
+    SUCCEED();
+  } else {
+    EXPECT_EQ(back, row.stored);
+  }
   EXPECT_EQ(modReg::ReadRegString(holder->get(), kCurrentUser, "Software\\Typed", "v"),
             row.expected);
 }

@@ -1,0 +1,171 @@
+// The Windows registry backend against the real registry API (under Wine in the cross build),
+// for what only this backend does: where its keys land, how they are created, that no key
+// handle outlives a call, and how failures reach the program. Its behaviour as a store is
+// covered with every other backend in backend_suite_test.cpp.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "store/registry_win32.h"
+#include "store/typed_address_store.h"
+#include "store/wtf8.h"
+
+namespace tavelin {
+namespace {
+
+std::wstring Wide(std::string_view text) {
+  const std::u16string utf16 = Wtf8ToUtf16(text);
+  return std::wstring(utf16.begin(), utf16.end());
+}
+
+constexpr RootKey kNotARoot() {
+  return 0x80000099u;
+}
+
+class Win32RegistryTest : public ::testing::Test {
+ protected:
+  Win32RegistryTest()
+      : sandbox_("Software\\TavelinTests\\win32-" + std::to_string(GetCurrentProcessId()) + "-" +
+                 std::to_string(GetTickCount64())),
+        registry_(sandbox_) {}
+  ~Win32RegistryTest() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, Wide(sandbox_).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TavelinTests");
+  }
+
+  // Reads a string straight from HKEY_CURRENT_USER, past the backend.
+  std::wstring RawString(const std::string& path, const wchar_t* name) {
+    wchar_t buffer[256] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, Wide(path).c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
+                     &size) != ERROR_SUCCESS) {
+      return L"<missing>";
+    }
+    return buffer;
+  }
+
+  std::string sandbox_;
+  Win32Registry registry_;
+};
+
+TEST_F(Win32RegistryTest, WritesLandUnderTheCurrentUserBelowThePrefix) {
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url1",
+                                     "http://\xC3\xA9t\xC3\xA9/"));
+  EXPECT_EQ(RawString(sandbox_ + "\\" + std::string(kTypedUrlsKey), L"url1"),
+            L"http://\u00e9t\u00e9/");
+  EXPECT_EQ(registry_.fullKeyPath(kTypedUrlsKey), sandbox_ + "\\" + std::string(kTypedUrlsKey));
+
+  // And reads find what another writer put there.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(sandbox_ + "\\Other").c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t data[] = L"written elsewhere";
+  RegSetValueExW(key, L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof(data));
+  RegCloseKey(key);
+  EXPECT_EQ(modReg::ReadRegString(registry_, kCurrentUser, "Other", "v"), "written elsewhere");
+}
+
+TEST_F(Win32RegistryTest, CreatedKeysCarryTheClassOne) {
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "Software\\Tavelin", "v", "x"));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Wide(sandbox_ + "\\Software\\Tavelin").c_str(), 0,
+                          KEY_READ, &key),
+            ERROR_SUCCESS);
+  wchar_t keyClass[16] = {};
+  DWORD classLength = 16;
+  const LSTATUS rc = RegQueryInfoKeyW(key, keyClass, &classLength, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  ASSERT_EQ(rc, ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(keyClass, classLength), L"1");
+}
+
+// The handle table hands out the lowest free slot (Wine's process handle count is always 0,
+// so the slot is what is compared): a key handle left open would take the slot a new handle
+// got before.
+HANDLE NextFreeHandle() {
+  HANDLE probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  CloseHandle(probe);
+  return probe;
+}
+
+TEST_F(Win32RegistryTest, NoKeyHandleOutlivesACall) {
+  HANDLE before = nullptr;
+  // The first round lets the system open what it keeps for the whole process (its own handle
+  // of HKEY_CURRENT_USER); the rounds after it must leave nothing behind.
+  for (int i = 0; i < 4; ++i) {
+    if (i == 1) before = NextFreeHandle();
+    modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x");
+    modReg::ReadRegString(registry_, kCurrentUser, "K", "v");
+    modReg::ReadRegString(registry_, kCurrentUser, "K", "missing");
+    modReg::ReadRegString(registry_, kCurrentUser, "Missing", "v");
+    DelSetting(registry_, kCurrentUser, "K", "v");
+    DelSetting(registry_, kCurrentUser, "K", "missing");
+    registry_.keyExists(kCurrentUser, "K");
+    registry_.keyExists(kCurrentUser, "Missing");
+  }
+  EXPECT_EQ(NextFreeHandle(), before);
+}
+
+TEST_F(Win32RegistryTest, AFailedWriteIsToldOnceWithTheSystemsReason) {
+  // A key that vanishes with the session cannot hold a lasting sub-key: the registry refuses
+  // the program's non-volatile create. (The sandbox itself is made lasting first; a volatile
+  // create would otherwise make its missing parents volatile too.)
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "Lasting", "v", "first"));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(sandbox_ + "\\Volatile").c_str(), 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url1", "a"));
+  EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url2", "b"));
+  std::vector<std::string> notices = registry_.takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("url1"), std::string::npos) << notices[0];
+  EXPECT_NE(notices[0].find("Volatile\\Child"), std::string::npos) << notices[0];
+  EXPECT_NE(notices[0].find("(error " + std::to_string(ERROR_CHILD_MUST_BE_VOLATILE) + ")"),
+            std::string::npos)
+      << notices[0];
+
+  // A success in between means the next failure is told again.
+  EXPECT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "Lasting", "v", "a"));
+  EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url3", "c"));
+  notices = registry_.takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("url3"), std::string::npos) << notices[0];
+}
+
+TEST_F(Win32RegistryTest, AFailedReadStopsWritesUntilAFullLoadSucceeds) {
+  EXPECT_FALSE(registry_.queryValue(kNotARoot(), "K", "v"));
+  ASSERT_EQ(registry_.takeNotices().size(), 1u);
+  EXPECT_TRUE(registry_.writesBlocked());
+  EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
+  EXPECT_FALSE(registry_.keyExists(kCurrentUser, "K"));
+
+  { Transaction ordinary(registry_); }
+  EXPECT_TRUE(registry_.writesBlocked());
+  { Transaction fullLoad(registry_, /*fullLoad=*/true); }
+  EXPECT_FALSE(registry_.writesBlocked());
+  EXPECT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
+  EXPECT_EQ(modReg::ReadRegString(registry_, kCurrentUser, "K", "v"), "x");
+  EXPECT_TRUE(registry_.takeNotices().empty());
+}
+
+TEST_F(Win32RegistryTest, AMissingKeyOrValueIsNoReadFailure) {
+  EXPECT_FALSE(registry_.queryValue(kCurrentUser, "No\\Such\\Key", "v"));
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
+  EXPECT_FALSE(registry_.queryValue(kCurrentUser, "K", "missing"));
+  EXPECT_FALSE(registry_.writesBlocked());
+  EXPECT_TRUE(registry_.takeNotices().empty());
+}
+
+}  // namespace
+}  // namespace tavelin
+
+#endif  // _WIN32
