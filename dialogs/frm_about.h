@@ -25,10 +25,11 @@ class FrmAbout : public QDialog {
   // One scroll step.
   void Timer1_Timer();
   void Command1_Click();
+  // Closing stops the scroll.
+  void done(int result) override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-  void done(int result) override;
 
  private:
   void buildControls();

@@ -170,6 +170,8 @@ class AboutDialogTest : public QObject {
       QTest::keyClick(&dialog, Qt::Key_Escape);
       QVERIFY(dialog.isVisible());
       QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command1"));
+      // Its own timer may have ticked meanwhile.
+      dialog.setCreditLeftTwips(-1560.0f);
       Tick(dialog, 7);
       QCOMPARE(dialog.creditLeftTwips(), -720.0f);
       if (byOk) {
@@ -196,7 +198,7 @@ class AboutDialogTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
     QAction* action = f.window->findChild<QAction*>(QStringLiteral("FileAbout"));
     QVERIFY(action);
-    const QPoint mainCentre = f.window->frameGeometry().center();
+    QPoint mainCentre;
 
     int shown = 0;
     bool stuck = false;
@@ -225,6 +227,7 @@ class AboutDialogTest : public QObject {
       ownerless =
           dialog->parentWidget() == nullptr && dialog->windowModality() == Qt::ApplicationModal;
       dialogCentre = dialog->frameGeometry().center();
+      mainCentre = f.window->frameGeometry().center();
       timer = dialog->findChild<QTimer*>(QStringLiteral("Timer1"));
       const float start = dialog->creditLeftTwips();
       moved = QTest::qWaitFor([&] { return dialog->creditLeftTwips() != start; }, 3000);
@@ -239,7 +242,12 @@ class AboutDialogTest : public QObject {
     QVERIFY(!stuck);
     QVERIFY(ownerless);
     QVERIFY(moved);
-    QVERIFY((dialogCentre - mainCentre).manhattanLength() <= 2);
+    QVERIFY2((dialogCentre - mainCentre).manhattanLength() <= 2,
+             qPrintable(QStringLiteral("dialog centre %1,%2; main window centre %3,%4")
+                            .arg(dialogCentre.x())
+                            .arg(dialogCentre.y())
+                            .arg(mainCentre.x())
+                            .arg(mainCentre.y())));
     // The dialog and its timer are gone with the command.
     QVERIFY(timer.isNull());
     QVERIFY(!QApplication::activeModalWidget());

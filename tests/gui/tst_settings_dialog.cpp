@@ -438,7 +438,7 @@ class SettingsDialogTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
     QAction* action = f.window->findChild<QAction*>(QStringLiteral("Settings"));
     QVERIFY(f.window->optionsMenu()->actions().contains(action));
-    const QPoint mainCentre = f.window->frameGeometry().center();
+    QPoint mainCentre;
     QString checkedWhenShown;
     QPoint dialogCentre;
     bool ownerless = false;
@@ -446,6 +446,7 @@ class SettingsDialogTest : public QObject {
     driver.whenShown<FrmSettings>([&](FrmSettings& dialog) {
       checkedWhenShown = Checked(dialog);
       dialogCentre = dialog.frameGeometry().center();
+      mainCentre = f.window->frameGeometry().center();
       ownerless =
           dialog.parentWidget() == nullptr && dialog.windowModality() == Qt::ApplicationModal;
       QTest::mouseClick(Option(dialog, "Option2"), Qt::LeftButton);
@@ -458,7 +459,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(checkedWhenShown, QStringLiteral("13"));
     QVERIFY(ownerless);
     QVERIFY2((dialogCentre - mainCentre).manhattanLength() <= 2,
-             qPrintable(QStringLiteral("%1,%2 %3,%4")
+             qPrintable(QStringLiteral("dialog centre %1,%2; main window centre %3,%4")
                             .arg(dialogCentre.x())
                             .arg(dialogCentre.y())
                             .arg(mainCentre.x())
