@@ -124,10 +124,15 @@ FileContents ReadRegularFile(const std::string& path) {
   try {
     const auto expected = static_cast<unsigned long long>(info.st_size);
     if (expected >= result.bytes.max_size()) throw std::bad_alloc();
-    result.bytes.reserve(static_cast<std::size_t>(expected) + 1);
-    char buffer[1 << 16];
+    // Read straight into place; a file that grows meanwhile is read to its new end.
+    result.bytes.resize(static_cast<std::size_t>(expected));
+    std::size_t filled = 0;
+    char spill[1 << 12];
     for (;;) {
-      const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+      const bool intoPlace = filled < result.bytes.size();
+      char* const into = intoPlace ? result.bytes.data() + filled : spill;
+      const std::size_t room = intoPlace ? result.bytes.size() - filled : sizeof spill;
+      const ssize_t got = ::read(fd.get(), into, room);
       if (got < 0) {
         if (errno == EINTR) continue;
         result.bytes = {};
@@ -135,8 +140,10 @@ FileContents ReadRegularFile(const std::string& path) {
         return result;
       }
       if (got == 0) break;
-      result.bytes.append(buffer, static_cast<std::size_t>(got));
+      if (!intoPlace) result.bytes.append(spill, static_cast<std::size_t>(got));
+      filled += static_cast<std::size_t>(got);
     }
+    result.bytes.resize(filled);
   } catch (const std::bad_alloc&) {
     result.bytes = {};
     result.error = "\"" + path + "\" is too large to be read into memory.";
