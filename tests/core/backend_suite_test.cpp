@@ -23,10 +23,7 @@
 #include "store/typed_address_store.h"
 #include "store/wtf8.h"
 
-#if __has_include("store/registry_file.h")
 #include "store/registry_file.h"
-#define TAVELIN_HAVE_HIVE_FILE 1
-#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -52,10 +49,7 @@ std::string BackendName(Backend kind) {
 }
 
 std::vector<Backend> AvailableBackends() {
-  std::vector<Backend> kinds{Backend::kMemory};
-#ifdef TAVELIN_HAVE_HIVE_FILE
-  kinds.push_back(Backend::kHiveFile);
-#endif
+  std::vector<Backend> kinds{Backend::kMemory, Backend::kHiveFile};
 #ifdef _WIN32
   kinds.push_back(Backend::kWin32);
 #endif
@@ -88,7 +82,6 @@ class MemoryUnderTest : public BackendUnderTest {
   MemoryRegistry registry_;
 };
 
-#ifdef TAVELIN_HAVE_HIVE_FILE
 class HiveFileUnderTest : public BackendUnderTest {
  public:
   HiveFileUnderTest()
@@ -107,7 +100,6 @@ class HiveFileUnderTest : public BackendUnderTest {
   std::filesystem::path folder_;
   std::unique_ptr<HiveFileRegistry> registry_;
 };
-#endif
 
 #ifdef _WIN32
 // Everything lands under HKEY_CURRENT_USER\Software\TavelinTests\<tag>, never in the
@@ -134,11 +126,7 @@ std::unique_ptr<BackendUnderTest> MakeBackend(Backend kind) {
     case Backend::kMemory:
       return std::make_unique<MemoryUnderTest>();
     case Backend::kHiveFile:
-#ifdef TAVELIN_HAVE_HIVE_FILE
       return std::make_unique<HiveFileUnderTest>();
-#else
-      break;
-#endif
     case Backend::kWin32:
 #ifdef _WIN32
       return std::make_unique<Win32UnderTest>();
