@@ -75,11 +75,7 @@ class ListEditingTest : public QObject {
                                 << 0 << xyz;
     QTest::newRow("down, automatic") << QByteArray("One") << 1 << "Command3"
                                      << Strings{"x", "z", "y"} << 2 << Strings{"x", "z", "y"};
-    QTest::newRow("down, never set")
-        << QByteArray() << 1 << "Command3" << Strings{"x", "z", "y"} << 2 << Strings{"x", "z", "y"};
     QTest::newRow("down at the end") << QByteArray("One") << 2 << "Command3" << xyz << 2 << xyz;
-    QTest::newRow("up, nothing selected")
-        << QByteArray("One") << -1 << "Command2" << xyz << -1 << xyz;
     QTest::newRow("save, manual, from the middle")
         << QByteArray("Two") << 2 << "Command1" << xyz << 0 << xyz;
   }
@@ -100,22 +96,6 @@ class ListEditingTest : public QObject {
     QVERIFY(s.messages().empty());
   }
 
-  // A move in manual mode followed by "Save all changes" brings the store up to date.
-  void saveAllChangesAfterManualEdits() {
-    Shown s({"x", "y", "z"}, "Two", 2);
-    QVERIFY(s.activated);
-    QTest::mouseClick(s.window().findChild<QPushButton*>(QStringLiteral("Command2")),
-                      Qt::LeftButton);
-    s.action("DeleteURL")->trigger();
-    QCOMPARE(StoredAddresses(s.registry), Strings({"x", "y", "z"}));
-    QTest::mouseClick(s.window().findChild<QPushButton*>(QStringLiteral("Command1")),
-                      Qt::LeftButton);
-    QCOMPARE(StoredAddresses(s.registry), Strings({"x", "y"}));
-    QCOMPARE(ViewItems(s.window()), QStringList({"x", "y"}));
-    QCOMPARE(ViewSelection(s.window()), 0);
-    QVERIFY(s.messages().empty());
-  }
-
   // "Delete selected address" and "Delete all addresses" through their menu items.
   void deleteCommands_data() {
     QTest::addColumn<QByteArray>("saveMode");
@@ -126,16 +106,12 @@ class ListEditingTest : public QObject {
     QTest::addColumn<Strings>("expectedStore");
     QTest::addColumn<QString>("message");
     const Strings xyz{"x", "y", "z"};
-    QTest::newRow("one, automatic") << QByteArray("One") << "DeleteURL" << 1 << Strings{"x", "z"}
-                                    << 0 << Strings{"x", "z"} << QString();
     QTest::newRow("one, manual") << QByteArray("Two") << "DeleteURL" << 1 << Strings{"x", "z"} << -1
                                  << xyz << QString();
     QTest::newRow("one, nothing selected")
         << QByteArray("One") << "DeleteURL" << -1 << xyz << -1 << xyz << kNoSelection;
     QTest::newRow("all, automatic")
         << QByteArray("One") << "DeleteAll" << 1 << Strings{} << -1 << Strings{} << QString();
-    QTest::newRow("all, manual") << QByteArray("Two") << "DeleteAll" << 1 << Strings{} << -1 << xyz
-                                 << QString();
   }
   void deleteCommands() {
     QFETCH(QByteArray, saveMode);
@@ -204,13 +180,9 @@ class ListEditingTest : public QObject {
     QTest::addColumn<int>("expectedSelection");
     QTest::addColumn<QString>("message");
     QTest::newRow("down moves the selection") << false << 1 << int(Qt::Key_Down) << 2 << QString();
-    QTest::newRow("up moves the selection") << false << 1 << int(Qt::Key_Up) << 0 << QString();
     QTest::newRow("a letter changes nothing") << false << 1 << int(Qt::Key_Q) << 1 << QString();
-    QTest::newRow("backspace changes nothing")
-        << false << 1 << int(Qt::Key_Backspace) << 1 << QString();
     QTest::newRow("delete, nothing selected")
         << false << -1 << int(Qt::Key_Delete) << -1 << kNoSelection;
-    QTest::newRow("delete, empty list") << true << -1 << int(Qt::Key_Delete) << -1 << kNoSelection;
     QTest::newRow("a letter, nothing selected") << false << -1 << int(Qt::Key_Q) << -1 << QString();
     QTest::newRow("down, empty list") << true << -1 << int(Qt::Key_Down) << -1 << QString();
   }
