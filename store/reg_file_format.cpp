@@ -166,7 +166,9 @@ class Parser {
   std::size_t lineNo_ = 0;
   std::u16string_view line_;
   std::size_t pos_ = 0;
-  std::string currentKey_;  // full path of the section values go to; empty when none
+  // The section values go to, null when none. Sections are only appended while it is set,
+  // and a deletion clears it, so it stays valid.
+  RegFileKey* current_ = nullptr;
   bool inDeletedKey_ = false;
 };
 
@@ -205,7 +207,10 @@ bool Parser::fail(std::size_t pos, std::string message) {
 }
 
 bool Parser::run() {
-  if (!nextLine()) return fail(0, "the file has no header");
+  if (!nextLine()) {
+    error_ = {1, 1, "the file has no header"};
+    return false;
+  }
   const std::u16string_view header = TrimRight(line_);
   if (header == kVersion5Header) {
     doc_.format.header = RegFileHeader::kVersion5;
@@ -242,16 +247,20 @@ bool Parser::parseKeyLine() {
   if (deletion) ++first;
   const std::u16string_view inner = trimmed.substr(first, trimmed.size() - 1 - first);
   if (inner.empty()) return fail(first, "the key path is empty");
-  const std::string path = Utf16ToWtf8(inner);
-  if (CanonicalRegKeyPath(path).empty()) {
-    return fail(first, "the key path must begin with a root key such as HKEY_CURRENT_USER");
+  if (const auto nul = inner.find(u'\0'); nul != std::u16string_view::npos) {
+    return fail(first + nul, "a key name cannot hold a NUL character");
   }
+  const std::string path = Utf16ToWtf8(inner);
+  static constexpr const char* kNoRoot =
+      "the key path must begin with a root key such as HKEY_CURRENT_USER";
   if (deletion) {
+    if (CanonicalRegKeyPath(path).empty()) return fail(first, kNoRoot);
     doc_.deleteKeyTree(path);
-    currentKey_.clear();
+    current_ = nullptr;
     inDeletedKey_ = true;
   } else {
-    currentKey_ = doc_.appendSection(path).path();
+    current_ = doc_.appendSection(path);
+    if (current_ == nullptr) return fail(first, kNoRoot);
     inDeletedKey_ = false;
   }
   return true;
@@ -337,7 +346,7 @@ bool Parser::parseHexList(std::vector<std::uint8_t>& out) {
 }
 
 bool Parser::parseValueLine() {
-  if (currentKey_.empty()) {
+  if (current_ == nullptr) {
     return fail(pos_, inDeletedKey_ ? "a value under a deleted key" : "a value before any [key]");
   }
   std::u16string name;
@@ -358,7 +367,7 @@ bool Parser::parseValueLine() {
   if (!rest.empty() && rest[0] == u'-') {
     ++pos_;
     if (!expectLineEnd()) return false;
-    if (RegFileKey* key = doc_.findKey(currentKey_)) key->remove(nameText);
+    current_->remove(nameText);
     return true;
   }
   if (!rest.empty() && rest[0] == u'"') {
@@ -412,14 +421,13 @@ bool Parser::parseValueLine() {
       }
       value.data = ToLeBytes(text);
     }
-    RegFileKey* key = doc_.findKey(currentKey_);
-    key->set(nameText, value);
+    current_->set(nameText, value);
     return true;
   } else {
     return fail(dataStart, "expected \"text\", dword:, hex: or hex(N): after '='");
   }
   if (!expectLineEnd()) return false;
-  doc_.findKey(currentKey_)->set(nameText, value);
+  current_->set(nameText, value);
   return true;
 }
 
@@ -607,6 +615,9 @@ std::string FoldedLevel(std::string_view level) {
 // ---------------------------------------------------------------------------------------
 // Keys and documents
 
+RegFileKey::RegFileKey(std::string path)
+    : path_(std::move(path)), canonical_(CanonicalRegKeyPath(path_)) {}
+
 const RegValue* RegFileKey::find(std::string_view name) const {
   const auto it = index_.find(FoldRegistryName(name));
   return it == index_.end() ? nullptr : &values_[it->second].value;
@@ -689,7 +700,7 @@ void RegFileDocument::reindex() {
   index_.clear();
   present_.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    const std::string canonical = CanonicalRegKeyPath(keys_[i].path());
+    const std::string& canonical = keys_[i].canonicalPath();
     index_.emplace(canonical, i);
     AddWithAncestors(present_, canonical);
   }
@@ -711,14 +722,15 @@ bool RegFileDocument::keyExists(std::string_view fullPath) const {
   return canonical.find('\\') == std::string::npos || present_.count(canonical) != 0;
 }
 
-RegFileKey& RegFileDocument::appendSection(std::string_view fullPath) {
-  const std::string canonical = CanonicalRegKeyPath(fullPath);
-  const auto [it, inserted] = index_.try_emplace(canonical, keys_.size());
+RegFileKey* RegFileDocument::appendSection(std::string_view fullPath) {
+  RegFileKey key{std::string(fullPath)};
+  if (key.canonicalPath().empty()) return nullptr;
+  const auto [it, inserted] = index_.try_emplace(key.canonicalPath(), keys_.size());
   if (inserted) {
-    keys_.emplace_back(std::string(fullPath));
-    AddWithAncestors(present_, canonical);
+    AddWithAncestors(present_, key.canonicalPath());
+    keys_.push_back(std::move(key));
   }
-  return keys_[it->second];
+  return &keys_[it->second];
 }
 
 std::pair<RegFileKey*, bool> RegFileDocument::createKey(std::string_view fullPath) {
@@ -752,8 +764,7 @@ std::pair<RegFileKey*, bool> RegFileDocument::createKey(std::string_view fullPat
   std::size_t firstInTree = keys_.size();
   bool anyInTree = false;
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    const std::string c = CanonicalRegKeyPath(keys_[i].path());
-    if (!InTree(c, anchor)) continue;
+    if (!InTree(keys_[i].canonicalPath(), anchor)) continue;
     if (!anyInTree) {
       firstInTree = i;
       const std::vector<std::string> existing = SplitKeyPath(keys_[i].path());
@@ -787,7 +798,7 @@ bool RegFileDocument::deleteKeyTree(std::string_view fullPath) {
   const std::string canonical = CanonicalRegKeyPath(fullPath);
   if (canonical.empty()) return false;
   const auto end = std::remove_if(keys_.begin(), keys_.end(), [&](const RegFileKey& k) {
-    return InTree(CanonicalRegKeyPath(k.path()), canonical);
+    return InTree(k.canonicalPath(), canonical);
   });
   if (end == keys_.end()) return false;
   keys_.erase(end, keys_.end());

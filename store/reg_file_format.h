@@ -43,9 +43,11 @@ struct RegFileValue {
 // "HKEY_CURRENT_USER\Software\Tavelin") and its values in file order.
 class RegFileKey {
  public:
-  explicit RegFileKey(std::string path) : path_(std::move(path)) {}
+  explicit RegFileKey(std::string path);
 
   const std::string& path() const { return path_; }
+  // The path as CanonicalRegKeyPath gives it.
+  const std::string& canonicalPath() const { return canonical_; }
   const std::vector<RegFileValue>& values() const { return values_; }
 
   // Names compare as the registry compares them, without regard to case.
@@ -58,6 +60,7 @@ class RegFileKey {
 
  private:
   std::string path_;
+  std::string canonical_;
   std::vector<RegFileValue> values_;
   std::unordered_map<std::string, std::size_t> index_;  // folded name -> position
 };
@@ -81,8 +84,10 @@ class RegFileDocument {
   // Removes the key's section and every section below it. True when any was there.
   bool deleteKeyTree(std::string_view fullPath);
   // Appends a section as it stands in a file; a second section of the same key is merged
-  // into the first (its values override the earlier ones). Returns the section.
-  RegFileKey& appendSection(std::string_view fullPath);
+  // into the first (its values override the earlier ones). Returns the section, or null
+  // when the path does not start with a known root. Sections already handed out stay
+  // valid only until the next call that adds or removes one.
+  RegFileKey* appendSection(std::string_view fullPath);
 
  private:
   void reindex();

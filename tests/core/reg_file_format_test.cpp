@@ -62,6 +62,16 @@ void ExpectSameContent(const RegFileDocument& a, const RegFileDocument& b) {
   }
 }
 
+// A test name made from a case's label.
+template <class Case>
+std::string LabelName(const testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (const char* p = info.param.label; *p; ++p) {
+    name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  }
+  return name;
+}
+
 // ---------------------------------------------------------------------------------------
 // A file laid out as regedit and `reg export` write it reads into the right values and is
 // written back byte for byte.
@@ -189,19 +199,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {regtype::kSz, Bytes({0x41, 0, 0, 0, 0x42, 0, 0, 0})}},
         ValueCase{
             "unpaired surrogate", u"\"a\"=\"x\xD800y\"", "a", {regtype::kSz, Sz(u"x\xD800y")}}),
-    [](const testing::TestParamInfo<ValueCase>& info) {
-      std::string name;
-      for (const char* p = info.param.label; *p; ++p) {
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      }
-      return name;
-    });
+    LabelName<ValueCase>);
 
 // ---------------------------------------------------------------------------------------
 // What the quoted form cannot carry exactly goes out as hex(1), and comes back the same.
 
 struct WriteCase {
-  const char* label;
+  const char* label = "";
   RegValue value;
   RegFileFormat format;
   std::u16string expectedLine;
@@ -236,51 +240,41 @@ constexpr RegFileFormat kUtf8V5{RegFileHeader::kVersion5, RegFileEncoding::kUtf8
 constexpr RegFileFormat kRegedit4{RegFileHeader::kRegedit4, RegFileEncoding::kUtf8,
                                   RegFileLineEnd::kCrLf};
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, RegFileWriteForm,
-    testing::Values(
-        WriteCase{"quoted", {regtype::kSz, Sz(u"a\\\"b")}, kUtf16, u"\"v\"=\"a\\\\\\\"b\"\r\n"},
-        WriteCase{"nul inside",
-                  {regtype::kSz, Sz(std::u16string(u"a\0b", 3))},
-                  kUtf16,
-                  u"\"v\"=hex(1):61,00,00,00,62,00,00,00\r\n"},
-        WriteCase{"line feed",
-                  {regtype::kSz, Sz(u"a\nb")},
-                  kUtf16,
-                  u"\"v\"=hex(1):61,00,0a,00,62,00,00,00\r\n"},
-        WriteCase{
-            "carriage return", {regtype::kSz, Sz(u"\r")}, kUtf16, u"\"v\"=hex(1):0d,00,00,00\r\n"},
-        WriteCase{
-            "no terminator", {regtype::kSz, Bytes({0x61, 0})}, kUtf16, u"\"v\"=hex(1):61,00\r\n"},
-        WriteCase{"no data", {regtype::kSz, {}}, kUtf16, u"\"v\"=hex(1):\r\n"},
-        WriteCase{"dword",
-                  {regtype::kDword, Bytes({0x78, 0x56, 0x34, 0x12})},
-                  kUtf16,
-                  u"\"v\"=dword:12345678\r\n"},
-        WriteCase{"short dword", {regtype::kDword, Bytes({1})}, kUtf16, u"\"v\"=hex(4):01\r\n"},
-        WriteCase{"big-endian dword",
-                  {regtype::kDwordBigEndian, Bytes({0, 0, 0, 1})},
-                  kUtf16,
-                  u"\"v\"=hex(5):00,00,00,01\r\n"},
-        WriteCase{
-            "surrogate in UTF-16", {regtype::kSz, Sz(u"\xDC00")}, kUtf16, u"\"v\"=\"\xDC00\"\r\n"},
-        WriteCase{"surrogate in UTF-8",
-                  {regtype::kSz, Sz(u"\xDC00")},
-                  kUtf8V5,
-                  u"\"v\"=hex(1):00,dc,00,00\r\n"},
-        WriteCase{"REGEDIT4 text is 8-bit",
-                  {regtype::kExpandSz, Sz(u"\u00e4")},
-                  kRegedit4,
-                  u"\"v\"=hex(2):c3,a4,00\r\n"},
-        WriteCase{
-            "REGEDIT4 quoted", {regtype::kSz, Sz(u"\u00e4")}, kRegedit4, u"\"v\"=\"\u00e4\"\r\n"}),
-    [](const testing::TestParamInfo<WriteCase>& info) {
-      std::string name;
-      for (const char* p = info.param.label; *p; ++p) {
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      }
-      return name;
-    });
+// Built one case at a time: GCC 12 warns falsely about a braced list of these.
+std::vector<WriteCase> WriteCases() {
+  std::vector<WriteCase> cases;
+  const auto add = [&](const char* label, std::uint32_t type, std::vector<std::uint8_t> data,
+                       RegFileFormat format, std::u16string line) {
+    WriteCase c;
+    c.label = label;
+    c.value.type = type;
+    c.value.data = std::move(data);
+    c.format = format;
+    c.expectedLine = std::move(line);
+    cases.push_back(std::move(c));
+  };
+  add("quoted", regtype::kSz, Sz(u"a\\\"b"), kUtf16, u"\"v\"=\"a\\\\\\\"b\"\r\n");
+  add("nul inside", regtype::kSz, Sz(std::u16string(u"a\0b", 3)), kUtf16,
+      u"\"v\"=hex(1):61,00,00,00,62,00,00,00\r\n");
+  add("line feed", regtype::kSz, Sz(u"a\nb"), kUtf16, u"\"v\"=hex(1):61,00,0a,00,62,00,00,00\r\n");
+  add("carriage return", regtype::kSz, Sz(u"\r"), kUtf16, u"\"v\"=hex(1):0d,00,00,00\r\n");
+  add("no terminator", regtype::kSz, Bytes({0x61, 0}), kUtf16, u"\"v\"=hex(1):61,00\r\n");
+  add("no data", regtype::kSz, {}, kUtf16, u"\"v\"=hex(1):\r\n");
+  add("dword", regtype::kDword, Bytes({0x78, 0x56, 0x34, 0x12}), kUtf16,
+      u"\"v\"=dword:12345678\r\n");
+  add("short dword", regtype::kDword, Bytes({1}), kUtf16, u"\"v\"=hex(4):01\r\n");
+  add("big-endian dword", regtype::kDwordBigEndian, Bytes({0, 0, 0, 1}), kUtf16,
+      u"\"v\"=hex(5):00,00,00,01\r\n");
+  add("surrogate in UTF-16", regtype::kSz, Sz(u"\xDC00"), kUtf16, u"\"v\"=\"\xDC00\"\r\n");
+  add("surrogate in UTF-8", regtype::kSz, Sz(u"\xDC00"), kUtf8V5, u"\"v\"=hex(1):00,dc,00,00\r\n");
+  add("REGEDIT4 text is 8-bit", regtype::kExpandSz, Sz(u"\u00e4"), kRegedit4,
+      u"\"v\"=hex(2):c3,a4,00\r\n");
+  add("REGEDIT4 quoted", regtype::kSz, Sz(u"\u00e4"), kRegedit4, u"\"v\"=\"\u00e4\"\r\n");
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, RegFileWriteForm, testing::ValuesIn(WriteCases()),
+                         LabelName<WriteCase>);
 
 TEST(RegFileFormat, Regedit4RefusesTextItCannotCarry) {
   RegFileDocument doc;
@@ -368,13 +362,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"regedit4, CR",
                    "REGEDIT4\r\r[HKEY_CURRENT_USER\\A]\r\"x\"=\"y\"\r\r",
                    {RegFileHeader::kRegedit4, RegFileEncoding::kUtf8, RegFileLineEnd::kCr}}),
-    [](const testing::TestParamInfo<FormatCase>& info) {
-      std::string name;
-      for (const char* p = info.param.label; *p; ++p) {
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      }
-      return name;
-    });
+    LabelName<FormatCase>);
 
 TEST(RegFileFormat, Regedit4HexTextIsHeldAsUtf16) {
   const RegFileDocument doc =
@@ -427,6 +415,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ErrorCase{"wine hive", "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\n", 1, 1},
         ErrorCase{"no header", V5File(u"").substr(0, 2) + "x\0"s, 1, 1},
+        ErrorCase{"only a byte-order mark", "\xEF\xBB\xBF", 1, 1},
         ErrorCase{"big-endian", "\xFE\xFF\0W", 1, 1},
         ErrorCase{"value before key", V5File(u"\"a\"=\"b\"\r\n"), 3, 1},
         ErrorCase{"unknown escape", Key(u"\"a\"=\"C:\\dir\"\r\n"), 4, 8},
@@ -436,6 +425,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"key without bracket", V5File(u"[HKEY_CURRENT_USER\\K\r\n"), 3, 21},
         ErrorCase{"unknown root", V5File(u"[HKEY_NOWHERE\\K]\r\n"), 3, 2},
         ErrorCase{"empty key", V5File(u"[-]\r\n"), 3, 3},
+        ErrorCase{"NUL in key", V5File(u"[HKCU\\A" + std::u16string(1, u'\0') + u"]\r\n"), 3, 8},
         ErrorCase{"long dword", Key(u"\"a\"=dword:123456789\r\n"), 4, 19},
         ErrorCase{"empty dword", Key(u"\"a\"=dword:\r\n"), 4, 11},
         ErrorCase{"bad hex", Key(u"\"a\"=hex:01,g2\r\n"), 4, 12},
@@ -456,13 +446,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=hex(1):41,\\\r\n  e9,00\r\n", 4,
                   12},
         ErrorCase{"odd UTF-16", V5File(u"") + "x", 1, 1}),
-    [](const testing::TestParamInfo<ErrorCase>& info) {
-      std::string name;
-      for (const char* p = info.param.label; *p; ++p) {
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      }
-      return name;
-    });
+    LabelName<ErrorCase>);
 
 // ---------------------------------------------------------------------------------------
 // Keys: deletions, repeats, creation, lookup.
