@@ -180,7 +180,13 @@ FileResult ReplaceFileContents(const std::string& path, std::string_view bytes) 
   }
   if (!file.close()) return fail("cannot write to \"" + temporary + "\"", GetLastError());
 
-  // ReplaceFileW keeps the replaced file's attributes (hidden ones included) and security.
+  // The new file takes on the old one's hidden and system marks itself, since not every
+  // way of replacing below carries them over; ReplaceFileW also keeps its security.
+  if (replacing) {
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (oldAttributes & kKept) SetFileAttributesW(temporaryWide.c_str(), oldAttributes & kKept);
+  }
   if (replacing && ReplaceFileW(target.c_str(), temporaryWide.c_str(), nullptr,
                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     return {true, {}};

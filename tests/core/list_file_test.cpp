@@ -10,7 +10,9 @@
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -390,6 +392,21 @@ TEST_F(ListFileFolder, AFailedWriteLeavesTheOldFileAsItWas) {
   EXPECT_NE(result.error.find("write"), std::string::npos) << result.error;
   EXPECT_EQ(Slurp(dir_ / "keep.txt"), "old\r\n");
   EXPECT_EQ(CountEntries(dir_), 1u) << "the temporary file was left behind";
+}
+#endif
+
+#ifdef _WIN32
+TEST_F(ListFileFolder, HiddenFilesAreFilesAndStayHidden) {
+  const fs::path hidden = dir_ / "hidden.txt";
+  Spit(hidden, "old\r\n");
+  ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(CheckListFileTarget(path("hidden.txt")).state, ListFileTarget::State::kExisting);
+  const FileResult written = WriteListFile(path("hidden.txt"), {"new"});
+  ASSERT_TRUE(written.ok) << written.error;
+  EXPECT_EQ(Slurp(hidden), "new\r\n");
+  EXPECT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(ReadListFile(path("hidden.txt")).entries, Entries{"new"});
+  EXPECT_EQ(CountEntries(dir_), 1u);
 }
 #endif
 

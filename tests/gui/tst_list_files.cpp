@@ -318,17 +318,6 @@ class ListFilesTest : public QObject {
     QCOMPARE(StoredAddresses(registry), storeFollows ? expected : before);
   }
 
-  void importOfAnEmptyFileEmptiesTheStoreInAutomaticMode() {
-    WriteBytes(path("empty.txt"), QByteArray());
-    MemoryRegistry registry;
-    StoreAddresses(registry, {"a", "b"});
-    MainWindowFixture f(registry);
-    f.interaction.fileNames = {path("empty.txt")};
-    f.window->FileOpen_Click();
-    QCOMPARE(f.window->addresses().count(), std::size_t{0});
-    QCOMPARE(StoredAddresses(registry), Entries{});
-  }
-
   void importTellsAFailedStoreWrite() {
     WriteBytes(path("one.txt"), "one\r\n");
     MemoryRegistry registry;
@@ -339,26 +328,6 @@ class ListFilesTest : public QObject {
     QCOMPARE(ListItems(*f.window), Entries{"one"});
     QCOMPARE(f.interaction.messages.size(), std::size_t{1});
     QCOMPARE(f.interaction.messages[0].title, QStringLiteral("Error"));
-  }
-
-  void exportThenImportGivesTheListBack() {
-    const Entries list = {" lead",
-                          "trail ",
-                          "a,b",
-                          "\"q\"",
-                          "\"",
-                          "\xE2\x82\xAC \xF0\x9F\x8C\x80",
-                          "http://h/?a=1&b=\"2\""};
-    MemoryRegistry registry;
-    MainWindowFixture f(registry);
-    setMode(f, "Two");
-    f.window->addresses().replaceAll(list);
-    f.interaction.fileNames = {path("round"), path("round.txt")};
-    f.window->FileSave_Click();
-    f.window->addresses().replaceAll({"other"});
-    f.window->FileOpen_Click();
-    QVERIFY(f.interaction.messages.empty());
-    QCOMPARE(ListItems(*f.window), list);
   }
 
   // The real widgets: the non-native file dialog, then the real message box.
