@@ -421,13 +421,13 @@ bool Parser::parseValueLine() {
       }
       value.data = ToLeBytes(text);
     }
-    current_->set(nameText, value);
+    current_->set(nameText, std::move(value));
     return true;
   } else {
     return fail(dataStart, "expected \"text\", dword:, hex: or hex(N): after '='");
   }
   if (!expectLineEnd()) return false;
-  current_->set(nameText, value);
+  current_->set(nameText, std::move(value));
   return true;
 }
 
@@ -618,32 +618,51 @@ std::string FoldedLevel(std::string_view level) {
 RegFileKey::RegFileKey(std::string path)
     : path_(std::move(path)), canonical_(CanonicalRegKeyPath(path_)) {}
 
-const RegValue* RegFileKey::find(std::string_view name) const {
-  const auto it = index_.find(FoldRegistryName(name));
-  return it == index_.end() ? nullptr : &values_[it->second].value;
+std::size_t RegFileKey::position(const std::string& folded) const {
+  if (!index_.empty()) {
+    const auto it = index_.find(folded);
+    return it == index_.end() ? values_.size() : it->second;
+  }
+  return static_cast<std::size_t>(std::find(folded_.begin(), folded_.end(), folded) -
+                                  folded_.begin());
 }
 
-bool RegFileKey::set(std::string_view name, const RegValue& value) {
-  const auto [it, inserted] = index_.try_emplace(FoldRegistryName(name), values_.size());
-  if (inserted) {
-    values_.push_back({std::string(name), value});
+void RegFileKey::reindex() {
+  index_.clear();
+  if (folded_.size() < kIndexFrom) return;
+  for (std::size_t i = 0; i < folded_.size(); ++i) index_.emplace(folded_[i], i);
+}
+
+const RegValue* RegFileKey::find(std::string_view name) const {
+  const std::size_t at = position(FoldRegistryName(name));
+  return at == values_.size() ? nullptr : &values_[at].value;
+}
+
+bool RegFileKey::set(std::string_view name, RegValue value) {
+  std::string folded = FoldRegistryName(name);
+  const std::size_t at = position(folded);
+  if (at == values_.size()) {
+    values_.push_back({std::string(name), std::move(value)});
+    folded_.push_back(std::move(folded));
+    if (!index_.empty()) {
+      index_.emplace(folded_.back(), at);
+    } else if (folded_.size() == kIndexFrom) {
+      reindex();
+    }
     return true;
   }
-  RegValue& slot = values_[it->second].value;
+  RegValue& slot = values_[at].value;
   if (slot == value) return false;
-  slot = value;
+  slot = std::move(value);
   return true;
 }
 
 bool RegFileKey::remove(std::string_view name) {
-  const auto it = index_.find(FoldRegistryName(name));
-  if (it == index_.end()) return false;
-  const std::size_t at = it->second;
+  const std::size_t at = position(FoldRegistryName(name));
+  if (at == values_.size()) return false;
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
-  index_.erase(it);
-  for (auto& [folded, position] : index_) {
-    if (position > at) --position;
-  }
+  folded_.erase(folded_.begin() + static_cast<std::ptrdiff_t>(at));
+  if (!index_.empty()) reindex();
   return true;
 }
 

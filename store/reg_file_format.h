@@ -54,7 +54,7 @@ class RegFileKey {
   const RegValue* find(std::string_view name) const;
   // Stores the value; a new name goes last, an existing one keeps its place and its spelling.
   // True when anything changed.
-  bool set(std::string_view name, const RegValue& value);
+  bool set(std::string_view name, RegValue value);
   // True when the value was there.
   bool remove(std::string_view name);
 
@@ -62,7 +62,13 @@ class RegFileKey {
   std::string path_;
   std::string canonical_;
   std::vector<RegFileValue> values_;
-  std::unordered_map<std::string, std::size_t> index_;  // folded name -> position
+  std::vector<std::string> folded_;  // each value's name folded, for comparing
+  // Folded name -> position, kept only for keys with many values: most keys hold a few,
+  // and a search through those is cheaper than a table for each.
+  static constexpr std::size_t kIndexFrom = 16;
+  std::unordered_map<std::string, std::size_t> index_;
+  std::size_t position(const std::string& folded) const;  // values_.size() when absent
+  void reindex();
 };
 
 // A whole file: its format and its key sections in file order. A key exists when it has a

@@ -498,6 +498,38 @@ TEST(RegFileFormat, NamesCompareWithoutCaseAndKeepTheirSpelling) {
   EXPECT_FALSE(key->remove("SaveOptions"));
 }
 
+TEST(RegFileFormat, ManyValuesKeepTheirOrderThroughSetsAndRemovals) {
+  RegFileKey key("HKEY_CURRENT_USER\\K");
+  std::vector<std::string> names;
+  for (int n = 1; n <= 40; ++n) {
+    names.push_back("Url" + std::to_string(n));
+    EXPECT_TRUE(key.set(names.back(), {regtype::kDword, Bytes({n, 0, 0, 0})}));
+  }
+  // Remove every third one, from the back, then overwrite a few under other spellings.
+  for (int n = 39; n >= 1; n -= 3) {
+    EXPECT_TRUE(key.remove("URL" + std::to_string(n)));
+    names.erase(names.begin() + (n - 1));
+  }
+  EXPECT_FALSE(key.set("url2", {regtype::kDword, Bytes({2, 0, 0, 0})}));
+  EXPECT_TRUE(key.set("url40", {regtype::kDword, Bytes({99, 0, 0, 0})}));
+  ASSERT_EQ(key.values().size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(key.values()[i].name, names[i]);
+    ASSERT_TRUE(key.find(names[i]));
+    EXPECT_EQ(key.find(names[i]), &key.values()[i].value);
+  }
+  EXPECT_FALSE(key.find("url39"));
+  EXPECT_EQ(key.find("URL40")->data[0], 99);
+  while (!names.empty()) {
+    EXPECT_TRUE(key.remove(names.front()));
+    names.erase(names.begin());
+    if (!names.empty()) {
+      EXPECT_EQ(key.find(names.front()), &key.values().front().value);
+    }
+  }
+  EXPECT_TRUE(key.values().empty());
+}
+
 TEST(RegFileFormat, CreatingAKeyAddsSectionsForMissingParentsInTreeOrder) {
   RegFileDocument doc =
       MustParse(V5File(u"[HKEY_CURRENT_USER\\SOFTWARE]\r\n\r\n"
