@@ -158,6 +158,7 @@ class Parser {
   bool parseValueLine();
   bool parseQuoted(std::u16string& out);
   bool parseHexList(std::vector<std::uint8_t>& out);
+  bool parseHexNumber(std::uint32_t& number, const std::string& what);
   bool expectLineEnd();
 
   std::u16string_view text_;
@@ -345,6 +346,18 @@ bool Parser::parseHexList(std::vector<std::uint8_t>& out) {
   }
 }
 
+bool Parser::parseHexNumber(std::uint32_t& number, const std::string& what) {
+  std::size_t digits = 0;
+  number = 0;
+  while (pos_ < line_.size() && HexDigit(line_[pos_]) >= 0) {
+    if (++digits > 8) return fail(pos_, what + " has at most 8 hex digits");
+    number = number * 16 + static_cast<std::uint32_t>(HexDigit(line_[pos_]));
+    ++pos_;
+  }
+  if (digits == 0) return fail(pos_, "expected " + what + " in hex digits");
+  return true;
+}
+
 bool Parser::parseValueLine() {
   if (current_ == nullptr) {
     return fail(pos_, inDeletedKey_ ? "a value under a deleted key" : "a value before any [key]");
@@ -379,13 +392,7 @@ bool Parser::parseValueLine() {
   } else if (StartsWithNoCase(rest, u"dword:")) {
     pos_ += 6;
     std::uint32_t number = 0;
-    std::size_t digits = 0;
-    while (pos_ < line_.size() && HexDigit(line_[pos_]) >= 0) {
-      if (++digits > 8) return fail(pos_, "a dword has at most 8 hex digits");
-      number = number * 16 + static_cast<std::uint32_t>(HexDigit(line_[pos_]));
-      ++pos_;
-    }
-    if (digits == 0) return fail(pos_, "expected the dword's hex digits");
+    if (!parseHexNumber(number, "a dword")) return false;
     value.type = regtype::kDword;
     value.data = {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
                   static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
@@ -395,13 +402,7 @@ bool Parser::parseValueLine() {
     if (pos_ < line_.size() && line_[pos_] == u'(') {
       ++pos_;
       std::uint32_t type = 0;
-      std::size_t digits = 0;
-      while (pos_ < line_.size() && HexDigit(line_[pos_]) >= 0) {
-        if (++digits > 8) return fail(pos_, "a value type has at most 8 hex digits");
-        type = type * 16 + static_cast<std::uint32_t>(HexDigit(line_[pos_]));
-        ++pos_;
-      }
-      if (digits == 0) return fail(pos_, "expected the value type in hex");
+      if (!parseHexNumber(type, "a value type")) return false;
       if (pos_ >= line_.size() || line_[pos_] != u')') return fail(pos_, "expected ')'");
       ++pos_;
       value.type = type;
@@ -606,10 +607,6 @@ RegWriteResult Writer::run() {
   return {std::move(bytes), {}};
 }
 
-std::string FoldedLevel(std::string_view level) {
-  return FoldRegistryName(level);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -682,7 +679,7 @@ std::string RegFileKeyPath(RootKey root, std::string_view keyPath) {
 std::string CanonicalRegKeyPath(std::string_view fullPath) {
   const std::vector<std::string> levels = SplitKeyPath(fullPath);
   if (levels.empty()) return {};
-  const std::string root = FoldedLevel(levels[0]);
+  const std::string root = FoldRegistryName(levels[0]);
   std::string out;
   for (const RootName& r : kRoots) {
     if (root == r.longName || root == r.shortName) out = r.longName;
@@ -690,7 +687,7 @@ std::string CanonicalRegKeyPath(std::string_view fullPath) {
   if (out.empty()) return out;
   for (std::size_t i = 1; i < levels.size(); ++i) {
     out += '\\';
-    out += FoldedLevel(levels[i]);
+    out += FoldRegistryName(levels[i]);
   }
   return out;
 }
