@@ -124,10 +124,11 @@ std::string FindExecutable(std::string_view program, std::string_view searchPath
   while (start <= searchPath.size()) {
     std::size_t end = searchPath.find(':', start);
     if (end == std::string_view::npos) end = searchPath.size();
-    std::string candidate(searchPath.substr(start, end - start));
-    if (candidate.empty()) candidate = ".";
-    candidate.push_back('/');
-    candidate.append(program);
+    std::string_view folder = searchPath.substr(start, end - start);
+    if (folder.empty()) folder = ".";
+    std::string candidate;
+    candidate.reserve(folder.size() + 1 + program.size());
+    candidate.append(folder).append(1, '/').append(program);
     if (IsExecutableFile(candidate)) return candidate;
     start = end + 1;
   }
