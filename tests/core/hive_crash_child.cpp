@@ -1,0 +1,69 @@
+// The other process in the hive file's crash and concurrency tests.
+//
+//   hive_crash_child save-loop HIVE
+//     Writes one byte to standard output once the hive is open, then saves list A and list B
+//     in turn, each in a transaction of its own, until it is killed.
+//   hive_crash_child write-values HIVE KEY PREFIX COUNT
+//     Waits until standard input closes (so that two of them start together), then writes
+//     PREFIX_1 .. PREFIX_COUNT under KEY, one value per transaction. Exits 0 when every write
+//     succeeded and the store told nothing.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "store/address_list.h"
+#include "store/registry_file.h"
+#include "store/typed_address_store.h"
+#include "tests/core/hive_crash_lists.h"
+
+namespace {
+
+using namespace tavelin;
+
+int SaveLoop(const char* hive) {
+  HiveFileRegistry registry(hive, std::chrono::seconds(60));
+  AddressList a;
+  AddressList b;
+  for (const std::string& text : hivecrash::ListA()) a.append(text);
+  for (const std::string& text : hivecrash::ListB()) b.append(text);
+  const char ready = 'r';
+  if (::write(STDOUT_FILENO, &ready, 1) != 1) return 3;
+  for (unsigned long round = 1;; ++round) {
+    Transaction transaction(registry);
+    SaveAddresses(registry, round % 2 == 1 ? b : a);  // the file starts out holding A
+  }
+}
+
+int WriteValues(const char* hive, const char* key, const std::string& prefix, int count) {
+  char ignored;
+  while (::read(STDIN_FILENO, &ignored, 1) > 0) {
+  }
+  HiveFileRegistry registry(hive, std::chrono::seconds(60));
+  for (int i = 1; i <= count; ++i) {
+    const std::string text = prefix + "_" + std::to_string(i);
+    if (!modReg::WriteRegString(registry, kCurrentUser, key, text, text)) {
+      std::fprintf(stderr, "writing %s failed\n", text.c_str());
+      return 1;
+    }
+  }
+  for (const std::string& notice : registry.takeNotices()) {
+    std::fprintf(stderr, "%s\n", notice.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "save-loop" && argc == 3) return SaveLoop(argv[2]);
+  if (mode == "write-values" && argc == 6) {
+    return WriteValues(argv[2], argv[3], argv[4], std::atoi(argv[5]));
+  }
+  std::fprintf(stderr, "usage: %s save-loop HIVE | write-values HIVE KEY PREFIX COUNT\n", argv[0]);
+  return 2;
+}

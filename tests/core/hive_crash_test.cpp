@@ -1,0 +1,247 @@
+// The hive file against other processes: a writer killed at any moment leaves the old list or
+// the new one whole, and two processes writing at once lose nothing. The other process is
+// hive_crash_child; POSIX only, since the writer is killed with SIGKILL.
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "store/address_list.h"
+#include "store/hive_file_io.h"
+#include "store/registry_file.h"
+#include "store/typed_address_store.h"
+#include "tests/core/hive_crash_lists.h"
+
+namespace tavelin {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+void CloseOnExec(int fd) {
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+}
+
+// hive_crash_child running with pipes to its standard input and output. Killed and reaped
+// when it goes out of scope, so a failed assertion leaves no process behind.
+class Child {
+ public:
+  explicit Child(std::vector<std::string> args) {
+    args.insert(args.begin(), TAVELIN_HIVE_CRASH_CHILD);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int in[2];
+    int out[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0) return;
+    for (int fd : {in[0], in[1], out[0], out[1]}) CloseOnExec(fd);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(in[0], STDIN_FILENO);
+      ::dup2(out[1], STDOUT_FILENO);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    input_ = in[1];
+    output_ = out[0];
+  }
+  ~Child() {
+    if (pid_ > 0 && !reaped_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    closeInput();
+    if (output_ >= 0) ::close(output_);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  bool started() const { return pid_ > 0; }
+
+  // Whether the child wrote a byte within `timeout`.
+  bool waitForByte(std::chrono::milliseconds timeout) {
+    pollfd p{output_, POLLIN, 0};
+    char byte;
+    return ::poll(&p, 1, static_cast<int>(timeout.count())) == 1 && ::read(output_, &byte, 1) == 1;
+  }
+
+  void closeInput() {
+    if (input_ >= 0) ::close(input_);
+    input_ = -1;
+  }
+
+  void kill() { ::kill(pid_, SIGKILL); }
+
+  // The wait status, or nothing when the child is still running after `timeout`.
+  std::optional<int> wait(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      int status = 0;
+      const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        reaped_ = true;
+        return status;
+      }
+      if (done < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  int input_ = -1;
+  int output_ = -1;
+};
+
+bool KilledBySigkill(const std::optional<int>& status) {
+  return status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL;
+}
+
+bool ExitedCleanly(const std::optional<int>& status) {
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
+std::string Describe(const std::vector<std::string>& items) {
+  std::size_t filled = 0;
+  for (const std::string& item : items) filled += item.empty() ? 0 : 1;
+  std::string text = std::to_string(filled) + " of " + std::to_string(items.size()) + " filled";
+  if (!items.empty()) text += ", first \"" + items.front() + "\"";
+  if (filled > 0) text += ", last filled \"" + items[filled - 1] + "\"";
+  return text;
+}
+
+class HiveAgainstOtherProcesses : public testing::Test {
+ protected:
+  void SetUp() override {
+    // The system's temporary folder, normally on a disk: there the flushes keep a writer's
+    // temporary on disk for much of each save, so many kills leave one behind for the next
+    // writer to clean up, and a file rewritten in place would be caught cut short.
+    static int counter = 0;
+    folder_ = fs::temp_directory_path() /
+              ("tavelin-hive-crash-" + std::to_string(hivefile::CurrentProcessId()) + "-" +
+               std::to_string(counter++));
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+    fs::create_directories(folder_);
+    hive_ = folder_ / "HKEY_CURRENT_USER.reg";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  std::size_t temporaries() const {
+    const std::string prefix = hivefile::TemporaryPrefix(hive_);
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      count += entry.path().filename().string().rfind(prefix, 0) == 0 ? 1 : 0;
+    }
+    return count;
+  }
+
+  fs::path folder_;
+  fs::path hive_;
+};
+
+TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
+  const std::vector<std::string> listA = hivecrash::ListA();
+  std::vector<std::string> listB = hivecrash::ListB();
+  AddressList a;
+  for (const std::string& text : listA) a.append(text);
+  {
+    HiveFileRegistry seed(hive_);
+    SaveAddresses(seed, a);
+    ASSERT_TRUE(seed.takeNotices().empty());
+  }
+  // Read back, B shows its missing url151..url200 as empty texts.
+  std::vector<std::string> readB = listB;
+  readB.resize(kStoredAddressWindow);
+
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<int> delayMicroseconds(0, 20000);
+  int heldA = 0;
+  int heldB = 0;
+  for (int round = 1; round <= 200; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Child writer({"save-loop", hive_.string()});
+    ASSERT_TRUE(writer.started());
+    ASSERT_TRUE(writer.waitForByte(20s)) << "the writer did not start";
+    std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+    writer.kill();
+    ASSERT_TRUE(KilledBySigkill(writer.wait(20s))) << "the writer ended some other way";
+
+    HiveFileRegistry reader(hive_);
+    AddressList loaded;
+    LoadAddresses(reader, loaded);
+    const std::vector<std::string> notices = reader.takeNotices();
+    ASSERT_TRUE(notices.empty()) << notices.front();
+    ASSERT_FALSE(reader.writesBlocked());
+    if (loaded.items() == listA) {
+      ++heldA;
+    } else if (loaded.items() == readB) {
+      ++heldB;
+    } else {
+      FAIL() << "the file holds neither list whole: " << Describe(loaded.items());
+    }
+    // A killed writer leaves at most its one temporary; the next writer removes it.
+    ASSERT_LE(temporaries(), 2u);
+  }
+  // Kills landed both before and after the writer's saves.
+  EXPECT_GT(heldA, 0);
+  EXPECT_GT(heldB, 0);
+
+  HiveFileRegistry last(hive_);
+  ASSERT_TRUE(
+      modReg::WriteRegString(last, kCurrentUser, "Software\\Tavelin", "SaveOptions", "One"));
+  EXPECT_EQ(temporaries(), 0u);
+  AddressList loaded;
+  LoadAddresses(last, loaded);
+  EXPECT_TRUE(loaded.items() == listA || loaded.items() == readB) << Describe(loaded.items());
+  EXPECT_TRUE(last.takeNotices().empty());
+}
+
+TEST_F(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
+  const std::string key = "Software\\Tavelin\\Concurrent";
+  const int each = 200;
+  // Both wait for their standard input to close, so that they start together.
+  Child first({"write-values", hive_.string(), key, "p1", std::to_string(each)});
+  Child second({"write-values", hive_.string(), key, "p2", std::to_string(each)});
+  ASSERT_TRUE(first.started() && second.started());
+  first.closeInput();
+  second.closeInput();
+  EXPECT_TRUE(ExitedCleanly(first.wait(120s)));
+  EXPECT_TRUE(ExitedCleanly(second.wait(120s)));
+
+  HiveFileRegistry reader(hive_);
+  Transaction transaction(reader);  // one read of the file for all the checks
+  std::vector<std::string> missing;
+  for (const char* prefix : {"p1", "p2"}) {
+    for (int i = 1; i <= each; ++i) {
+      const std::string name = std::string(prefix) + "_" + std::to_string(i);
+      if (modReg::ReadRegString(reader, kCurrentUser, key, name) != name) missing.push_back(name);
+    }
+  }
+  EXPECT_TRUE(missing.empty()) << missing.size() << " values lost, the first " << missing.front();
+  EXPECT_TRUE(reader.takeNotices().empty());
+}
+
+}  // namespace
+}  // namespace tavelin
+
+#endif  // _WIN32
