@@ -1,8 +1,9 @@
 // The other process in the hive file's crash and concurrency tests.
 //
 //   hive_crash_child save-loop HIVE
-//     Writes one byte to standard output once the hive is open, then saves list A and list B
-//     in turn, each in a transaction of its own, until it is killed.
+//     Writes one byte to standard output once the hive is open, then saves list B and list A
+//     in turn, each in a transaction of its own and followed by one more byte, until it is
+//     killed.
 //   hive_crash_child write-values HIVE KEY PREFIX COUNT
 //     Waits until standard input closes (so that two of them start together), then writes
 //     PREFIX_1 .. PREFIX_COUNT under KEY, one value per transaction. Exits 0 when every write
@@ -30,10 +31,14 @@ int SaveLoop(const char* hive) {
   for (const std::string& text : hivecrash::ListA()) a.append(text);
   for (const std::string& text : hivecrash::ListB()) b.append(text);
   const char ready = 'r';
+  const char saved = 's';
   if (::write(STDOUT_FILENO, &ready, 1) != 1) return 3;
   for (unsigned long round = 1;; ++round) {
-    Transaction transaction(registry);
-    SaveAddresses(registry, round % 2 == 1 ? b : a);  // the file starts out holding A
+    {
+      Transaction transaction(registry);
+      SaveAddresses(registry, round % 2 == 1 ? b : a);  // the file starts out holding A
+    }
+    if (::write(STDOUT_FILENO, &saved, 1) != 1) return 3;
   }
 }
 

@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -73,11 +75,20 @@ class Child {
 
   bool started() const { return pid_ > 0; }
 
-  // Whether the child wrote a byte within `timeout`.
-  bool waitForByte(std::chrono::milliseconds timeout) {
-    pollfd p{output_, POLLIN, 0};
-    char byte;
-    return ::poll(&p, 1, static_cast<int>(timeout.count())) == 1 && ::read(output_, &byte, 1) == 1;
+  // Whether the child wrote `count` more bytes within `timeout`.
+  bool waitForBytes(int count, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (count > 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd p{output_, POLLIN, 0};
+      char bytes[64];
+      if (left.count() < 0 || ::poll(&p, 1, static_cast<int>(left.count())) != 1) return false;
+      const ssize_t n = ::read(output_, bytes, std::min<std::size_t>(sizeof bytes, count));
+      if (n <= 0) return false;
+      count -= static_cast<int>(n);
+    }
+    return true;
   }
 
   void closeInput() {
@@ -161,9 +172,24 @@ class HiveAgainstOtherProcesses : public testing::Test {
 
 TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   const std::vector<std::string> listA = hivecrash::ListA();
-  std::vector<std::string> listB = hivecrash::ListB();
+  const std::vector<std::string> listB = hivecrash::ListB();
   AddressList a;
   for (const std::string& text : listA) a.append(text);
+  // How long one save takes here (a sanitizer build or a busy disk makes it much longer), so
+  // that the kills fall across the first few saves of each writer: before its first save
+  // (the file holds A), after one (B), after two (A again), or in the middle of one.
+  std::chrono::microseconds save{};
+  {
+    Child writer({"save-loop", hive_.string()});
+    ASSERT_TRUE(writer.started());
+    ASSERT_TRUE(writer.waitForBytes(2, 60s)) << "the writer did not start";
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(writer.waitForBytes(4, 60s)) << "the writer does not save";
+    save = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 start) /
+           4;
+  }
+  // The file holds a whole list before the first kill.
   {
     HiveFileRegistry seed(hive_);
     SaveAddresses(seed, a);
@@ -174,15 +200,15 @@ TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   readB.resize(kStoredAddressWindow);
 
   std::mt19937 random(20240611);
-  std::uniform_int_distribution<int> delayMicroseconds(0, 20000);
+  std::uniform_int_distribution<std::int64_t> delay(0, 3 * save.count());
   int heldA = 0;
   int heldB = 0;
   for (int round = 1; round <= 200; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     Child writer({"save-loop", hive_.string()});
     ASSERT_TRUE(writer.started());
-    ASSERT_TRUE(writer.waitForByte(20s)) << "the writer did not start";
-    std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+    ASSERT_TRUE(writer.waitForBytes(1, 60s)) << "the writer did not start";
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     writer.kill();
     ASSERT_TRUE(KilledBySigkill(writer.wait(20s))) << "the writer ended some other way";
 
