@@ -1,19 +1,13 @@
 // Times one move of the selected address in automatic save mode (the whole list rewritten in
 // one transaction of the hive file) against one bare atomic replace of a file of the same
 // size. Medians of several rounds; the goal is a move costing at most 1.5 times the replace.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "store/address_list.h"
 #include "store/list_commands.h"
 #include "store/registry_file.h"
@@ -23,43 +17,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// The least a careful program does to replace a file: write a temporary beside it, flush it,
-// rename it over the old one, and (when `flushFolder`) flush the folder so the rename lasts.
-void BareReplace(const fs::path& target, const std::string& bytes, bool flushFolder) {
-  const fs::path temporary = target.string() + ".bench-tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) std::abort();
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) std::abort();
-    done += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) std::abort();
-  if (::rename(temporary.c_str(), target.c_str()) != 0) std::abort();
-  if (flushFolder) {
-    const int dirFd = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-      ::fsync(dirFd);
-      ::close(dirFd);
-    }
-  }
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using tavelin::bench::BareReplace;
+using tavelin::bench::Clock;
+using tavelin::bench::Median;
+using tavelin::bench::MillisecondsSince;
+using tavelin::bench::ReadFile;
 
 }  // namespace
 

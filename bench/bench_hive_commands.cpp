@@ -1,0 +1,232 @@
+// The hive file under the store commands, with 200 addresses and the settings key:
+//
+//  (a) how many times each command replaces the file (renames into place, counted with
+//      inotify), against the goal of one write per command that changes the store and none
+//      for one that does not;
+//  (b) the start-up sequence (load, drop blanks, save) on a store it must change, against one
+//      bare atomic replace of a file of the same size. Medians of interleaved runs; the goal
+//      is at most 1.5 times the replace.
+//
+// Usage: bench_hive_commands [folder [runs]]. It works in a new subfolder of `folder` (the
+// current one by default), which should be on a disk, not a memory file system, or the
+// flushes cost nothing.
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "store/address_list.h"
+#include "store/list_commands.h"
+#include "store/registry_file.h"
+#include "store/settings_store.h"
+#include "store/typed_address_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tavelin;
+using bench::BareReplace;
+using bench::Clock;
+using bench::Median;
+using bench::MillisecondsSince;
+using bench::ReadFile;
+
+std::vector<std::string> Addresses() {
+  std::vector<std::string> texts;
+  for (int i = 1; i <= 200; ++i) {
+    texts.push_back("https://www.example.org/some/typed/address/number/" + std::to_string(i) +
+                    "?q=tavelin");
+  }
+  return texts;
+}
+
+// Watches the hive's folder and counts what happens to the hive itself.
+class HiveWatch {
+ public:
+  explicit HiveWatch(const fs::path& hive) : name_(hive.filename().string()) {
+    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd_ < 0 ||
+        ::inotify_add_watch(fd_, hive.parent_path().c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0) {
+      std::perror("inotify");
+      std::exit(1);
+    }
+  }
+  ~HiveWatch() { ::close(fd_); }
+
+  struct Counts {
+    int replaced = 0;        // a file renamed onto the hive's name
+    int writtenInPlace = 0;  // the hive itself opened for writing and closed
+  };
+
+  // What happened since the last call. The kernel queues the events as the calls happen, so
+  // everything a finished command did is there to read.
+  Counts take() {
+    Counts counts;
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (event->len > 0 && name_ == event->name) {
+          if (event->mask & IN_MOVED_TO) ++counts.replaced;
+          if (event->mask & IN_CLOSE_WRITE) ++counts.writtenInPlace;
+        }
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return counts;
+  }
+
+ private:
+  std::string name_;
+  int fd_ = -1;
+};
+
+ino_t Inode(const fs::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+struct Fixture {
+  fs::path hive;
+  std::string compactBytes;     // 200 addresses and the settings
+  std::string needsCompaction;  // the same with url100 blank
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A folder of its own inside the one given, so that only what this program made is removed.
+  const fs::path folder =
+      (argc > 1 ? fs::path(argv[1]) : fs::current_path()) / "tavelin-bench-hive-commands";
+  const int runs = argc > 2 ? std::atoi(argv[2]) : 31;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+
+  Fixture f;
+  f.hive = folder / "HKEY_CURRENT_USER.reg";
+  const fs::path bare = folder / "bare.reg";
+  {
+    HiveFileRegistry registry(f.hive);
+    AddressList list;
+    for (std::string& text : Addresses()) list.append(std::move(text));
+    Transaction transaction(registry);
+    SaveAddresses(registry, list);
+    modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, kSaveModeValue, "One");
+    modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, kWindowModeValue, "Max");
+  }
+  f.compactBytes = ReadFile(f.hive);
+  {
+    HiveFileRegistry registry(f.hive);
+    modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url100", " ");
+  }
+  f.needsCompaction = ReadFile(f.hive);
+
+  // (a) Writes per command.
+  std::printf("hive file: %zu bytes, 200 addresses and the settings key\n\n",
+              f.compactBytes.size());
+  std::printf("%-48s %7s %9s\n", "command", "writes", "expected");
+  HiveWatch watch(f.hive);
+  bool allAsExpected = true;
+  // Counts what `command` does to the file, on the given file, after the program's start-up
+  // (when `afterStartUp`) with the list and settings it then holds.
+  const auto count = [&](const char* label, int expected, const std::string& file,
+                         bool afterStartUp, const std::function<void(ListContext)>& command) {
+    BareReplace(f.hive, file, true);
+    HiveFileRegistry registry(f.hive);
+    AddressList list;
+    ProgramSettings settings;
+    if (afterStartUp) {
+      LoadSettings(registry, settings);
+      LoadAndCompactAddresses(registry, list);
+    }
+    watch.take();
+    const ino_t before = Inode(f.hive);
+    command(ListContext{registry, list, settings});
+    const HiveWatch::Counts counts = watch.take();
+    const bool inodeChanged = Inode(f.hive) != before;
+    const bool ok = counts.replaced == expected && counts.writtenInPlace == 0 &&
+                    inodeChanged == (counts.replaced > 0) && registry.takeNotices().empty();
+    allAsExpected = allAsExpected && ok;
+    std::printf("%-48s %7d %9d%s\n", label, counts.replaced, expected,
+                ok ? "" : "   <-- not as expected");
+    if (counts.writtenInPlace > 0) {
+      std::printf("  (the file itself was written %d times)\n", counts.writtenInPlace);
+    }
+  };
+  const std::string& compact = f.compactBytes;
+
+  count("start-up, store already compact", 0, compact, false,
+        [](ListContext c) { LoadAndCompactAddresses(c.backend, c.list); });
+  count("start-up, store with a blank address", 1, f.needsCompaction, false,
+        [](ListContext c) { LoadAndCompactAddresses(c.backend, c.list); });
+  count("move down (automatic)", 1, compact, true, [](ListContext c) {
+    c.list.select(100);
+    MoveSelectedDown(c);
+  });
+  count("delete selected (automatic)", 1, compact, true,
+        [](ListContext c) { DeleteSelectedAddress(c); });
+  count("add (automatic)", 1, compact, true,
+        [](ListContext c) { AddAddress(c, "https://added.example/"); });
+  count("edit (automatic)", 1, compact, true,
+        [](ListContext c) { SaveEditedAddress(c, "https://edited.example/"); });
+  count("save all changes, nothing changed", 0, compact, true,
+        [](ListContext c) { SaveAllChanges(c); });
+  count("move down, then save all changes (manual)", 1, compact, true, [](ListContext c) {
+    ProgramSettings manual = c.settings;
+    manual.SaveMode = "Two";
+    const ListContext m{c.backend, c.list, manual};
+    m.list.select(100);
+    MoveSelectedDown(m);  // in manual mode only the list changes
+    SaveAllChanges(m);
+  });
+  count("delete all (automatic)", 1, compact, true, [](ListContext c) { DeleteAllAddresses(c); });
+  std::printf("one write per changing command, none otherwise: %s\n\n",
+              allAsExpected ? "met" : "NOT met");
+
+  // (b) The start-up sequence that writes, against a bare replace of the same size.
+  BareReplace(f.hive, f.needsCompaction, true);
+  {
+    HiveFileRegistry registry(f.hive);
+    AddressList list;
+    LoadAndCompactAddresses(registry, list);
+  }
+  const std::string written = ReadFile(f.hive);
+  std::vector<double> startUps, bares;
+  for (int run = 0; run < runs; ++run) {
+    BareReplace(f.hive, f.needsCompaction, true);  // not timed: the store needs compaction again
+    auto start = Clock::now();
+    {
+      HiveFileRegistry registry(f.hive);
+      AddressList list;
+      LoadAndCompactAddresses(registry, list);
+      if (list.count() != 199 || !registry.takeNotices().empty()) {
+        std::fprintf(stderr, "the start-up sequence went wrong\n");
+        return 1;
+      }
+    }
+    startUps.push_back(MillisecondsSince(start));
+    start = Clock::now();
+    BareReplace(bare, written, true);
+    bares.push_back(MillisecondsSince(start));
+  }
+  const double startUp = Median(startUps);
+  const double bareMs = Median(bares);
+  std::printf(
+      "start-up sequence that writes (%zu bytes): median %.3f ms over %d runs\n"
+      "bare atomic replace of the same size:       median %.3f ms\n"
+      "start-up / bare replace: %.2fx; goal at most 1.5x: %s\n",
+      written.size(), startUp, runs, bareMs, startUp / bareMs,
+      startUp / bareMs <= 1.5 ? "met" : "NOT met");
+  fs::remove_all(folder);
+  return allAsExpected ? 0 : 1;
+}
