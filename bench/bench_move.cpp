@@ -27,7 +27,9 @@ using tavelin::bench::ReadFile;
 
 int main(int argc, char** argv) {
   // On a disk, not a memory file system, or the flushes cost nothing.
-  const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::current_path() / "bench-move-data";
+  // Works in a folder of its own below the one given, so removing it afterwards is safe.
+  const fs::path folder =
+      (argc > 1 ? fs::path(argv[1]) : fs::current_path()) / "tavelin-bench-move-data";
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
   const int movesPerRound = argc > 3 ? std::atoi(argv[3]) : 41;
   fs::remove_all(folder);
