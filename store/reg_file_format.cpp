@@ -96,11 +96,10 @@ std::optional<std::size_t> DecodeUtf8(std::string_view bytes, std::u16string& ou
 }
 
 std::vector<std::uint8_t> ToLeBytes(std::u16string_view text) {
-  std::vector<std::uint8_t> out;
-  out.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(c >> 8));
+  std::vector<std::uint8_t> out(text.size() * 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+    out[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
   }
   return out;
 }
@@ -300,8 +299,11 @@ bool Parser::parseQuoted(std::u16string& out) {
       pos_ += 2;
       continue;
     }
-    out.push_back(c);
-    ++pos_;
+    // Plain characters up to the next quote or backslash go over in one piece.
+    std::size_t end = pos_ + 1;
+    while (end < line_.size() && line_[end] != u'"' && line_[end] != u'\\') ++end;
+    out.append(line_, pos_, end - pos_);
+    pos_ = end;
   }
   return fail(line_.size(), "the quoted text has no closing '\"'");
 }
@@ -677,17 +679,29 @@ std::string RegFileKeyPath(RootKey root, std::string_view keyPath) {
 }
 
 std::string CanonicalRegKeyPath(std::string_view fullPath) {
-  const std::vector<std::string> levels = SplitKeyPath(fullPath);
-  if (levels.empty()) return {};
-  const std::string root = FoldRegistryName(levels[0]);
+  // Runs for every value a command reads or writes, so it walks the path in place rather
+  // than splitting it into a vector of folded copies.
   std::string out;
-  for (const RootName& r : kRoots) {
-    if (root == r.longName || root == r.shortName) out = r.longName;
-  }
-  if (out.empty()) return out;
-  for (std::size_t i = 1; i < levels.size(); ++i) {
-    out += '\\';
-    out += FoldRegistryName(levels[i]);
+  out.reserve(fullPath.size());
+  bool first = true;
+  std::size_t start = 0;
+  while (start <= fullPath.size()) {
+    std::size_t end = fullPath.find('\\', start);
+    if (end == std::string_view::npos) end = fullPath.size();
+    if (end > start) {
+      const std::string level = FoldRegistryName(fullPath.substr(start, end - start));
+      if (first) {
+        for (const RootName& r : kRoots) {
+          if (level == r.longName || level == r.shortName) out = r.longName;
+        }
+        if (out.empty()) return out;
+        first = false;
+      } else {
+        out += '\\';
+        out += level;
+      }
+    }
+    start = end + 1;
   }
   return out;
 }

@@ -5,6 +5,17 @@
 namespace tavelin {
 
 std::string FoldRegistryName(std::string_view name) {
+  // Most names are plain ASCII: fold those without a round trip through UTF-16.
+  std::string ascii(name);
+  bool plain = true;
+  for (char& c : ascii) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      plain = false;
+      break;
+    }
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+  }
+  if (plain) return ascii;
   std::u16string text = Wtf8ToUtf16(name);
   for (char16_t& c : text) {
     if (c >= u'a' && c <= u'z') {

@@ -111,20 +111,18 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
-  std::u16string out;
-  out.reserve(size / 2);
-  for (std::size_t i = 0; i + 1 < size; i += 2) {
-    out.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+  std::u16string out(size / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   }
   return out;
 }
 
 std::string TextToUtf16LeBytes(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
+  std::string out(text.size() * 2, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out[2 * i] = static_cast<char>(text[i] & 0xFF);
+    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
   }
   return out;
 }
