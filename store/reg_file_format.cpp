@@ -468,7 +468,12 @@ class Writer {
 
 void Writer::writeQuoted(std::u16string_view text) {
   out_.push_back(u'"');
-  for (char16_t c : text) {
+  std::size_t plain = 0;  // start of the run of characters that need no escape
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c != u'\\' && c != u'"' && c != u'\r' && c != u'\n' && c != u'\0') continue;
+    out_.append(text.substr(plain, i - plain));
+    plain = i + 1;
     switch (c) {
       case u'\\':
         out_ += u"\\\\";
@@ -482,13 +487,12 @@ void Writer::writeQuoted(std::u16string_view text) {
       case u'\n':
         out_ += u"\\n";
         break;
-      case u'\0':
+      default:
         out_ += u"\\0";
         break;
-      default:
-        out_.push_back(c);
     }
   }
+  out_.append(text.substr(plain));
   out_.push_back(u'"');
 }
 
