@@ -7,7 +7,6 @@
 #include <new>
 #include <utility>
 
-#include "store/typed_address_store.h"
 #include "store/wtf8.h"
 
 namespace tavelin {
@@ -255,20 +254,6 @@ ListFileRead ReadListFile(const std::string& path) {
     result.error = "There is not enough memory to read the list from \"" + path + "\".";
   }
   return result;
-}
-
-void ApplyImportedAddresses(RegistryBackend& backend, AddressList& list,
-                            const ProgramSettings& settings, std::vector<std::string> entries) {
-  if (IsManualSaveMode(settings)) {
-    list.replaceAll(std::move(entries));
-    RemoveBlankAddresses(list);
-  } else {
-    Transaction transaction(backend);
-    list.replaceAll(std::move(entries));
-    RemoveBlankAddresses(list);
-    SaveAddresses(backend, list);
-  }
-  list.selectNone();
 }
 
 ListFileTarget CheckListFileTarget(const std::string& target) {

@@ -1,14 +1,35 @@
 #include "store/list_commands.h"
 
+#include <utility>
+
 #include "store/typed_address_store.h"
 
 namespace tavelin {
 
 namespace {
 
-// In automatic mode the store follows every change at once.
-void StoreListIfAutomatic(const ListContext& context) {
-  if (!IsManualSaveMode(context.settings)) SaveAddresses(context.backend, context.list);
+// Collects what the store asks to be told since the command began.
+CommandResult Told(RegistryBackend& backend, CommandMessage refusal = CommandMessage::kNone) {
+  CommandResult result;
+  result.refusal = refusal;
+  result.storeNotices = backend.takeNotices();
+  return result;
+}
+
+// In automatic mode the store follows every change at once, in one transaction; in manual
+// mode the store is not touched at all (not even read).
+CommandResult StoreListIfAutomatic(const ListContext& context) {
+  if (!IsManualSaveMode(context.settings)) {
+    Transaction transaction(context.backend);
+    SaveAddresses(context.backend, context.list);
+  }
+  return Told(context.backend);
+}
+
+void Exchange(AddressList& list, std::size_t a, std::size_t b) {
+  std::string kept = list.item(a);
+  list.setItem(a, list.item(b));
+  list.setItem(b, std::move(kept));
 }
 
 }  // namespace
@@ -27,89 +48,130 @@ std::string_view MessageText(CommandMessage message) {
   return {};
 }
 
-CommandMessage DeleteSelectedAddress(ListContext context) {
+std::vector<std::string> CommandResult::messages() const {
+  std::vector<std::string> out;
+  if (refused()) out.emplace_back(MessageText(refusal));
+  out.insert(out.end(), storeNotices.begin(), storeNotices.end());
+  return out;
+}
+
+CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings) {
+  backend.takeNotices();  // only this command's notices are its own
+  LoadAndCompactAddresses(backend, list, LoadKind::kStartup,
+                          [&] { LoadSettings(backend, settings); });
+  return Told(backend);
+}
+
+CommandResult ReloadAddresses(ListContext context) {
+  LoadAndCompactAddresses(context.backend, context.list, LoadKind::kReload);
+  return Told(context.backend);
+}
+
+CommandResult DeleteSelectedAddress(ListContext context) {
   const int index = context.list.selectionIndex();
-  if (index == -1) return CommandMessage::kNoAddressSelected;
-  Transaction transaction(context.backend);
+  if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
   context.list.remove(static_cast<std::size_t>(index));
   context.list.selectNone();
-  if (!IsManualSaveMode(context.settings)) {
-    SaveAddresses(context.backend, context.list);
-    SelectFirstAddress(context.list);
-  }
-  return CommandMessage::kNone;
+  if (IsManualSaveMode(context.settings)) return Told(context.backend);
+  CommandResult result = StoreListIfAutomatic(context);
+  SelectFirstAddress(context.list);
+  return result;
 }
 
-void DeleteAllAddresses(ListContext context) {
-  Transaction transaction(context.backend);
+CommandResult DeleteAllAddresses(ListContext context) {
   context.list.clear();
   if (!IsManualSaveMode(context.settings)) DeleteStoredAddresses(context.backend);
+  return Told(context.backend);
 }
 
-void SaveAllChanges(ListContext context) {
-  Transaction transaction(context.backend);
+CommandResult SaveAllChanges(ListContext context) {
   if (context.list.count() == 0) {
     DeleteStoredAddresses(context.backend);
-    return;
+    return Told(context.backend);
   }
   RemoveBlankAddresses(context.list);
+  // What the store holds afterwards is read back in the same transaction, but shown only
+  // once the write has landed: a save that did not happen leaves the user's list alone.
+  AddressList stored;
+  Transaction transaction(context.backend);
   SaveAddresses(context.backend, context.list);
-  context.list.clear();
-  LoadAddresses(context.backend, context.list);
-  RemoveBlankAddresses(context.list);
-  SelectFirstAddress(context.list);
+  LoadAddresses(context.backend, stored);
+  if (transaction.finish().complete) {
+    RemoveBlankAddresses(stored);
+    context.list.replaceAll(std::vector<std::string>(stored.items()));
+    SelectFirstAddress(context.list);
+  }
+  return Told(context.backend);
 }
 
-void MoveSelectedUp(ListContext context) {
+CommandResult MoveSelectedUp(ListContext context) {
   const int i = context.list.selectionIndex();
-  if (i <= 0) return;
-  Transaction transaction(context.backend);
-  const auto at = static_cast<std::size_t>(i);
-  std::string kept = context.list.item(at);
-  context.list.setItem(at, context.list.item(at - 1));
-  context.list.setItem(at - 1, std::move(kept));
+  if (i <= 0) return Told(context.backend);
+  Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i - 1));
   context.list.select(i - 1);
-  StoreListIfAutomatic(context);
+  return StoreListIfAutomatic(context);
 }
 
-void MoveSelectedDown(ListContext context) {
+CommandResult MoveSelectedDown(ListContext context) {
   const int i = context.list.selectionIndex();
-  if (i == -1 || static_cast<std::size_t>(i) + 1 >= context.list.count()) return;
-  Transaction transaction(context.backend);
-  const auto at = static_cast<std::size_t>(i);
-  std::string kept = context.list.item(at);
-  context.list.setItem(at, context.list.item(at + 1));
-  context.list.setItem(at + 1, std::move(kept));
+  if (i == -1 || static_cast<std::size_t>(i) + 1 >= context.list.count()) {
+    return Told(context.backend);
+  }
+  Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i + 1));
   context.list.select(i + 1);
-  StoreListIfAutomatic(context);
+  return StoreListIfAutomatic(context);
 }
 
-void ReloadAddresses(ListContext context) {
-  LoadAndCompactAddresses(context.backend, context.list);
-}
-
-CommandMessage AddAddress(ListContext context, std::string_view text) {
-  if (IsBlankAddress(text)) return CommandMessage::kCannotAddEmpty;
-  Transaction transaction(context.backend);
+CommandResult AddAddress(ListContext context, std::string_view text) {
+  if (IsBlankAddress(text)) return Told(context.backend, CommandMessage::kCannotAddEmpty);
   context.list.append(std::string(text));
   // The whole list is rewritten rather than the one new value: after a switch from manual
   // to automatic saving the store may still hold an older list, and one write would mix them.
-  StoreListIfAutomatic(context);
-  return CommandMessage::kNone;
+  return StoreListIfAutomatic(context);
 }
 
 CommandMessage CheckEditable(const AddressList& list) {
   return list.selectionIndex() == -1 ? CommandMessage::kNoAddressSelected : CommandMessage::kNone;
 }
 
-CommandMessage SaveEditedAddress(ListContext context, std::string_view text) {
-  if (IsBlankAddress(text)) return CommandMessage::kCannotSaveEmpty;
+CommandResult SaveEditedAddress(ListContext context, std::string_view text) {
+  if (IsBlankAddress(text)) return Told(context.backend, CommandMessage::kCannotSaveEmpty);
   const int index = context.list.selectionIndex();
-  if (index == -1) return CommandMessage::kNoAddressSelected;
-  Transaction transaction(context.backend);
+  if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
   context.list.setItem(static_cast<std::size_t>(index), std::string(text));
-  StoreListIfAutomatic(context);
-  return CommandMessage::kNone;
+  return StoreListIfAutomatic(context);
+}
+
+CommandResult ImportAddresses(ListContext context, std::vector<std::string> entries) {
+  context.list.replaceAll(std::move(entries));
+  RemoveBlankAddresses(context.list);
+  CommandResult result = StoreListIfAutomatic(context);
+  context.list.selectNone();
+  return result;
+}
+
+CommandResult StoreSettings(RegistryBackend& backend, ProgramSettings& settings,
+                            std::string_view saveMode, std::string_view windowMode) {
+  {
+    Transaction transaction(backend);
+    StoreSaveMode(backend, settings, saveMode);
+    StoreWindowMode(backend, settings, windowMode);
+  }
+  return Told(backend);
+}
+
+StoredSettings ReadStoredSettings(RegistryBackend& backend, CommandResult& result) {
+  StoredSettings stored;
+  {
+    Transaction transaction(backend);
+    stored.saveMode = modReg::ReadRegString(backend, kCurrentUser, kSettingsKey, kSaveModeValue);
+    stored.windowMode =
+        modReg::ReadRegString(backend, kCurrentUser, kSettingsKey, kWindowModeValue);
+  }
+  CommandResult told = Told(backend);
+  result.storeNotices.insert(result.storeNotices.end(), told.storeNotices.begin(),
+                             told.storeNotices.end());
+  return stored;
 }
 
 }  // namespace tavelin

@@ -4,7 +4,9 @@
 
 namespace tavelin {
 
-std::string UrlValueName(std::size_t n) { return "url" + std::to_string(n); }
+std::string UrlValueName(std::size_t n) {
+  return "url" + std::to_string(n);
+}
 
 bool IsBlankAddress(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
@@ -44,8 +46,7 @@ void SaveAddresses(RegistryBackend& backend, const AddressList& list) {
   // Writing first and deleting the surplus afterwards reaches the same end state as
   // clearing and rewriting, without a moment in which the store holds no addresses.
   for (std::size_t k = 0; k < list.count(); ++k) {
-    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(k + 1),
-                           list.item(k));
+    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(k + 1), list.item(k));
   }
   for (std::size_t n = list.count() + 1; n <= kStoredAddressWindow; ++n) {
     DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
@@ -63,13 +64,23 @@ void DeleteStoredAddresses(RegistryBackend& backend) {
   }
 }
 
-void LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list) {
-  Transaction transaction(backend, /*fullLoad=*/true);
-  list.clear();
-  LoadAddresses(backend, list);
-  RemoveBlankAddresses(list);
-  SaveAddresses(backend, list);
-  SelectFirstAddress(list);
+StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list, LoadKind kind,
+                                     const std::function<void()>& alongside) {
+  Transaction transaction(backend, kind);
+  AddressList fresh;
+  LoadAddresses(backend, fresh);
+  const bool readOk = !backend.readFailed();
+  if (readOk) {
+    RemoveBlankAddresses(fresh);
+    SaveAddresses(backend, fresh);
+  }
+  if (alongside) alongside();
+  const StoreOutcome outcome = transaction.finish();
+  if (readOk) {
+    list.replaceAll(std::vector<std::string>(fresh.items()));
+    SelectFirstAddress(list);
+  }
+  return outcome;
 }
 
 }  // namespace tavelin

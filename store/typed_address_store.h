@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,8 +34,12 @@ void SelectFirstAddress(AddressList& list);
 // Deletes url1 to url200.
 void DeleteStoredAddresses(RegistryBackend& backend);
 
-// Start-up and "Reload URLs": clear the list, load, drop blanks, rewrite, select the first,
-// as one transaction that counts as a full load of the store.
-void LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list);
+// Start-up and "Reload URLs": load afresh, drop blanks, rewrite, select the first, as one
+// transaction of the given kind; `alongside`, when given, runs inside it after the rewrite.
+// The list is replaced only when the read succeeded (what was read is shown even when its
+// rewrite could not be stored); a failed read leaves the list as it was.
+StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list,
+                                     LoadKind kind = LoadKind::kReload,
+                                     const std::function<void()>& alongside = {});
 
 }  // namespace tavelin
