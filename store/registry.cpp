@@ -16,12 +16,14 @@ void RegistryBackend::beginTransaction(LoadKind kind) {
 StoreOutcome RegistryBackend::endTransaction() {
   StoreOutcome outcome;
   if (depth_ == 0) return outcome;
-  if (--depth_ > 0) {
+  if (depth_ > 1) {
+    --depth_;
     outcome.readOk = !readFailed_;
     outcome.complete = !readFailed_ && !writeRefused_ && !writeFailed_;
     return outcome;
   }
-  onEnd();
+  onEnd();  // still inside: what the commit reports belongs to this transaction
+  depth_ = 0;
   finishOutermost(outcome);
   return outcome;
 }

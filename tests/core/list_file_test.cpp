@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/list_file.h"
+#include "store/list_commands.h"
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
 
@@ -431,7 +432,7 @@ class ImportIntoList : public ::testing::Test {
 TEST_F(ImportIntoList, ManualModeChangesOnlyTheList) {
   settings_.SaveMode = "Two";
   const int before = store_.committedChanges();
-  ApplyImportedAddresses(store_, list_, settings_, {"x", " ", "", "y", "x"});
+  ImportAddresses({store_, list_, settings_}, {"x", " ", "", "y", "x"});
   EXPECT_EQ(list_.items(), (Entries{"x", "y", "x"}));
   EXPECT_EQ(list_.selectionIndex(), -1);
   EXPECT_EQ(store_.committedChanges(), before);
@@ -443,7 +444,7 @@ TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
   for (const char* mode : {"One", "", "two"}) {
     settings_.SaveMode = mode;
     const int before = store_.committedChanges();
-    ApplyImportedAddresses(store_, list_, settings_, {"  ", "new", ""});
+    ImportAddresses({store_, list_, settings_}, {"  ", "new", ""});
     EXPECT_EQ(list_.items(), Entries{"new"}) << mode;
     EXPECT_EQ(list_.selectionIndex(), -1);
     EXPECT_EQ(store_.committedChanges(), before + 1) << mode;
@@ -455,7 +456,7 @@ TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
 }
 
 TEST_F(ImportIntoList, AnEmptyFileEmptiesTheStoreInAutomaticMode) {
-  ApplyImportedAddresses(store_, list_, settings_, {});
+  ImportAddresses({store_, list_, settings_}, {});
   EXPECT_EQ(list_.count(), 0u);
   EXPECT_FALSE(store_.queryValue(kCurrentUser, kTypedUrlsKey, "url1").has_value());
 }
