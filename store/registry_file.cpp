@@ -91,8 +91,8 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   realPath_ = ResolveLinks(path_);
 
   std::error_code ec;
-  const bool exists = fs::exists(fs::symlink_status(realPath_, ec));
-  if (!exists && !ec && !NamesRegFile(realPath_)) {
+  const bool missing = fs::symlink_status(realPath_, ec).type() == fs::file_type::not_found;
+  if (missing && !NamesRegFile(realPath_)) {
     return readFailed(
         "there is no such file, and only a name ending in \".reg\" is made into a "
         "new registry file");
