@@ -63,6 +63,12 @@ constexpr std::array kOptionsItems{
     MenuItemSpec{"sep", {}, nullptr, {}},
     MenuItemSpec{"DeleteURL", "Delete selected address", &Mainn::DeleteURL_Click, {}},
     MenuItemSpec{"DeleteAll", "Delete all addresses", &Mainn::DeleteAll_Click, {}},
+    MenuItemSpec{"Undo", "Undo", &Mainn::Undo_Click, {keys::kZ, shift::kCtrl, "Ctrl+Z"}},
+    MenuItemSpec{"Redo",
+                 "Redo",
+                 &Mainn::Redo_Click,
+                 {keys::kY, shift::kCtrl, "Ctrl+Y"},
+                 {keys::kZ, shift::kCtrl | shift::kShift, "Ctrl+Shift+Z"}},
     MenuItemSpec{"Se", {}, nullptr, {}},
     MenuItemSpec{"Settings", "Settings", &Mainn::Settings_Click, {}},
 };
@@ -213,6 +219,14 @@ void Mainn::DeleteURL_Click() {
 
 void Mainn::DeleteAll_Click() {
   Show(DeleteAllAddresses(context()));
+}
+
+void Mainn::Undo_Click() {
+  Show(UndoChange(context()));
+}
+
+void Mainn::Redo_Click() {
+  Show(RedoChange(context()));
 }
 
 void Mainn::Settings_Click() {

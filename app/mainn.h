@@ -41,6 +41,7 @@ class Mainn {
   std::string List1_DisplayText(std::size_t row) const { return ListDisplayText(list_.item(row)); }
   ProgramSettings& settings() { return settings_; }
   const std::string& lastListFileName() const { return lastListFileName_; }
+  const UndoHistory& history() const { return history_; }
 
   // Start-up, before the window is shown: the list from the store, compacted, then the
   // settings. Whatever the store could not do is told by Form_Shown.
@@ -58,6 +59,8 @@ class Mainn {
   void EditAddress_Click();
   void DeleteURL_Click();
   void DeleteAll_Click();
+  void Undo_Click();
+  void Redo_Click();
   void Settings_Click();
   void Command1_Click();  // "Save all changes"
   void Command2_Click();  // move up
@@ -75,7 +78,7 @@ class Mainn {
   void List1_ContextMenuKey();
 
  private:
-  ListContext context() { return {backend_, list_, settings_}; }
+  ListContext context() { return {backend_, list_, settings_, &history_}; }
   void Show(const CommandResult& result);
   void ShowError(std::string_view text);
 
@@ -85,6 +88,7 @@ class Mainn {
   AddressList list_;
   ProgramSettings settings_;
   std::string lastListFileName_;
+  UndoHistory history_;
   std::vector<std::string> startUpMessages_;
 };
 

@@ -63,23 +63,35 @@ CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettin
 }
 
 CommandResult ReloadAddresses(ListContext context) {
-  LoadAndCompactAddresses(context.backend, context.list, LoadKind::kReload);
+  const int selection = context.list.selectionIndex();
+  std::vector<std::string> discarded;
+  if (LoadAndCompactAddresses(context.backend, context.list, LoadKind::kReload, {}, &discarded)
+          .readOk &&
+      context.history) {
+    context.history->recordReplacement(context.list, selection, std::move(discarded));
+  }
   return Told(context.backend);
 }
 
 CommandResult DeleteSelectedAddress(ListContext context) {
   const int index = context.list.selectionIndex();
   if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
-  context.list.remove(static_cast<std::size_t>(index));
+  const auto at = static_cast<std::size_t>(index);
+  std::string removed = context.list.item(at);
+  context.list.remove(at);
   context.list.selectNone();
-  if (IsManualSaveMode(context.settings)) return Told(context.backend);
   CommandResult result = StoreListIfAutomatic(context);
-  SelectFirstAddress(context.list);
+  if (!IsManualSaveMode(context.settings)) SelectFirstAddress(context.list);
+  if (context.history)
+    context.history->recordRemovals(context.list, index, {{at, std::move(removed)}});
   return result;
 }
 
 CommandResult DeleteAllAddresses(ListContext context) {
-  context.list.clear();
+  const int selection = context.list.selectionIndex();
+  std::vector<std::string> before = context.list.exchangeAll({});
+  if (context.history)
+    context.history->recordReplacement(context.list, selection, std::move(before));
   if (!IsManualSaveMode(context.settings)) DeleteStoredAddresses(context.backend);
   return Told(context.backend);
 }
@@ -89,7 +101,8 @@ CommandResult SaveAllChanges(ListContext context) {
     DeleteStoredAddresses(context.backend);
     return Told(context.backend);
   }
-  RemoveBlankAddresses(context.list);
+  const int selection = context.list.selectionIndex();
+  auto blanks = RemoveBlankAddresses(context.list);
   // What the store holds afterwards is read back in the same transaction, but shown only
   // once the write has landed: a save that did not happen leaves the user's list alone.
   AddressList stored;
@@ -98,9 +111,23 @@ CommandResult SaveAllChanges(ListContext context) {
   LoadAddresses(context.backend, stored);
   if (transaction.finish().complete) {
     RemoveBlankAddresses(stored);
-    context.list.replaceAll(std::vector<std::string>(stored.items()));
+    if (stored.items() != context.list.items()) {
+      // The list was longer than the store reads back: an undo brings back the whole list
+      // as it was shown, blanks included.
+      std::vector<std::string> before =
+          context.list.exchangeAll(std::vector<std::string>(stored.items()));
+      for (auto& [at, text] : blanks) {
+        before.insert(before.begin() + static_cast<std::ptrdiff_t>(at), std::move(text));
+      }
+      SelectFirstAddress(context.list);
+      if (context.history) {
+        context.history->recordReplacement(context.list, selection, std::move(before));
+      }
+      return Told(context.backend);
+    }
     SelectFirstAddress(context.list);
   }
+  if (context.history) context.history->recordRemovals(context.list, selection, std::move(blanks));
   return Told(context.backend);
 }
 
@@ -109,6 +136,9 @@ CommandResult MoveSelectedUp(ListContext context) {
   if (i <= 0) return Told(context.backend);
   Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i - 1));
   context.list.select(i - 1);
+  if (context.history)
+    context.history->recordExchange(context.list, i, static_cast<std::size_t>(i),
+                                    static_cast<std::size_t>(i - 1));
   return StoreListIfAutomatic(context);
 }
 
@@ -119,12 +149,18 @@ CommandResult MoveSelectedDown(ListContext context) {
   }
   Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i + 1));
   context.list.select(i + 1);
+  if (context.history)
+    context.history->recordExchange(context.list, i, static_cast<std::size_t>(i),
+                                    static_cast<std::size_t>(i + 1));
   return StoreListIfAutomatic(context);
 }
 
 CommandResult AddAddress(ListContext context, std::string_view text) {
   if (IsBlankAddress(text)) return Told(context.backend, CommandMessage::kCannotAddEmpty);
+  const int selection = context.list.selectionIndex();
   context.list.append(std::string(text));
+  if (context.history)
+    context.history->recordInsertion(context.list, selection, context.list.count() - 1);
   // The whole list is rewritten rather than the one new value: after a switch from manual
   // to automatic saving the store may still hold an older list, and one write would mix them.
   return StoreListIfAutomatic(context);
@@ -138,16 +174,32 @@ CommandResult SaveEditedAddress(ListContext context, std::string_view text) {
   if (IsBlankAddress(text)) return Told(context.backend, CommandMessage::kCannotSaveEmpty);
   const int index = context.list.selectionIndex();
   if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
-  context.list.setItem(static_cast<std::size_t>(index), std::string(text));
+  const auto at = static_cast<std::size_t>(index);
+  std::string before = context.list.item(at);
+  context.list.setItem(at, std::string(text));
+  if (context.history) context.history->recordEdit(context.list, index, at, std::move(before));
   return StoreListIfAutomatic(context);
 }
 
 CommandResult ImportAddresses(ListContext context, std::vector<std::string> entries) {
-  context.list.replaceAll(std::move(entries));
+  const int selection = context.list.selectionIndex();
+  std::vector<std::string> before = context.list.exchangeAll(std::move(entries));
   RemoveBlankAddresses(context.list);
   CommandResult result = StoreListIfAutomatic(context);
   context.list.selectNone();
+  if (context.history)
+    context.history->recordReplacement(context.list, selection, std::move(before));
   return result;
+}
+
+CommandResult UndoChange(ListContext context) {
+  if (!context.history || !context.history->undo(context.list)) return Told(context.backend);
+  return StoreListIfAutomatic(context);
+}
+
+CommandResult RedoChange(ListContext context) {
+  if (!context.history || !context.history->redo(context.list)) return Told(context.backend);
+  return StoreListIfAutomatic(context);
 }
 
 CommandResult StoreSettings(RegistryBackend& backend, ProgramSettings& settings,

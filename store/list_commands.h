@@ -10,6 +10,7 @@
 #include "store/address_list.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
+#include "store/undo_history.h"
 
 namespace tavelin {
 
@@ -33,6 +34,8 @@ struct ListContext {
   RegistryBackend& backend;
   AddressList& list;
   const ProgramSettings& settings;
+  // Where each change of the list is kept for undo; none when not given.
+  UndoHistory* history = nullptr;
 };
 
 // Start-up: the list read afresh and compacted, then the two settings, in one transaction.
@@ -60,6 +63,12 @@ CommandResult SaveEditedAddress(ListContext context, std::string_view text);
 // "Open list" after the file was read: the entries replace the list, blanks go, and in
 // automatic mode the store is rewritten. Nothing is selected afterwards.
 CommandResult ImportAddresses(ListContext context, std::vector<std::string> entries);
+
+// "Undo" and "Redo": the list one step back or forward, with that side's selection; in
+// automatic mode the store follows in one transaction. Nothing happens when there is
+// nothing to undo or redo.
+CommandResult UndoChange(ListContext context);
+CommandResult RedoChange(ListContext context);
 
 // The Settings dialog's two writes, as one transaction; the copies follow either way.
 CommandResult StoreSettings(RegistryBackend& backend, ProgramSettings& settings,

@@ -19,9 +19,10 @@ void LoadAddresses(RegistryBackend& backend, AddressList& list) {
   }
 }
 
-void RemoveBlankAddresses(AddressList& list) {
+std::vector<std::pair<std::size_t, std::string>> RemoveBlankAddresses(AddressList& list) {
+  std::vector<std::pair<std::size_t, std::string>> removed;
   const std::size_t total = list.count();
-  if (total == 0) return;
+  if (total == 0) return removed;
   // The scan examines position i, steps back after a removal, and gives up past position
   // 200. Every removal happens at the scan position, so the item at position i is always
   // the original item i + removed; the removals are collected and done in one pass.
@@ -38,7 +39,10 @@ void RemoveBlankAddresses(AddressList& list) {
     ++i;
     if (i > static_cast<long>(kStoredAddressWindow)) break;
   }
+  removed.reserve(doomed.size());
+  for (std::size_t at : doomed) removed.emplace_back(at, list.item(at));
   list.removeMany(doomed);
+  return removed;
 }
 
 void SaveAddresses(RegistryBackend& backend, const AddressList& list) {
@@ -65,7 +69,8 @@ void DeleteStoredAddresses(RegistryBackend& backend) {
 }
 
 StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list, LoadKind kind,
-                                     const std::function<void()>& alongside) {
+                                     const std::function<void()>& alongside,
+                                     std::vector<std::string>* discarded) {
   Transaction transaction(backend, kind);
   AddressList fresh;
   LoadAddresses(backend, fresh);
@@ -77,7 +82,8 @@ StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list
   if (alongside) alongside();
   const StoreOutcome outcome = transaction.finish();
   if (readOk) {
-    list.replaceAll(std::vector<std::string>(fresh.items()));
+    std::vector<std::string> old = list.exchangeAll(std::vector<std::string>(fresh.items()));
+    if (discarded) *discarded = std::move(old);
     SelectFirstAddress(list);
   }
   return outcome;

@@ -55,9 +55,10 @@ std::set<std::string> FolderNames(const fs::path& folder) {
 class StoreFailures : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tavelin-failures-" + std::to_string(static_cast<long long>(
-                                         std::chrono::steady_clock::now().time_since_epoch().count())));
+    folder_ =
+        fs::temp_directory_path() /
+        ("tavelin-failures-" + std::to_string(static_cast<long long>(
+                                   std::chrono::steady_clock::now().time_since_epoch().count())));
     fs::create_directories(folder_);
     hive_ = folder_ / "HKEY_CURRENT_USER.reg";
   }
