@@ -80,9 +80,11 @@ TEST_F(BackupFiles, TheNewestTenStayAndNoneIsLostWithinOneMillisecond) {
 }
 
 TEST_F(BackupFiles, ThePlaceFollowsTheEnvironment) {
+#ifndef _WIN32  // POSIX paths: absolute only here
   EXPECT_EQ(BackupRoot("/state", "/home/u"), fs::path("/state/tavelin/backups"));
   EXPECT_EQ(BackupRoot("relative", "/home/u"), fs::path("/home/u/.local/state/tavelin/backups"));
   EXPECT_EQ(BackupRoot(nullptr, "/home/u"), fs::path("/home/u/.local/state/tavelin/backups"));
+#endif
   EXPECT_TRUE(BackupRoot(nullptr, nullptr).empty());
   EXPECT_EQ(StoreFolderName("/home/u/.local/share/tavelin/HKEY_CURRENT_USER.reg"),
             "home_u_.local_share_tavelin_HKEY_CURRENT_USER.reg");
