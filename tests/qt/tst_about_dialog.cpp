@@ -1,4 +1,5 @@
-// The About dialog: its text, the scrolling credit and how it is reached.
+// The About dialog, opened through its menu item as the real modal window: its texts as the
+// user reads them, the credit drawn where the scroll has it, its timer, and how it closes.
 #include <QAction>
 #include <QFontMetrics>
 #include <QLabel>
@@ -7,11 +8,11 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
-#include <functional>
 
 #include "dialogs/frm_about.h"
-#include "gui_test_support.h"
-#include "store/registry_memory.h"
+#include "modal_driver.h"
+#include "qt/dialog_windows.h"
+#include "qt_test_support.h"
 
 using namespace tavelin;
 
@@ -21,9 +22,26 @@ QLabel* Label(QDialog& dialog, const char* name) {
   return dialog.findChild<QLabel*>(QLatin1String(name));
 }
 
-void Tick(FrmAbout& dialog, int times) {
-  for (int i = 0; i < times; ++i) dialog.Timer1_Timer();
+FrmAbout& Core(QDialog& dialog) {
+  return static_cast<FrmAbout&>(static_cast<qt::DialogWindow&>(dialog).dialog());
 }
+
+// Where the credit must stand for the dialog's scroll position.
+QRect CreditRect(QDialog& dialog) {
+  const TwipsRect rect = FrmAbout::Layout().control("Label2")->rect;
+  return QRect(TwipsToPixels(static_cast<double>(Core(dialog).creditLeftTwips()), 96),
+               TwipsToPixels(rect.top, 96), TwipsToPixels(rect.width, 96),
+               TwipsToPixels(rect.height, 96));
+}
+
+struct Shown : Program {
+  Shown() { activated = show(); }
+  ModalRun about(const std::function<void(QDialog&)>& drive) {
+    return DriveModalDialog(
+        QStringLiteral("FrmAbout"), [this] { action("FileAbout")->trigger(); }, drive);
+  }
+  bool activated = false;
+};
 
 }  // namespace
 
@@ -32,48 +50,13 @@ class AboutDialogTest : public QObject {
  private slots:
   void cleanup() { CloseAllWindows(); }
 
-  void layoutMatchesTheDesign() {
-    FrmAbout dialog;
-    QCOMPARE(dialog.objectName(), QStringLiteral("FrmAbout"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Information"));
-    QCOMPARE(dialog.minimumSize(), QSize(312, 208));
-    QCOMPARE(dialog.maximumSize(), QSize(312, 208));
-    QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
-    struct Expected {
-      const char* name;
-      QRect geometry;
-      const char* family;
-      double points;
-    } expected[] = {
-        {"Label1", QRect(8, 8, 296, 161), "Arial", 9.75},
-        {"Label2", QRect(-104, 189, 107, 19), "Arial", 12},
-        {"Command1", QRect(128, 170, 49, 17), "MS Sans Serif", 8.25},
-    };
-    for (const auto& e : expected) {
-      auto* widget = dialog.findChild<QWidget*>(QLatin1String(e.name));
-      QVERIFY2(widget, e.name);
-      QCOMPARE(widget->parentWidget(), &dialog);
-      QCOMPARE(widget->geometry(), e.geometry);
-      QCOMPARE(widget->font().family(), QLatin1String(e.family));
-      QVERIFY(widget->font().bold());
-      QCOMPARE(widget->font().pointSizeF(), e.points);
-    }
-    QVERIFY(Label(dialog, "Label1")->wordWrap());
-    QVERIFY(!Label(dialog, "Label2")->wordWrap());
-    QCOMPARE(Label(dialog, "Label2")->palette().color(QPalette::WindowText),
-             dialog.palette().color(QPalette::Highlight));
-    QVERIFY(dialog.palette().color(QPalette::Highlight) !=
-            dialog.palette().color(QPalette::WindowText));
-    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("Command1"));
-    QCOMPARE(ok->text(), QStringLiteral("Ok"));
-    QVERIFY(!ok->isDefault());
-  }
-
+  // The program's text in its four parts, each on a line of its own.
   void aboutTextHasItsFourPartsOnTheirOwnLines() {
-    FrmAbout dialog;
-    const QStringList parts = Label(dialog, "Label1")->text().split(QLatin1Char('\n'));
+    Shown s;
+    QVERIFY(s.activated);
+    QString text;
+    QVERIFY(s.about([&](QDialog& dialog) { text = Label(dialog, "Label1")->text(); }).opened);
+    const QStringList parts = text.split(QLatin1Char('\n'));
     QCOMPARE(parts.size(), 4);
     QVERIFY(parts[0].contains(QLatin1String("Tavelin")));
     QVERIFY(parts[0].contains(QLatin1String("author")));
@@ -89,169 +72,130 @@ class AboutDialogTest : public QObject {
     QVERIFY(parts[3].contains(QLatin1String("Thanks")));
   }
 
-  // Both texts fit their labels: the About text wrapped within its height, the credit on one
-  // line within its width.
+  // Both texts fit their labels in the fonts drawn: the About text wrapped within its
+  // height, the credit on one line within its width.
   void textsFitTheirLabels() {
-    FrmAbout dialog;
-    QLabel* about = Label(dialog, "Label1");
-    const QRect needed =
-        QFontMetrics(about->font())
-            .boundingRect(QRect(QPoint(0, 0), about->size()),
-                          Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, about->text());
-    QVERIFY2(needed.height() <= about->height(), qPrintable(QString::number(needed.height())));
-    QLabel* credit = Label(dialog, "Label2");
-    QVERIFY(!credit->text().isEmpty());
-    QVERIFY(!credit->text().contains(QLatin1Char('\n')));
-    const QFontMetrics metrics(credit->font());
-    QVERIFY2(metrics.horizontalAdvance(credit->text()) <= credit->width(),
-             qPrintable(QString::number(metrics.horizontalAdvance(credit->text()))));
-    QVERIFY(metrics.height() <= credit->height());
+    Shown s;
+    QVERIFY(s.activated);
+    QLabel* about = nullptr;
+    QRect needed;
+    int creditAdvance = 0, creditLineHeight = 0;
+    QSize creditSize;
+    QString credit;
+    QVERIFY(s.about([&](QDialog& dialog) {
+               about = Label(dialog, "Label1");
+               needed = QFontMetrics(about->font())
+                            .boundingRect(QRect(QPoint(0, 0), about->size()),
+                                          Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+                                          about->text());
+               QLabel* label = Label(dialog, "Label2");
+               credit = label->text();
+               creditAdvance = QFontMetrics(label->font()).horizontalAdvance(credit);
+               creditLineHeight = QFontMetrics(label->font()).height();
+               creditSize = label->size();
+               about = nullptr;
+             }).opened);
+    const int aboutHeight = TwipsToPixels(FrmAbout::Layout().control("Label1")->rect.height, 96);
+    QVERIFY2(needed.height() <= aboutHeight, qPrintable(QString::number(needed.height())));
+    QVERIFY(!credit.isEmpty() && !credit.contains(QLatin1Char('\n')));
+    QVERIFY2(creditAdvance <= creditSize.width(), qPrintable(QString::number(creditAdvance)));
+    QVERIFY(creditLineHeight <= creditSize.height());
   }
 
-  void creditScrollsAndWraps_data() {
+  // Each scroll step of the dialog moves the credit to where the step puts it, clipped left
+  // of the client area.
+  void creditIsDrawnWhereTheScrollHasIt_data() {
     QTest::addColumn<int>("ticks");
-    QTest::addColumn<float>("twips");
-    QTest::addColumn<int>("pixels");
-    QTest::newRow("on load") << 0 << -1560.0f << -104;
-    QTest::newRow("1 tick") << 1 << -1440.0f << -96;
-    QTest::newRow("13 ticks") << 13 << 0.0f << 0;
-    QTest::newRow("50 ticks") << 50 << 4440.0f << 296;
-    QTest::newRow("51 ticks") << 51 << 4560.0f << 304;
-    QTest::newRow("52 ticks") << 52 << -1560.0f << -104;
-    QTest::newRow("53 ticks") << 53 << -1440.0f << -96;
-    QTest::newRow("two passes and one") << 105 << -1440.0f << -96;
+    QTest::newRow("on opening") << 0;
+    QTest::newRow("1 tick") << 1;
+    QTest::newRow("13 ticks") << 13;
+    QTest::newRow("51 ticks") << 51;
+    QTest::newRow("52 ticks: wrapped") << 52;
   }
-  void creditScrollsAndWraps() {
+  void creditIsDrawnWhereTheScrollHasIt() {
     QFETCH(int, ticks);
-    QFETCH(float, twips);
-    QFETCH(int, pixels);
-    FrmAbout dialog;
-    Tick(dialog, ticks);
-    QCOMPARE(dialog.creditLeftTwips(), twips);
-    QCOMPARE(Label(dialog, "Label2")->geometry(), QRect(pixels, 189, 107, 19));
+    Shown s;
+    QVERIFY(s.activated);
+    QRect drawn, expected;
+    QVERIFY(s.about([&](QDialog& dialog) {
+               // The dialog's own timer stays out of the count.
+               dialog.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+               for (int i = 0; i < ticks; ++i) Core(dialog).Timer1_Timer();
+               drawn = Label(dialog, "Label2")->geometry();
+               expected = CreditRect(dialog);
+             }).opened);
+    QCOMPARE(drawn, expected);
   }
 
-  // The credit moves on only while its left edge is below 4560.
-  void wrapsOnlyAtOrBeyondTheThreshold_data() {
-    QTest::addColumn<float>("from");
-    QTest::addColumn<float>("to");
-    QTest::newRow("4440") << 4440.0f << 4560.0f;
-    QTest::newRow("4559.5") << 4559.5f << 4679.5f;
-    QTest::newRow("4560") << 4560.0f << -1560.0f;
-    QTest::newRow("4560.5") << 4560.5f << -1560.0f;
-    QTest::newRow("5000") << 5000.0f << -1560.0f;
-    QTest::newRow("-3000") << -3000.0f << -2880.0f;
-  }
-  void wrapsOnlyAtOrBeyondTheThreshold() {
-    QFETCH(float, from);
-    QFETCH(float, to);
-    FrmAbout dialog;
-    dialog.setCreditLeftTwips(from);
-    dialog.Timer1_Timer();
-    QCOMPARE(dialog.creditLeftTwips(), to);
-  }
-
+  // While open, the dialog's own timer (at the table's interval) moves the credit; Esc does
+  // nothing; "Ok" has the focus and closes it by a click, Enter or Space, as does the close
+  // box; the timer goes with the dialog, and the next opening starts the credit again.
   void timerRunsWhileOpenAndEachOpeningStartsAgain_data() {
-    QTest::addColumn<bool>("byOk");
-    QTest::newRow("Ok") << true;
-    QTest::newRow("close box") << false;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Ok clicked") << "click";
+    QTest::newRow("Enter") << "enter";
+    QTest::newRow("Space") << "space";
+    QTest::newRow("close box") << "close";
   }
   void timerRunsWhileOpenAndEachOpeningStartsAgain() {
-    QFETCH(bool, byOk);
-    {
-      FrmAbout dialog;
-      auto* timer = dialog.findChild<QTimer*>(QStringLiteral("Timer1"));
-      QVERIFY(timer);
-      QCOMPARE(timer->interval(), 100);
-      QVERIFY(timer->isActive());
-      dialog.show();
-      QVERIFY(QTest::qWaitForWindowActive(&dialog));
-      // Esc does not close it; Ok has the focus.
-      QTest::keyClick(&dialog, Qt::Key_Escape);
-      QVERIFY(dialog.isVisible());
-      QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command1"));
-      // Its own timer may have ticked meanwhile.
-      dialog.setCreditLeftTwips(-1560.0f);
-      Tick(dialog, 7);
-      QCOMPARE(dialog.creditLeftTwips(), -720.0f);
-      if (byOk) {
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1")),
-                          Qt::LeftButton);
-      } else {
-        QVERIFY(dialog.close());
-      }
-      QVERIFY(!dialog.isVisible());
-      QVERIFY(!timer->isActive());
-    }
-    FrmAbout again;
-    QCOMPARE(again.creditLeftTwips(), -1560.0f);
-    QCOMPARE(Label(again, "Label2")->x(), -104);
-    QVERIFY(again.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
-  }
-
-  // Through the real menu item, on the real modal dialog: its own timer moves the credit, Ok
-  // closes it, and the timer goes with it.
-  void openedFromTheMenuScrollsAndClosesOnOk() {
-    MemoryRegistry registry;
-    MainWindowFixture f(registry);
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-    QAction* action = f.window->findChild<QAction*>(QStringLiteral("FileAbout"));
-    QVERIFY(action);
-    QPoint mainCentre;
-
-    int shown = 0;
-    bool stuck = false;
-    bool ownerless = false;
-    bool moved = false;
-    QPoint dialogCentre;
+    QFETCH(QString, how);
+    Shown s;
+    QVERIFY(s.activated);
     QPointer<QTimer> timer;
-    QTimer poll;
-    QTimer watchdog;
-    // Bounded: a dialog still open when the watchdog fires is closed and the test fails.
-    watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, this, [&] {
-      poll.stop();
-      for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible()) {
-          stuck = true;
-          dialog->done(QDialog::Rejected);
-        }
+    int interval = 0;
+    bool active = false, moved = false, openAfterEsc = false, closed = false;
+    QString focus;
+    QPoint centreOff;
+    const ModalRun run = s.about([&](QDialog& dialog) {
+      timer = dialog.findChild<QTimer*>(QStringLiteral("Timer1"));
+      interval = timer->interval();
+      active = timer->isActive();
+      centreOff = dialog.frameGeometry().center() - s.window->frameGeometry().center();
+      QLabel* credit = Label(dialog, "Label2");
+      const int startX = credit->x();
+      moved = QTest::qWaitFor(
+          [&] { return credit->x() != startX && credit->geometry() == CreditRect(dialog); }, 3000);
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      openAfterEsc = dialog.isVisible();
+      focus = QApplication::focusWidget()->objectName();
+      auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("Command1"));
+      if (how == "click") {
+        QTest::mouseClick(ok, Qt::LeftButton);
+      } else if (how == "enter") {
+        QTest::keyClick(ok, Qt::Key_Return);
+      } else if (how == "space") {
+        QTest::keyClick(ok, Qt::Key_Space);
+      } else {
+        dialog.close();
       }
+      closed = !dialog.isVisible();
     });
-    connect(&poll, &QTimer::timeout, this, [&] {
-      auto* dialog = qobject_cast<FrmAbout*>(QApplication::activeModalWidget());
-      if (!dialog || !dialog->isVisible()) return;
-      poll.stop();
-      ++shown;
-      ownerless =
-          dialog->parentWidget() == nullptr && dialog->windowModality() == Qt::ApplicationModal;
-      dialogCentre = dialog->frameGeometry().center();
-      mainCentre = f.window->frameGeometry().center();
-      timer = dialog->findChild<QTimer*>(QStringLiteral("Timer1"));
-      const float start = dialog->creditLeftTwips();
-      moved = QTest::qWaitFor([&] { return dialog->creditLeftTwips() != start; }, 3000);
-      QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Command1")),
-                        Qt::LeftButton);
-    });
-    poll.start(10);
-    watchdog.start(8000);
-    action->trigger();
-    watchdog.stop();
-    QCOMPARE(shown, 1);
-    QVERIFY(!stuck);
-    QVERIFY(ownerless);
+    QVERIFY(run.opened);
+    QCOMPARE(interval, FrmAbout::Layout().control("Timer1")->interval);
+    QVERIFY(active);
     QVERIFY(moved);
-    QVERIFY2((dialogCentre - mainCentre).manhattanLength() <= 2,
-             qPrintable(QStringLiteral("dialog centre %1,%2; main window centre %3,%4")
-                            .arg(dialogCentre.x())
-                            .arg(dialogCentre.y())
-                            .arg(mainCentre.x())
-                            .arg(mainCentre.y())));
-    // The dialog and its timer are gone with the command.
+    QVERIFY(openAfterEsc);
+    QCOMPARE(focus, QStringLiteral("Command1"));
+    QVERIFY(closed);
+    QVERIFY2(centreOff.manhattanLength() <= 2,
+             qPrintable(QStringLiteral("%1,%2").arg(centreOff.x()).arg(centreOff.y())));
+    // The window and its timer are gone with the command.
     QVERIFY(timer.isNull());
     QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(f.interaction.messages.empty());
+
+    // Built afresh: the credit stands near its start again (the new timer may have ticked).
+    float againAt = 0;
+    QRect againDrawn, againExpected;
+    QVERIFY(s.about([&](QDialog& dialog) {
+               dialog.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+               againAt = Core(dialog).creditLeftTwips();
+               againDrawn = Label(dialog, "Label2")->geometry();
+               againExpected = CreditRect(dialog);
+             }).opened);
+    QVERIFY(againAt < FrmAbout::kCreditStartTwips + 10 * FrmAbout::kCreditStepTwips);
+    QCOMPARE(againDrawn, againExpected);
+    QVERIFY(s.screen.events.empty());
   }
 };
 

@@ -8,16 +8,11 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include "dialogs/frm_add.h"
-#include "dialogs/frm_edit.h"
-#include "gui_test_support.h"
 #include "modal_driver.h"
-#include "store/registry_memory.h"
-#include "store/settings_store.h"
-#include "store/typed_address_store.h"
+#include "qt/form_widgets.h"
+#include "qt_test_support.h"
 
 using namespace tavelin;
-using Strings = std::vector<std::string>;
 
 Q_DECLARE_METATYPE(Strings)
 
@@ -35,20 +30,11 @@ bool WholeTextSelected(QPlainTextEdit* box) {
          cursor.selectionEnd() == box->document()->characterCount() - 1;
 }
 
-// A main window on a store holding `addresses`, in the given save mode, shown and active.
-struct Shown {
-  Shown(const Strings& addresses, const char* saveMode) {
-    StoreAddresses(registry, addresses);
-    if (saveMode)
-      modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, "SaveOptions", saveMode);
-    fixture = std::make_unique<MainWindowFixture>(registry);
-    window().show();
-    activated = QTest::qWaitForWindowActive(&window());
+// The program on a store holding `addresses`, in the given save mode, shown and active.
+struct Shown : Program {
+  Shown(const Strings& addresses, const char* saveMode) : Program(addresses, saveMode) {
+    activated = show();
   }
-  Mainn& window() { return *fixture->window; }
-  QAction* action(const char* name) { return window().findChild<QAction*>(QLatin1String(name)); }
-  MemoryRegistry registry;
-  std::unique_ptr<MainWindowFixture> fixture;
   bool activated = false;
 };
 
@@ -58,65 +44,6 @@ class AddressDialogsTest : public QObject {
   Q_OBJECT
  private slots:
   void cleanup() { CloseAllWindows(); }
-
-  void layout_data() {
-    QTest::addColumn<bool>("edit");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QSize>("clientSize");
-    QTest::addColumn<QString>("command1Text");
-    QTest::addColumn<QRect>("command1Geometry");
-    // Twips / 15: the text box 0,0,5655x735; Cancel 3000,760,1335x300.
-    QTest::newRow("FrmAdd") << false << "Tavelin - Add new address" << QSize(377, 72) << "Add"
-                            << QRect(88, 50, 89, 20);
-    QTest::newRow("FrmEdit") << true << "Tavelin - Edit" << QSize(376, 72) << "Save changes"
-                             << QRect(72, 50, 105, 20);
-  }
-  void layout() {
-    QFETCH(bool, edit);
-    QFETCH(QString, caption);
-    QFETCH(QSize, clientSize);
-    QFETCH(QString, command1Text);
-    QFETCH(QRect, command1Geometry);
-    MemoryRegistry registry;
-    StoreAddresses(registry, {"x"});
-    MainWindowFixture f(registry);
-    std::unique_ptr<QDialog> dialog;
-    if (edit)
-      dialog = std::make_unique<FrmEdit>(*f.window);
-    else
-      dialog = std::make_unique<FrmAdd>(*f.window);
-    QCOMPARE(dialog->objectName(), QLatin1String(QTest::currentDataTag()));
-    QCOMPARE(dialog->windowTitle(), caption);
-    QVERIFY(dialog->parent() == nullptr);
-    QCOMPARE(dialog->minimumSize(), clientSize);
-    QCOMPARE(dialog->maximumSize(), clientSize);
-    const Qt::WindowFlags flags = dialog->windowFlags();
-    QVERIFY(flags & Qt::WindowCloseButtonHint);
-    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-
-    QPlainTextEdit* text = TextBox(*dialog);
-    QVERIFY(text);
-    QCOMPARE(text->geometry(), QRect(0, 0, 377, 49));
-    QCOMPARE(text->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    QVERIFY(text->tabChangesFocus());
-    QVERIFY(!text->isReadOnly());
-    QCOMPARE(text->palette().color(QPalette::Base), text->palette().color(QPalette::Button));
-    QCOMPARE(Button(*dialog, "Command1")->text(), command1Text);
-    QCOMPARE(Button(*dialog, "Command1")->geometry(), command1Geometry);
-    QCOMPARE(Button(*dialog, "Command2")->text(), QStringLiteral("Cancel"));
-    QCOMPARE(Button(*dialog, "Command2")->geometry(), QRect(200, 50, 89, 20));
-    for (QWidget* widget :
-         {static_cast<QWidget*>(text), static_cast<QWidget*>(Button(*dialog, "Command1")),
-          static_cast<QWidget*>(Button(*dialog, "Command2"))}) {
-      QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
-      QVERIFY(widget->font().bold());
-      QCOMPARE(widget->font().pointSizeF(), 9.0);
-    }
-    for (const char* name : {"Command1", "Command2"}) {
-      QVERIFY(!Button(*dialog, name)->autoDefault());
-      QVERIFY(!Button(*dialog, name)->isDefault());
-    }
-  }
 
   // Modal, centred over the main window, focus in the box, Tab through the controls in order.
   void openingAndTabOrder_data() {
@@ -140,7 +67,7 @@ class AddressDialogsTest : public QObject {
         [&](QDialog& dialog) {
           modal = dialog.windowModality() == Qt::ApplicationModal && dialog.parent() == nullptr;
           dialogFrame = dialog.frameGeometry();
-          windowFrame = s.window().frameGeometry();
+          windowFrame = s.window->frameGeometry();
           focusPath << QApplication::focusWidget()->objectName();
           for (int i = 0; i < 3; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -198,7 +125,7 @@ class AddressDialogsTest : public QObject {
             QTest::keyClick(Button(dialog, name), Qt::Key_Return);
             QTest::keyClick(Button(dialog, name), Qt::Key_Enter, Qt::KeypadModifier);
           }
-          openAfterKeys = dialog.isVisible() && ListItems(s.window()).size() == 2;
+          openAfterKeys = dialog.isVisible() && s.items().size() == 2;
           boxText = box->toPlainText();
           QTest::mouseClick(Button(dialog, "Command1"), Qt::LeftButton);
         });
@@ -206,9 +133,9 @@ class AddressDialogsTest : public QObject {
     QVERIFY(openAfterKeys);
     QCOMPARE(boxText, QStringLiteral("a\nb"));
     QVERIFY(run.closedByDrive);
-    QCOMPARE(ListItems(s.window()), expectedList);
-    QCOMPARE(StoredAddresses(s.registry), expectedList);
-    QVERIFY(s.fixture->interaction.messages.empty());
+    QCOMPARE(s.items(), expectedList);
+    QCOMPARE(s.stored(), expectedList);
+    QVERIFY(s.screen.messages.empty());
   }
 
   // Blank text is refused with a message; the box then has the focus and all its text selected.
@@ -242,7 +169,7 @@ class AddressDialogsTest : public QObject {
     Shown s({"x", "y"}, "One");
     QVERIFY(s.activated);
     bool shownOverTheDialog = false, stillOpen = false, focused = false, selected = false;
-    s.fixture->interaction.onMessage = [&] {
+    s.screen.onMessage = [&] {
       shownOverTheDialog = QApplication::activeModalWidget() &&
                            QApplication::activeModalWidget()->objectName() == dialogName;
     };
@@ -258,15 +185,15 @@ class AddressDialogsTest : public QObject {
           selected = WholeTextSelected(box) && box->toPlainText() == typed;
         });
     QVERIFY(run.opened);
-    QCOMPARE(s.fixture->interaction.messages.size(), size_t(1));
-    QCOMPARE(s.fixture->interaction.messages[0].title, QStringLiteral("Error"));
-    QCOMPARE(s.fixture->interaction.messages[0].text, message);
+    QCOMPARE(s.screen.messages.size(), std::size_t(1));
+    QCOMPARE(s.screen.messages[0].title, std::string("Error"));
+    QCOMPARE(QString::fromStdString(s.screen.messages[0].text), message);
     QVERIFY(shownOverTheDialog);
     QVERIFY(stillOpen);
     QVERIFY(focused);
     QVERIFY(selected);
-    QCOMPARE(ListItems(s.window()), Strings({"x", "y"}));
-    QCOMPARE(StoredAddresses(s.registry), Strings({"x", "y"}));
+    QCOMPARE(s.items(), Strings({"x", "y"}));
+    QCOMPARE(s.stored(), Strings({"x", "y"}));
   }
 
   // Add appends the text as typed and leaves the selection; the store follows in automatic
@@ -294,7 +221,7 @@ class AddressDialogsTest : public QObject {
     Shown s(before, saveMode.isNull() ? nullptr : saveMode.constData());
     QVERIFY(s.activated);
     const int selection = before.empty() ? -1 : 1;
-    s.window().addresses().select(selection);
+    s.core.List1_Click(selection);
     const ModalRun run = DriveModalDialog(
         QStringLiteral("FrmAdd"), [&] { s.action("AddAddress")->trigger(); },
         [&](QDialog& dialog) {
@@ -303,12 +230,12 @@ class AddressDialogsTest : public QObject {
         });
     QVERIFY(run.opened);
     QVERIFY(run.closedByDrive);
-    QCOMPARE(ListItems(s.window()), expectedList);
-    QCOMPARE(ViewItems(s.window()).size(), qsizetype(expectedList.size()));
-    QCOMPARE(ViewSelection(s.window()), selection);
-    QCOMPARE(s.window().addresses().selectionIndex(), selection);
-    QCOMPARE(StoredAddresses(s.registry), expectedStore);
-    QVERIFY(s.fixture->interaction.messages.empty());
+    QCOMPARE(s.items(), expectedList);
+    QCOMPARE(s.viewItems().size(), qsizetype(expectedList.size()));
+    QCOMPARE(s.viewSelection(), selection);
+    QCOMPARE(s.selection(), selection);
+    QCOMPARE(s.stored(), expectedStore);
+    QVERIFY(s.screen.messages.empty());
   }
 
   // Edit shows the selected text all selected, so typing replaces it; Save puts it back in
@@ -338,9 +265,9 @@ class AddressDialogsTest : public QObject {
     QFETCH(Strings, expectedStore);
     Shown s(before, saveMode.constData());
     QVERIFY(s.activated);
-    s.window().addresses().select(1);
+    s.core.List1_Click(1);
     // The store may hold what the list does not show yet (manual mode): read it now.
-    const Strings storedBefore = StoredAddresses(s.registry);
+    const Strings storedBefore = s.stored();
     QCOMPARE(storedBefore, before);
     bool loadedAllSelected = false;
     const ModalRun run = DriveModalDialog(
@@ -355,11 +282,11 @@ class AddressDialogsTest : public QObject {
     QVERIFY(run.opened);
     QVERIFY(loadedAllSelected);
     QVERIFY(run.closedByDrive);
-    QCOMPARE(ListItems(s.window()), expectedList);
-    QCOMPARE(ViewItems(s.window()).at(1), QString::fromStdString(expectedList[1]));
-    QCOMPARE(ViewSelection(s.window()), 1);
-    QCOMPARE(StoredAddresses(s.registry), expectedStore);
-    QVERIFY(s.fixture->interaction.messages.empty());
+    QCOMPARE(s.items(), expectedList);
+    QCOMPARE(s.viewItems().at(1), qt::ToQString(s.core.List1_DisplayText(1)));
+    QCOMPARE(s.viewSelection(), 1);
+    QCOMPARE(s.stored(), expectedStore);
+    QVERIFY(s.screen.messages.empty());
   }
 
   // Cancel and the close box change nothing; the next Add starts with an empty box.
@@ -396,9 +323,9 @@ class AddressDialogsTest : public QObject {
         });
     QVERIFY(run.opened);
     QVERIFY(run.closedByDrive);
-    QCOMPARE(ListItems(s.window()), Strings({"x", "y"}));
-    QCOMPARE(StoredAddresses(s.registry), Strings({"x", "y"}));
-    QVERIFY(s.fixture->interaction.messages.empty());
+    QCOMPARE(s.items(), Strings({"x", "y"}));
+    QCOMPARE(s.stored(), Strings({"x", "y"}));
+    QVERIFY(s.screen.messages.empty());
 
     QString nextText = QStringLiteral("(not opened)");
     const ModalRun again = DriveModalDialog(
@@ -417,15 +344,15 @@ class AddressDialogsTest : public QObject {
     QFETCH(Strings, addresses);
     Shown s(addresses, "One");
     QVERIFY(s.activated);
-    s.window().addresses().selectNone();
+    s.core.List1_Click(-1);
     const ModalRun run = DriveModalDialog(
         QStringLiteral("FrmEdit"), [&] { s.action("EditAddress")->trigger(); }, [](QDialog&) {},
         300);
     QVERIFY(!run.opened);
-    QCOMPARE(s.fixture->interaction.messages.size(), size_t(1));
-    QCOMPARE(s.fixture->interaction.messages[0].title, QStringLiteral("Error"));
-    QCOMPARE(s.fixture->interaction.messages[0].text, QStringLiteral("No address was selected."));
-    QCOMPARE(ListItems(s.window()), addresses);
+    QCOMPARE(s.screen.messages.size(), std::size_t(1));
+    QCOMPARE(s.screen.messages[0].title, std::string("Error"));
+    QCOMPARE(s.screen.messages[0].text, std::string("No address was selected."));
+    QCOMPARE(s.items(), addresses);
   }
 
   // A failed store write during Add is told once the dialog has closed.
@@ -433,9 +360,7 @@ class AddressDialogsTest : public QObject {
     Shown s({"x"}, "One");
     QVERIFY(s.activated);
     bool toldWhileOpen = false;
-    s.fixture->interaction.onMessage = [&] {
-      toldWhileOpen = QApplication::activeModalWidget() != nullptr;
-    };
+    s.screen.onMessage = [&] { toldWhileOpen = QApplication::activeModalWidget() != nullptr; };
     s.registry.setFailWrites(true);
     const ModalRun run = DriveModalDialog(
         QStringLiteral("FrmAdd"), [&] { s.action("AddAddress")->trigger(); },
@@ -444,9 +369,9 @@ class AddressDialogsTest : public QObject {
           QTest::mouseClick(Button(dialog, "Command1"), Qt::LeftButton);
         });
     QVERIFY(run.opened && run.closedByDrive);
-    QCOMPARE(s.fixture->interaction.messages.size(), size_t(1));
+    QCOMPARE(s.screen.messages.size(), std::size_t(1));
     QVERIFY(!toldWhileOpen);
-    QCOMPARE(ListItems(s.window()), Strings({"x", "w"}));
+    QCOMPARE(s.items(), Strings({"x", "w"}));
   }
 };
 

@@ -1,14 +1,13 @@
-// "Go to selected address": the message without a selection, the address handed to the
-// launcher, and the launcher's failure told to the user; nothing else changes.
+// "Go to selected address" from the window: the row the user clicked reaches the browser, in
+// the window mode of the settings, and once the whole way to a started program.
 #include <QAction>
+#include <QFile>
 #include <QListView>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <fstream>
 
-#include "gui_test_support.h"
-#include "store/registry_memory.h"
+#include "qt_test_support.h"
 #include "store/settings_store.h"
 
 #ifndef Q_OS_WIN
@@ -19,132 +18,36 @@
 
 using namespace tavelin;
 
-namespace {
-
-void TriggerGotoAddress(Mainn& window) {
-  auto* action = window.findChild<QAction*>(QStringLiteral("GotoAddress"));
-  QVERIFY(action);
-  action->trigger();
-}
-
-void ClickRow(Mainn& window, int row) {
-  QListView* list = window.list();
-  const QRect rect = list->visualRect(list->model()->index(row, 0));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-}
-
-// What the command must leave alone.
-struct Snapshot {
-  std::vector<std::string> items;
-  int selection;
-  std::string saveMode, windowMode;
-  std::vector<std::string> stored;
-  std::string storedWindowMode;
-
-  static Snapshot Take(Mainn& window, RegistryBackend& registry) {
-    return {ListItems(window),
-            window.addresses().selectionIndex(),
-            window.settings().SaveMode,
-            window.settings().WindowMode,
-            StoredAddresses(registry),
-            modReg::ReadRegString(registry, kCurrentUser, kSettingsKey, kWindowModeValue)};
-  }
-  bool operator==(const Snapshot&) const = default;
-};
-
-}  // namespace
-
 class BrowseTest : public QObject {
   Q_OBJECT
  private slots:
   void cleanup() { CloseAllWindows(); }
 
-  void nothingSelectedShowsTheMessage() {
-    MemoryRegistry registry;
-    StoreAddresses(registry, {"a.example", "b.example"});
-    MainWindowFixture f(registry);
-    f.window->addresses().selectNone();
-    QCOMPARE(ViewSelection(*f.window), -1);
-    const Snapshot before = Snapshot::Take(*f.window, registry);
-
-    TriggerGotoAddress(*f.window);
-
-    QCOMPARE(f.interaction.messages.size(), std::size_t(1));
-    QCOMPARE(f.interaction.messages[0].kind, QStringLiteral("error"));
-    QCOMPARE(f.interaction.messages[0].title, QStringLiteral("Error"));
-    QCOMPARE(f.interaction.messages[0].text, QStringLiteral("No address was selected."));
-    QVERIFY(f.launcher.launches.empty());
-    QVERIFY(Snapshot::Take(*f.window, registry) == before);
-  }
-
-  void selectedEntryGoesToTheLauncher_data() {
-    QTest::addColumn<QString>("entry");
+  void clickedRowGoesToTheLauncher_data() {
     QTest::addColumn<QString>("windowMode");
-    QTest::addColumn<QString>("address");
-    QTest::newRow("no scheme, Max") << "Host/Page"
-                                    << "Max"
-                                    << "http://Host/Page";
-    QTest::newRow("upper-case scheme, Min") << "HTTP://Host/"
-                                            << "Min"
-                                            << "HTTP://Host/";
-    QTest::newRow("https, no setting") << "https://host/"
-                                       << ""
-                                       << "https://host/";
-    QTest::newRow("spaces around") << "  host/x "
-                                   << "Max"
-                                   << "http://host/x";
-    QTest::newRow("scheme later on") << "host/?next=http://other/"
-                                     << "Max"
-                                     << "http://host/?next=http://other/";
-    QTest::newRow("space inside") << "my page.html"
-                                  << "Min"
-                                  << "http://my page.html";
-    QTest::newRow("non-ASCII") << QString::fromUtf8("b\u00fccher.de/\u20ac") << "Max"
-                               << QString::fromUtf8("http://b\u00fccher.de/\u20ac");
+    QTest::addColumn<int>("showCommand");
+    QTest::newRow("Max") << "Max" << kShowMaximized;
+    QTest::newRow("Min") << "Min" << kShowMinimized;
   }
-
-  void selectedEntryGoesToTheLauncher() {
-    QFETCH(QString, entry);
+  void clickedRowGoesToTheLauncher() {
     QFETCH(QString, windowMode);
-    QFETCH(QString, address);
-    MemoryRegistry registry;
-    StoreAddresses(registry, {"first.example", entry.toStdString(), "third.example"});
-    if (!windowMode.isEmpty()) {
-      modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, kWindowModeValue,
-                             windowMode.toStdString());
-    }
-    MainWindowFixture f(registry);
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-    ClickRow(*f.window, 1);
-    QCOMPARE(f.window->addresses().selectionIndex(), 1);
-    const Snapshot before = Snapshot::Take(*f.window, registry);
-
-    TriggerGotoAddress(*f.window);
-
-    QCOMPARE(f.launcher.launches.size(), std::size_t(1));
-    QCOMPARE(QString::fromStdString(f.launcher.launches[0].first), address);
-    QCOMPARE(QString::fromStdString(f.launcher.launches[0].second), windowMode);
-    QVERIFY(f.interaction.messages.empty());
-    QVERIFY(Snapshot::Take(*f.window, registry) == before);
-  }
-
-  void failingLauncherIsToldTheUser() {
-    MemoryRegistry registry;
-    StoreAddresses(registry, {"a.example"});
-    MainWindowFixture f(registry);
-    f.launcher.outcome = {false, "No web browser was found."};
-    QCOMPARE(f.window->addresses().selectionIndex(), 0);
-    const Snapshot before = Snapshot::Take(*f.window, registry);
-
-    TriggerGotoAddress(*f.window);
-
-    QCOMPARE(f.launcher.launches.size(), std::size_t(1));
-    QCOMPARE(f.interaction.messages.size(), std::size_t(1));
-    QCOMPARE(f.interaction.messages[0].kind, QStringLiteral("error"));
-    QCOMPARE(f.interaction.messages[0].title, QStringLiteral("Error"));
-    QCOMPARE(f.interaction.messages[0].text, QStringLiteral("No web browser was found."));
-    QVERIFY(Snapshot::Take(*f.window, registry) == before);
+    QFETCH(int, showCommand);
+    Program p({"first.example",
+               "b\xC3\xBC"
+               "cher.de/x",
+               "third.example"});
+    StoreSetting(p.registry, kWindowModeValue, qPrintable(windowMode));
+    p.core.Form_Load();
+    QVERIFY(p.show());
+    QTest::mouseClick(p.list()->viewport(), Qt::LeftButton, {}, p.rowCentre(1));
+    QCOMPARE(p.selection(), 1);
+    p.action("GotoAddress")->trigger();
+    QCOMPARE(p.launcher.launches.size(), std::size_t{1});
+    QCOMPARE(p.launcher.launches[0].first, std::string("http://b\xC3\xBC"
+                                                       "cher.de/x"));
+    QCOMPARE(p.launcher.launches[0].second, showCommand);
+    QVERIFY(p.screen.events.empty());
+    QCOMPARE(p.selection(), 1);
   }
 
 #ifndef Q_OS_WIN
@@ -160,19 +63,24 @@ class BrowseTest : public QObject {
 
     MemoryRegistry registry;
     StoreAddresses(registry, {" it's \"a\" $(page) ; x "});
-    RecordingInteraction interaction;
+    RecordingScreen screen;
     PosixBrowserLauncher launcher(BrowserEnvironment{browser, dir.path().toStdString()});
-    Mainn window(registry, interaction, launcher);
-    window.Form_Load();
+    Mainn core(registry, screen, launcher);
+    qt::MainWindow window(core);
+    screen.setMainWindow(&window);
+    core.Form_Load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    TriggerGotoAddress(window);
+    window.findChild<QAction*>(QStringLiteral("GotoAddress"))->trigger();
 
-    QVERIFY(interaction.messages.empty());
+    QVERIFY(screen.events.empty());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromStdString(record)), 5000);
     std::ifstream in(record, std::ios::binary);
     std::vector<std::string> arguments;
     for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
     QCOMPARE(arguments, std::vector<std::string>{"http://it's \"a\" $(page) ; x"});
+    window.close();
   }
 #endif
 };

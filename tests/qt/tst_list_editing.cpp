@@ -4,18 +4,16 @@
 #include <QDialog>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
-#include "gui_test_support.h"
 #include "modal_driver.h"
-#include "store/registry_memory.h"
-#include "store/settings_store.h"
-#include "store/typed_address_store.h"
+#include "qt_test_support.h"
 
 using namespace tavelin;
-using Strings = std::vector<std::string>;
 
 Q_DECLARE_METATYPE(Strings)
 
@@ -23,35 +21,16 @@ namespace {
 
 const QString kNoSelection = QStringLiteral("No address was selected.");
 
-// A main window on a store holding `addresses`, in the given save mode, shown and active,
-// with `selection` selected.
-struct Shown {
-  Shown(const Strings& addresses, const QByteArray& saveMode, int selection) {
-    StoreAddresses(registry, addresses);
-    if (!saveMode.isNull())
-      modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, "SaveOptions",
-                             saveMode.toStdString());
-    fixture = std::make_unique<MainWindowFixture>(registry);
-    window().show();
-    activated = QTest::qWaitForWindowActive(&window());
-    window().addresses().select(selection);
+// The program on a store holding `addresses`, in the given save mode, shown and active, with
+// `selection` selected.
+struct Shown : Program {
+  Shown(const Strings& addresses, const QByteArray& saveMode, int selection)
+      : Program(addresses, saveMode.isNull() ? nullptr : saveMode.constData()) {
+    activated = show();
+    core.List1_Click(selection);
   }
-  Mainn& window() { return *fixture->window; }
-  QListView* list() { return window().list(); }
-  QMenu* menu() { return window().findChild<QMenu*>(QStringLiteral("MnuAddress")); }
-  QAction* action(const char* name) { return window().findChild<QAction*>(QLatin1String(name)); }
-  QPoint rowCentre(int row) { return list()->visualRect(list()->model()->index(row, 0)).center(); }
-  std::vector<RecordedMessage>& messages() { return fixture->interaction.messages; }
-  MemoryRegistry registry;
-  std::unique_ptr<MainWindowFixture> fixture;
   bool activated = false;
 };
-
-QStringList ToQt(const Strings& items) {
-  QStringList out;
-  for (const std::string& item : items) out << QString::fromStdString(item);
-  return out;
-}
 
 }  // namespace
 
@@ -88,12 +67,12 @@ class ListEditingTest : public QObject {
     QFETCH(Strings, expectedStore);
     Shown s({"x", "y", "z"}, saveMode, selection);
     QVERIFY(s.activated);
-    QTest::mouseClick(s.window().findChild<QPushButton*>(button), Qt::LeftButton);
-    QCOMPARE(ViewItems(s.window()), ToQt(expectedList));
-    QCOMPARE(ViewSelection(s.window()), expectedSelection);
-    QCOMPARE(s.window().addresses().selectionIndex(), expectedSelection);
-    QCOMPARE(StoredAddresses(s.registry), expectedStore);
-    QVERIFY(s.messages().empty());
+    QTest::mouseClick(s.window->findChild<QPushButton*>(button), Qt::LeftButton);
+    QCOMPARE(s.viewItems(), ToQt(expectedList));
+    QCOMPARE(s.viewSelection(), expectedSelection);
+    QCOMPARE(s.selection(), expectedSelection);
+    QCOMPARE(s.stored(), expectedStore);
+    QVERIFY(s.screen.messages.empty());
   }
 
   // "Delete selected address" and "Delete all addresses" through their menu items.
@@ -124,15 +103,15 @@ class ListEditingTest : public QObject {
     Shown s({"x", "y", "z"}, saveMode, selection);
     QVERIFY(s.activated);
     s.action(action.toLatin1().constData())->trigger();
-    QCOMPARE(ViewItems(s.window()), ToQt(expectedList));
-    QCOMPARE(ViewSelection(s.window()), expectedSelection);
-    QCOMPARE(StoredAddresses(s.registry), expectedStore);
+    QCOMPARE(s.viewItems(), ToQt(expectedList));
+    QCOMPARE(s.viewSelection(), expectedSelection);
+    QCOMPARE(s.stored(), expectedStore);
     if (message.isEmpty()) {
-      QVERIFY(s.messages().empty());
+      QVERIFY(s.screen.messages.empty());
     } else {
-      QCOMPARE(s.messages().size(), size_t(1));
-      QCOMPARE(s.messages()[0].title, QStringLiteral("Error"));
-      QCOMPARE(s.messages()[0].text, message);
+      QCOMPARE(s.screen.messages.size(), std::size_t(1));
+      QCOMPARE(s.screen.messages[0].title, std::string("Error"));
+      QCOMPARE(QString::fromStdString(s.screen.messages[0].text), message);
     }
   }
 
@@ -164,11 +143,11 @@ class ListEditingTest : public QObject {
     Shown s({"x", "y", "z"}, saveMode, 1);
     QVERIFY(s.activated);
     QTest::keyClick(s.list(), Qt::Key_Delete, Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(ViewItems(s.window()), QStringList({"x", "z"}));
-    QCOMPARE(ViewSelection(s.window()), expectedSelection);
-    QCOMPARE(s.window().addresses().selectionIndex(), expectedSelection);
-    QCOMPARE(StoredAddresses(s.registry), expectedStore);
-    QVERIFY(s.messages().empty());
+    QCOMPARE(s.viewItems(), QStringList({"x", "z"}));
+    QCOMPARE(s.viewSelection(), expectedSelection);
+    QCOMPARE(s.selection(), expectedSelection);
+    QCOMPARE(s.stored(), expectedStore);
+    QVERIFY(s.screen.messages.empty());
   }
 
   // Other keys keep the list's own behaviour and say nothing; without a selection only the
@@ -196,14 +175,14 @@ class ListEditingTest : public QObject {
     Shown s(before, "One", selection);
     QVERIFY(s.activated);
     QTest::keyClick(s.list(), Qt::Key(key));
-    QCOMPARE(ViewItems(s.window()), ToQt(before));
-    QCOMPARE(ViewSelection(s.window()), expectedSelection);
-    QCOMPARE(s.window().addresses().selectionIndex(), expectedSelection);
-    QCOMPARE(StoredAddresses(s.registry), before);
-    QCOMPARE(s.messages().size(), size_t(message.isEmpty() ? 0 : 1));
+    QCOMPARE(s.viewItems(), ToQt(before));
+    QCOMPARE(s.viewSelection(), expectedSelection);
+    QCOMPARE(s.selection(), expectedSelection);
+    QCOMPARE(s.stored(), before);
+    QCOMPARE(s.screen.messages.size(), std::size_t(message.isEmpty() ? 0 : 1));
     if (!message.isEmpty()) {
-      QCOMPARE(s.messages()[0].title, QStringLiteral("Error"));
-      QCOMPARE(s.messages()[0].text, message);
+      QCOMPARE(s.screen.messages[0].title, std::string("Error"));
+      QCOMPARE(QString::fromStdString(s.screen.messages[0].text), message);
     }
   }
 
@@ -212,12 +191,12 @@ class ListEditingTest : public QObject {
     Shown s({"w", "x", "y", "z"}, "Two", 1);
     QVERIFY(s.activated);
     QTest::keyClick(s.list(), Qt::Key_Delete);
-    QCOMPARE(ViewSelection(s.window()), -1);
+    QCOMPARE(s.viewSelection(), -1);
     QVERIFY(s.list()->selectionModel()->selectedIndexes().isEmpty());
     QTest::keyClick(s.list(), Qt::Key_Down);
-    QVERIFY(ViewSelection(s.window()) != -1);
-    QCOMPARE(s.window().addresses().selectionIndex(), ViewSelection(s.window()));
-    QVERIFY(s.messages().empty());
+    QVERIFY(s.viewSelection() != -1);
+    QCOMPARE(s.selection(), s.viewSelection());
+    QVERIFY(s.screen.messages.empty());
   }
 
   // A right press pops up the Options menu at the pointer and leaves the selection alone; the
@@ -234,89 +213,134 @@ class ListEditingTest : public QObject {
     Shown s({"x", "y", "z"}, "One", 0);
     QVERIFY(s.activated);
     const QPoint at = s.rowCentre(2);
+    // The pointer is where the button goes down.
+    QTest::mouseMove(s.list()->viewport(), at);
     QTest::mousePress(s.list()->viewport(), Qt::RightButton, {}, at);
-    QMenu* menu = s.menu();
+    QMenu* menu = s.optionsMenu();
     QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
     QCOMPARE(menu->geometry().topLeft(), s.list()->viewport()->mapToGlobal(at));
-    QCOMPARE(ViewSelection(s.window()), 0);
-    QCOMPARE(s.window().addresses().selectionIndex(), 0);
+    QCOMPARE(s.viewSelection(), 0);
+    QCOMPARE(s.selection(), 0);
     QCOMPARE(menu->activeAction(), nullptr);
     QAction* item = s.action(chosen.toLatin1().constData());
     QVERIFY(menu->actions().contains(item));
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
     QTRY_VERIFY_WITH_TIMEOUT(!menu->isVisible(), 2000);
-    QCOMPARE(ListItems(s.window()), expectedList);
-    QCOMPARE(StoredAddresses(s.registry), expectedList);
+    QCOMPARE(s.items(), expectedList);
+    QCOMPARE(s.stored(), expectedList);
   }
 
-  // The pop-up's items answer the left button only.
+  // The Options menu's items answer the left button only, as a pop-up and in the menu bar.
   void otherButtonsDoNotChooseMenuItems_data() {
+    QTest::addColumn<bool>("fromMenuBar");
     QTest::addColumn<int>("button");
-    QTest::newRow("right") << int(Qt::RightButton);
-    QTest::newRow("middle") << int(Qt::MiddleButton);
+    QTest::newRow("pop-up, right") << false << int(Qt::RightButton);
+    QTest::newRow("pop-up, middle") << false << int(Qt::MiddleButton);
+    QTest::newRow("menu bar, right") << true << int(Qt::RightButton);
+    QTest::newRow("menu bar, middle") << true << int(Qt::MiddleButton);
   }
   void otherButtonsDoNotChooseMenuItems() {
+    QFETCH(bool, fromMenuBar);
     QFETCH(int, button);
     Shown s({"x", "y", "z"}, "One", 0);
     QVERIFY(s.activated);
-    QTest::mousePress(s.list()->viewport(), Qt::RightButton, {}, s.rowCentre(1));
-    QMenu* menu = s.menu();
+    QMenu* menu = s.optionsMenu();
+    if (fromMenuBar) {
+      QMenuBar* bar = s.window->menuBar();
+      QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    } else {
+      QTest::mousePress(s.list()->viewport(), Qt::RightButton, {}, s.rowCentre(1));
+    }
     QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
     const QPoint onItem = menu->actionGeometry(s.action("DeleteAll")).center();
-    QTest::mouseRelease(menu, Qt::RightButton, {}, onItem);
+    if (!fromMenuBar) QTest::mouseRelease(menu, Qt::RightButton, {}, onItem);
     QTest::mouseClick(menu, Qt::MouseButton(button), {}, onItem);
-    QTest::qWait(20);
-    QCOMPARE(ListItems(s.window()), Strings({"x", "y", "z"}));
+    QTest::mouseDClick(menu, Qt::MouseButton(button), {}, onItem);
+    QCoreApplication::processEvents();
+    QCOMPARE(s.items(), Strings({"x", "y", "z"}));
     QVERIFY(menu->isVisible());
-    menu->close();
+    // The left button does choose the item.
+    QTest::mouseClick(menu, Qt::LeftButton, {}, onItem);
     QTRY_VERIFY_WITH_TIMEOUT(!menu->isVisible(), 2000);
+    QCOMPARE(s.items(), Strings());
   }
 
+  // Only the right button pops the menu up, and that press (or a quick second one) is the
+  // menu's alone: the selection stays. Other presses still work the list.
   void whichPressesPopUpTheMenu_data() {
     QTest::addColumn<bool>("emptyList");
     QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("doubleClick");
     QTest::addColumn<bool>("popsUp");
-    QTest::newRow("right") << false << int(Qt::RightButton) << true;
-    QTest::newRow("right, empty list") << true << int(Qt::RightButton) << true;
-    QTest::newRow("left") << false << int(Qt::LeftButton) << false;
-    QTest::newRow("middle") << false << int(Qt::MiddleButton) << false;
+    QTest::addColumn<int>("selectionAfter");
+    QTest::newRow("right") << false << int(Qt::RightButton) << false << true << 0;
+    QTest::newRow("right double-click") << false << int(Qt::RightButton) << true << true << 0;
+    QTest::newRow("right, empty list") << true << int(Qt::RightButton) << false << true << -1;
+    QTest::newRow("left") << false << int(Qt::LeftButton) << false << false << 2;
+    QTest::newRow("middle") << false << int(Qt::MiddleButton) << false << false << 2;
   }
   void whichPressesPopUpTheMenu() {
     QFETCH(bool, emptyList);
     QFETCH(int, button);
+    QFETCH(bool, doubleClick);
     QFETCH(bool, popsUp);
+    QFETCH(int, selectionAfter);
     Shown s(emptyList ? Strings{} : Strings{"x", "y", "z"}, "One", emptyList ? -1 : 0);
     QVERIFY(s.activated);
-    QTest::mousePress(s.list()->viewport(), Qt::MouseButton(button), {}, QPoint(20, 30));
-    if (!popsUp)
-      QTest::mouseRelease(s.list()->viewport(), Qt::MouseButton(button), {}, QPoint(20, 30));
-    QTest::qWait(20);
-    QCOMPARE(s.menu()->isVisible(), popsUp);
-    QVERIFY(s.messages().empty());
-    s.menu()->close();
+    QWidget* viewport = s.list()->viewport();
+    const QPoint at = emptyList ? QPoint(20, 30) : s.rowCentre(2);
+    const auto mouseButton = Qt::MouseButton(button);
+    if (doubleClick) {
+      QMouseEvent second(QEvent::MouseButtonDblClick, at, viewport->mapToGlobal(at), mouseButton,
+                         mouseButton, Qt::NoModifier);
+      QApplication::sendEvent(viewport, &second);
+    } else {
+      QTest::mousePress(viewport, mouseButton, {}, at);
+    }
+    if (!popsUp) QTest::mouseRelease(viewport, mouseButton, {}, at);
+    QCoreApplication::processEvents();
+    QCOMPARE(s.optionsMenu()->isVisible(), popsUp);
+    QCOMPARE(s.selection(), selectionAfter);
+    QCOMPARE(s.viewSelection(), selectionAfter);
+    QVERIFY(s.screen.messages.empty());
+    s.optionsMenu()->close();
   }
 
-  // The Menu key and Shift+F10 pop the menu up too, without touching the selection.
+  // The Menu key and Shift+F10 pop the menu up too, at the selected row (at the list's corner
+  // without one), without touching the selection.
   void keyboardPopsUpTheMenu_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("selection");
     QTest::addColumn<bool>("popsUp");
-    QTest::newRow("Menu") << int(Qt::Key_Menu) << int(Qt::NoModifier) << true;
-    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << true;
-    QTest::newRow("F10") << int(Qt::Key_F10) << int(Qt::NoModifier) << false;
+    QTest::newRow("Menu") << int(Qt::Key_Menu) << int(Qt::NoModifier) << 1 << true;
+    QTest::newRow("Menu, nothing selected")
+        << int(Qt::Key_Menu) << int(Qt::NoModifier) << -1 << true;
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << 1 << true;
+    QTest::newRow("F10") << int(Qt::Key_F10) << int(Qt::NoModifier) << 1 << false;
   }
   void keyboardPopsUpTheMenu() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
+    QFETCH(int, selection);
     QFETCH(bool, popsUp);
-    Shown s({"x", "y", "z"}, "One", 1);
+    Shown s({"x", "y", "z"}, "One", selection);
     QVERIFY(s.activated);
     QTest::keyClick(s.list(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QTest::qWait(20);
-    QCOMPARE(s.menu()->isVisible(), popsUp);
-    QCOMPARE(ViewSelection(s.window()), 1);
-    QVERIFY(s.messages().empty());
-    s.menu()->close();
+    QCoreApplication::processEvents();
+    QMenu* menu = s.optionsMenu();
+    QCOMPARE(menu->isVisible(), popsUp);
+    if (popsUp) {
+      const QPoint corner =
+          selection < 0 ? QPoint(0, 0)
+                        : s.list()->visualRect(s.list()->model()->index(selection, 0)).bottomLeft();
+      QCOMPARE(menu->geometry().topLeft(), s.list()->viewport()->mapToGlobal(corner));
+      QCOMPARE(menu->activeAction(), nullptr);
+    }
+    QCOMPARE(s.viewSelection(), selection);
+    QCOMPARE(s.selection(), selection);
+    QVERIFY(s.screen.messages.empty());
+    menu->close();
   }
 
   // Choosing "Edit selected address" from the pop-up edits the entry selected before the
@@ -325,7 +349,7 @@ class ListEditingTest : public QObject {
     Shown s({"x", "y", "z"}, "One", 0);
     QVERIFY(s.activated);
     QTest::mousePress(s.list()->viewport(), Qt::RightButton, {}, s.rowCentre(2));
-    QMenu* menu = s.menu();
+    QMenu* menu = s.optionsMenu();
     QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
     QString loaded;
     const ModalRun run = DriveModalDialog(
@@ -343,7 +367,7 @@ class ListEditingTest : public QObject {
         });
     QVERIFY(run.opened);
     QCOMPARE(loaded, QStringLiteral("x"));
-    QCOMPARE(StoredAddresses(s.registry), Strings({"w", "y", "z"}));
+    QCOMPARE(s.stored(), Strings({"w", "y", "z"}));
   }
 
   // A double click opens the Edit dialog for the entry under it; with nothing selected it does
@@ -378,8 +402,39 @@ class ListEditingTest : public QObject {
         expectedText.isEmpty() ? 300 : 5000);
     QCOMPARE(run.opened, !expectedText.isEmpty());
     QCOMPARE(loaded, expectedText);
-    QVERIFY(s.messages().empty());
-    QCOMPARE(ListItems(s.window()), addresses);
+    QVERIFY(s.screen.messages.empty());
+    QCOMPARE(s.items(), addresses);
+  }
+  // Each line break of an entry shows as one mark, and every row keeps the same height.
+  void lineBreaksShowAsMarksInRowsOfOneHeight() {
+    Shown s({"a\r\nb", "plain", "c\nd\re"}, "One", 0);
+    QVERIFY(s.activated);
+    QCOMPARE(s.viewItems(), QStringList({QStringLiteral("a\u00b6b"), QStringLiteral("plain"),
+                                         QStringLiteral("c\u00b6d\u00b6e")}));
+    QVERIFY(s.list()->uniformItemSizes());
+    const QAbstractItemModel* model = s.list()->model();
+    const int height = s.list()->visualRect(model->index(1, 0)).height();
+    for (int row : {0, 2}) QCOMPARE(s.list()->visualRect(model->index(row, 0)).height(), height);
+    QCOMPARE(s.items()[0], std::string("a\r\nb"));
+  }
+
+  // A click selects in the core (the view still does its own work with the left button); the
+  // core's selection shows in the view; neither echoes back.
+  void selectionGoesBothWays() {
+    Shown s({"x", "y", "z"}, "One", 0);
+    QVERIFY(s.activated);
+    QTest::mouseClick(s.list()->viewport(), Qt::LeftButton, {}, s.rowCentre(2));
+    QCOMPARE(s.selection(), 2);
+    QCOMPARE(s.viewSelection(), 2);
+    QTest::keyClick(s.list(), Qt::Key_Up);
+    QCOMPARE(s.selection(), 1);
+    s.core.List1_Click(0);
+    QCOMPARE(s.viewSelection(), 0);
+    s.core.List1().selectNone();
+    QCOMPARE(s.viewSelection(), -1);
+    QVERIFY(s.list()->selectionModel()->selectedIndexes().isEmpty());
+    QCOMPARE(s.selection(), -1);
+    QVERIFY(s.screen.events.empty());
   }
 };
 

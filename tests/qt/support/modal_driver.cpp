@@ -3,9 +3,25 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
-#include <QPointer>
 #include <QTest>
-#include <QTimer>
+
+namespace {
+
+// Closes whatever is modal, innermost first.
+void CloseStrayModals() {
+  for (int i = 0; i < 10; ++i) {
+    QWidget* stray = QApplication::activeModalWidget();
+    if (!stray) return;
+    if (auto* dialog = qobject_cast<QDialog*>(stray)) {
+      dialog->reject();
+    } else {
+      stray->close();
+    }
+    QApplication::processEvents();
+  }
+}
+
+}  // namespace
 
 ModalRun DriveModalDialog(const QString& objectName, const std::function<void()>& open,
                           const std::function<void(QDialog&)>& drive, int timeoutMs) {
@@ -30,12 +46,38 @@ ModalRun DriveModalDialog(const QString& objectName, const std::function<void()>
     if (deadline.hasExpired()) {
       poll.stop();
       // Whatever is modal now would otherwise hang the test.
-      if (auto* stray = qobject_cast<QDialog*>(QApplication::activeModalWidget())) stray->reject();
+      CloseStrayModals();
       finished = true;
     }
   });
   poll.start();
   open();
+  // `open` returns once the modal loop has ended; the wait covers an `open` that only starts.
   while (!finished) QTest::qWait(5);
   return run;
+}
+
+ModalSequence::ModalSequence(std::vector<Step> steps, int timeoutMs)
+    : steps_(std::move(steps)), timeoutMs_(timeoutMs) {
+  connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+  timer_.start(10);
+  clock_.start();
+}
+
+void ModalSequence::tick() {
+  if (finished()) {
+    timer_.stop();
+    return;
+  }
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal->isVisible() && modal->isActiveWindow() && modal != handled_) {
+    handled_ = modal;
+    clock_.restart();
+    steps_[next_++](*modal);
+    return;
+  }
+  if (clock_.elapsed() > timeoutMs_) {
+    timer_.stop();
+    CloseStrayModals();
+  }
 }
