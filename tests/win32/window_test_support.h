@@ -1,0 +1,107 @@
+// What the Windows front end's tests share: a main window whose message boxes, file dialogs,
+// pop-up menu and dialogs are recorded and answered in the user's place, a store in memory,
+// and helpers that read the controls the way the system and a screen reader do.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "browse/browser_launcher.h"
+#include "dialogs/dialog.h"
+#include "store/registry_memory.h"
+#include "win32/main_window.h"
+
+namespace tavelin::win32::testing {
+
+class RecordingLauncher : public BrowserLauncher {
+ public:
+  LaunchOutcome open(const std::string& address, int showCommand) override {
+    launches.push_back({address, showCommand});
+    return {true, {}};
+  }
+  std::vector<std::pair<std::string, int>> launches;
+};
+
+struct RecordedBox {
+  HWND owner = nullptr;
+  bool ownerVisible = false;
+  std::wstring text;
+  std::wstring title;
+  UINT type = 0;
+};
+
+struct RecordedFileDialog {
+  bool save = false;
+  HWND owner = nullptr;
+  std::wstring title;
+  std::wstring filter;  // with its NULs, up to and without the closing one
+  std::wstring initialName;
+  DWORD flags = 0;
+};
+
+struct RecordedPopUp {
+  HMENU menu = nullptr;
+  POINT at{};
+  UINT flags = 0;
+};
+
+class RecordingWindow : public MainWindow {
+ public:
+  using MainWindow::MainWindow;
+
+  std::vector<RecordedBox> boxes;
+  int boxAnswer = IDYES;
+  bool realBoxes = false;  // show the system's own message box instead
+
+  std::vector<RecordedFileDialog> fileDialogs;
+  std::optional<std::wstring> chosenFile;  // nothing: the user cancels
+
+  std::vector<RecordedPopUp> popUps;
+  UINT popUpChoice = 0;  // the item the user picks, 0 for none
+
+  std::vector<DialogKind> dialogs;
+  std::function<void(Dialog&)> inDialog;  // what the user does while a dialog is open
+
+ protected:
+  int runMessageBox(HWND owner, const std::wstring& text, const std::wstring& title,
+                    UINT type) override;
+  bool runFileDialog(OPENFILENAMEW& dialog, bool save) override;
+  UINT trackPopUpMenu(HMENU menu, POINT at, UINT flags) override;
+  void runDialog(Dialog& dialog) override;
+};
+
+// Hands every waiting message to the window as its message loop would.
+void Pump(MainWindow& window);
+
+// What the list view answers to the system's text query, row by row.
+std::vector<std::wstring> ListRows(HWND list);
+int ListSelection(HWND list);
+int ListFocus(HWND list);
+
+// A store in memory holding the given entries as url1, url2, ... and the save mode.
+void Store(MemoryRegistry& registry, const std::vector<std::string>& entries,
+           const std::string& saveMode = "One");
+std::vector<std::string> Stored(MemoryRegistry& registry);
+
+// The key state that GetKeyState reports to this thread, for keys sent as messages.
+class HeldKeys {
+ public:
+  explicit HeldKeys(std::initializer_list<int> keys);
+  ~HeldKeys();
+  HeldKeys(const HeldKeys&) = delete;
+  HeldKeys& operator=(const HeldKeys&) = delete;
+
+ private:
+  BYTE saved_[256] = {};
+};
+
+// The rectangle of a control relative to its parent's client area.
+RECT ChildRect(HWND control);
+
+}  // namespace tavelin::win32::testing

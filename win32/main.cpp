@@ -1,0 +1,16 @@
+// Tavelin on Windows: the main window over the current user's registry and the system's
+// browser.
+#include <windows.h>
+
+#include "browse/browser_launcher.h"
+#include "store/system_registry.h"
+#include "win32/main_window.h"
+
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
+                    int showCommand) {
+  const auto registry = tavelin::CreateSystemRegistry();
+  const auto launcher = tavelin::CreateSystemBrowserLauncher();
+  tavelin::win32::MainWindow window(*registry, *launcher);
+  if (!window.create(showCommand)) return 1;
+  return window.run();
+}

@@ -1,0 +1,121 @@
+// The main window on Windows: built from Mainn's layout and menus, showing the core's list in a
+// virtual list view, forwarding every event to Mainn's handler of the same name, and showing
+// what the core asks for (message boxes, file dialogs, the pop-up menu) as the Screen.
+#pragma once
+
+#include <windows.h>
+// After windows.h, which they build on:
+#include <cderr.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/mainn.h"
+#include "app/screen.h"
+#include "browse/browser_launcher.h"
+#include "store/address_list.h"
+#include "store/registry.h"
+
+namespace tavelin::win32 {
+
+class MainWindow : public Screen, private AddressListObserver {
+ public:
+  MainWindow(RegistryBackend& backend, BrowserLauncher& launcher);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window hidden, runs Form_Load, then shows it centred on the screen with the
+  // focus in the list. Form_Shown runs from the message loop once the window is visible.
+  bool create(int showCommand = SW_SHOWNORMAL);
+
+  HWND hwnd() const { return hwnd_; }
+  HWND control(std::string_view name) const;
+  Mainn& mainn() { return mainn_; }
+  int dpi() const { return dpi_; }
+  HMENU menuBar() const { return menuBar_; }
+
+  // What the message loop hands to the window before dispatching: the shortcut keys and
+  // the keyboard moves between controls. True when the message was used.
+  bool preTranslate(MSG& message);
+  // The program's message loop; returns when the window is gone.
+  int run();
+
+  // Screen
+  void showMessage(const MessageBoxSpec& message) override;
+  bool askYesNo(const MessageBoxSpec& question) override;
+  std::optional<std::string> chooseFile(const FileDialogSpec& dialog) override;
+  void openDialog(Dialog& dialog) override;
+  void closeDialog(Dialog& dialog) override;
+  void dialogChanged(Dialog& dialog) override;
+  void focusTextSelectAll(Dialog& dialog) override;
+  void popUpOptionsMenu(PopUpPlace place) override;
+  void endProgram() override;
+
+  // The posted message that runs Form_Shown.
+  static constexpr UINT kShownMessage = WM_APP + 1;
+
+ protected:
+  // Where the window meets the system's modal boxes; tests replace these to record what
+  // would be shown and to answer in the user's place.
+  virtual int runMessageBox(HWND owner, const std::wstring& text, const std::wstring& title,
+                            UINT type);
+  virtual bool runFileDialog(OPENFILENAMEW& dialog, bool save);
+  virtual UINT trackPopUpMenu(HMENU menu, POINT at, UINT flags);
+  // The dialog windows are not built yet: the core's dialog stays open for its handlers.
+  virtual void runDialog(Dialog& dialog);
+
+  // The window that a box shown now covers and is owned by.
+  HWND ownerWindow() const;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR self);
+  LRESULT handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handleList(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handleNotify(const NMHDR& header);
+
+  void createControls();
+  void placeControls();
+  void applyDpi(int dpi, const RECT* suggested);
+  void fitClientArea();
+  void runCommand(UINT id);
+  void buttonClicked(int id);
+
+  // The list view follows the core's list.
+  void beforeInsert(std::size_t, std::size_t) override {}
+  void afterInsert() override { refreshList(); }
+  void beforeRemove(std::size_t, std::size_t) override {}
+  void afterRemove() override { refreshList(); }
+  void beforeReset() override {}
+  void afterReset() override { refreshList(); }
+  void itemsChanged(std::size_t first, std::size_t last) override;
+  void selectionChanged(int index) override { showSelection(index); }
+  void refreshList();
+  void showSelection(int index);
+  void fitListColumn();
+  int viewSelection() const;
+  void fillDisplayText(NMLVDISPINFOW& info) const;
+
+  Mainn mainn_;
+  HWND hwnd_ = nullptr;
+  HWND list_ = nullptr;
+  HMENU menuBar_ = nullptr;
+  HACCEL accelerators_ = nullptr;
+  std::vector<HFONT> fonts_;
+  std::vector<HICON> pictures_;
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  HWND savedFocus_ = nullptr;
+  int dpi_ = USER_DEFAULT_SCREEN_DPI;
+  bool showingSelection_ = false;
+};
+
+// The modifier bits (shift::) held now, as the key and mouse handlers want them.
+int CurrentShiftState();
+
+}  // namespace tavelin::win32
