@@ -48,7 +48,10 @@ struct Shown : Program {
 class AboutDialogTest : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   // The program's text in its four parts, each on a line of its own.
   void aboutTextHasItsFourPartsOnTheirOwnLines() {

@@ -8,7 +8,9 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include "dialogs/address_dialog.h"
 #include "modal_driver.h"
+#include "qt/dialog_windows.h"
 #include "qt/form_widgets.h"
 #include "qt_test_support.h"
 
@@ -43,7 +45,10 @@ struct Shown : Program {
 class AddressDialogsTest : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   // Modal, centred over the main window, focus in the box, Tab through the controls in order.
   void openingAndTabOrder_data() {
@@ -92,15 +97,16 @@ class AddressDialogsTest : public QObject {
     QCOMPARE(focusPath, QStringList({"Text1", "Command1", "Command2", "Text1", "Command2"}));
   }
 
-  // Enter makes a line break in the box and never presses a button; Esc does nothing.
+  // Enter (and Shift+Enter) makes a line break in the box and never presses a button; Esc does
+  // nothing.
   void enterAndEscape_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("dialogName");
     QTest::addColumn<Strings>("expectedList");
     QTest::newRow("add") << "AddAddress"
-                         << "FrmAdd" << Strings{"x", "y", "a\r\nb"};
+                         << "FrmAdd" << Strings{"x", "y", "a\r\nb\r\nc"};
     QTest::newRow("edit") << "EditAddress"
-                          << "FrmEdit" << Strings{"a\r\nb", "y"};
+                          << "FrmEdit" << Strings{"a\r\nb\r\nc", "y"};
   }
   void enterAndEscape() {
     QFETCH(QString, action);
@@ -110,6 +116,7 @@ class AddressDialogsTest : public QObject {
     QVERIFY(s.activated);
     bool openAfterKeys = false;
     QString boxText;
+    std::string coreText;
     const ModalRun run = DriveModalDialog(
         dialogName, [&] { s.action(action.toLatin1().constData())->trigger(); },
         [&](QDialog& dialog) {
@@ -117,6 +124,8 @@ class AddressDialogsTest : public QObject {
           QTest::keyClicks(box, QStringLiteral("a"));
           QTest::keyClick(box, Qt::Key_Return);
           QTest::keyClicks(box, QStringLiteral("b"));
+          QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+          QTest::keyClicks(box, QStringLiteral("c"));
           QTest::keyClick(box, Qt::Key_Escape);
           QTest::keyClick(&dialog, Qt::Key_Escape);
           // Enter on either button presses nothing either.
@@ -127,11 +136,18 @@ class AddressDialogsTest : public QObject {
           }
           openAfterKeys = dialog.isVisible() && s.items().size() == 2;
           boxText = box->toPlainText();
+          coreText =
+              static_cast<AddressDialog&>(static_cast<qt::DialogWindow&>(dialog).dialog()).Text1();
           QTest::mouseClick(Button(dialog, "Command1"), Qt::LeftButton);
         });
     QVERIFY(run.opened);
     QVERIFY(openAfterKeys);
-    QCOMPARE(boxText, QStringLiteral("a\nb"));
+    QCOMPARE(boxText, QStringLiteral("a\nb\nc"));
+    // The box's whole text reached the dialog as typed: a paragraph break for Enter, a line
+    // break for Shift+Enter.
+    QCOMPARE(coreText, std::string("a\xE2\x80\xA9"
+                                   "b\xE2\x80\xA8"
+                                   "c"));
     QVERIFY(run.closedByDrive);
     QCOMPARE(s.items(), expectedList);
     QCOMPARE(s.stored(), expectedList);

@@ -21,7 +21,10 @@ using namespace tavelin;
 class BrowseTest : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   void clickedRowGoesToTheLauncher_data() {
     QTest::addColumn<QString>("windowMode");

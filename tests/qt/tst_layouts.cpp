@@ -73,7 +73,10 @@ bool TakesFocus(ControlKind kind) {
 class LayoutsTest : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   void forms_data() {
     QTest::addColumn<QString>("form");

@@ -37,7 +37,10 @@ struct Shown : Program {
 class ListEditingTest : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   // The three buttons, as a user clicks them; the view follows the list.
   void buttons_data() {

@@ -115,7 +115,10 @@ class ListFilesTest : public QObject {
     QVERIFY(dir_.isValid());
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);
   }
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   void realDialogsCarryWhatTheCommandAsks() {
     WriteBytes(path("previous.txt"), "p\r\n");

@@ -125,7 +125,10 @@ QStringList ShortcutTexts(const QAction* action) {
 class MainWindowTest : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   // Names, captions, shortcuts, separators and order, as the table has them; every item
   // enabled, unchecked, with no access key.

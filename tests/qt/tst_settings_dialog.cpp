@@ -61,7 +61,10 @@ struct Shown : Program {
 class SettingsDialogTest : public QObject {
   Q_OBJECT
  private slots:
-  void cleanup() { CloseAllWindows(); }
+  void cleanup() {
+    CloseAllWindows();
+    QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
+  }
 
   // The dialog shows what the store holds, and opening it writes nothing.
   void showsWhatTheStoreHolds_data() {

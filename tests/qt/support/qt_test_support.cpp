@@ -151,3 +151,12 @@ void CloseAllWindows() {
     if (!closed) return;
   }
 }
+
+QStringList OpenWindows() {
+  QStringList out;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->isVisible())
+      out << widget->metaObject()->className() + QStringLiteral(":") + widget->objectName();
+  }
+  return out;
+}

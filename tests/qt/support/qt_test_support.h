@@ -93,3 +93,5 @@ QStringList ToQt(const Strings& items);
 
 // Closes every top-level window that is still open (each test ends with none open).
 void CloseAllWindows();
+// The names of the top-level windows still on the screen.
+QStringList OpenWindows();
