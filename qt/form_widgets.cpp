@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 
@@ -55,6 +56,24 @@ void SetUpFixedWindow(QWidget& window, const FormSpec& form, QSize size) {
   if (form.minimizeBox) flags |= Qt::WindowMinimizeButtonHint;
   window.setWindowFlags(flags);
   window.setFixedSize(size);
+}
+
+void PlaceWindow(QWidget& window, Placement placement, const QWidget* mainWindow) {
+  // move() places a window's frame. The frame is known once the window system has framed
+  // the window; before that a dialog takes the main window's decoration as its own.
+  QRect frame = window.frameGeometry();
+  QPoint centre;
+  if (placement == Placement::kCentreOverMainWindow && mainWindow) {
+    const QRect over = mainWindow->frameGeometry();
+    if (!window.isVisible()) frame.setSize(window.size() + (over.size() - mainWindow->size()));
+    centre = over.center();
+  } else if (const QScreen* screen = window.screen()) {
+    centre = screen->availableGeometry().center();
+  } else {
+    return;
+  }
+  frame.moveCenter(centre);
+  window.move(frame.topLeft());
 }
 
 namespace {

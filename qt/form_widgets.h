@@ -33,6 +33,10 @@ QFont FontOf(const FontSpec& font);
 // table has one, and never a maximize box.
 void SetUpFixedWindow(QWidget& window, const FormSpec& form, QSize size);
 
+// Puts the window where the table says: centred on its screen, or over the main window
+// (on the screen when there is none).
+void PlaceWindow(QWidget& window, Placement placement, const QWidget* mainWindow);
+
 // What a control's event runs: its name in the table, and the core's handler.
 using Handlers = std::vector<std::pair<std::string_view, std::function<void()>>>;
 

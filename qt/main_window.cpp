@@ -8,7 +8,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -93,19 +92,15 @@ void MainWindow::popUpOptionsMenu(PopUpPlace place) {
   optionsMenu_->popup(at);
 }
 
-void MainWindow::centreOnScreen() {
-  const QScreen* screen = this->screen();
-  if (!screen) return;
-  QRect frame = frameGeometry();
-  frame.moveCenter(screen->availableGeometry().center());
-  move(frame.topLeft());
+void MainWindow::place() {
+  PlaceWindow(*this, Mainn::Layout().placement, nullptr);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  // The window system frames the window only once it is on the screen: it is centred again
+  // The window system frames the window only once it is on the screen: it is placed again
   // when it is first exposed with its frame known.
-  if (!centredWithFrame_ && windowHandle()) windowHandle()->installEventFilter(this);
+  if (!placedWithFrame_ && windowHandle()) windowHandle()->installEventFilter(this);
 }
 
 bool MainWindow::listKeyPress(QKeyEvent* key) {
@@ -167,11 +162,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     return type == QEvent::ContextMenu;
   }
-  if (watched == windowHandle() && type == QEvent::Expose && !centredWithFrame_) {
+  if (watched == windowHandle() && type == QEvent::Expose && !placedWithFrame_) {
     if (windowHandle()->isExposed() && frameGeometry() != geometry()) {
-      centredWithFrame_ = true;
+      placedWithFrame_ = true;
       windowHandle()->removeEventFilter(this);
-      centreOnScreen();
+      place();
     }
   }
   return QMainWindow::eventFilter(watched, event);

@@ -29,8 +29,9 @@ class MainWindow : public QMainWindow {
   // The Options menu over the list: at the pointer, or at the selected row (the list's
   // top-left corner without one), with no item marked.
   void popUpOptionsMenu(PopUpPlace place);
-  // Centred on its screen, the window frame counted once the window system has framed it.
-  void centreOnScreen();
+  // Where the table puts it (centred on the screen), its frame counted once the window
+  // system has framed it.
+  void place();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,7 +47,7 @@ class MainWindow : public QMainWindow {
   AddressListModel* model_ = nullptr;
   QListView* list_ = nullptr;
   QMenu* optionsMenu_ = nullptr;
-  bool centredWithFrame_ = false;
+  bool placedWithFrame_ = false;
 };
 
 }  // namespace tavelin::qt

@@ -22,7 +22,7 @@ int RunTavelin(int argc, char* argv[], const std::function<void(QWidget&)>& when
   screen.setMainWindow(&window);
 
   core.Form_Load();
-  window.centreOnScreen();
+  window.place();
   window.show();
   QTimer::singleShot(0, &window, [&core, &window, &whenShown] {
     if (whenShown) whenShown(window);

@@ -30,17 +30,6 @@ QString FromCorePath(const std::string& path) {
 #endif
 }
 
-// Centred over the main window. move() places a window's frame, which is not known before
-// the window is shown: the main window's decoration stands in for the dialog's.
-void CentreOver(QWidget& window, const QWidget* over) {
-  if (!over) return;
-  const QRect frame = over->frameGeometry();
-  const QSize decoration = frame.size() - over->size();
-  QRect mine(QPoint(0, 0), window.size() + decoration);
-  mine.moveCenter(frame.center());
-  window.move(mine.topLeft());
-}
-
 }  // namespace
 
 QWidget* QtScreen::topWindow() const {
@@ -94,7 +83,7 @@ void QtScreen::openDialog(Dialog& dialog) {
   open_.emplace_back(window.get());
   // Modal for the whole program, without an owner window.
   window->setWindowModality(Qt::ApplicationModal);
-  CentreOver(*window, main_);
+  PlaceWindow(*window, dialog.layout().placement, main_);
   dialog.setOpen(true);
   window->exec();
   dialog.setOpen(false);

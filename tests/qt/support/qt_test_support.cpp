@@ -62,7 +62,7 @@ Program::~Program() {
 }
 
 bool Program::show() {
-  window->centreOnScreen();
+  window->place();
   window->show();
   if (!QTest::qWaitForWindowActive(window.get())) return false;
   core.Form_Shown();
