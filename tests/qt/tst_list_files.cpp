@@ -209,6 +209,21 @@ class ListFilesTest : public QObject {
     window.close();
   }
 
+  // An import whose store write fails keeps the imported list and says so.
+  void aFailedStoreWriteOnImportIsTold() {
+    WriteBytes(path("one.txt"), "one\r\n");
+    Program p({"old"});
+    QVERIFY(p.show());
+    p.registry.setFailWrites(true);
+    p.screen.files = {QFile::encodeName(path("one.txt")).toStdString()};
+    p.action("FileOpen")->trigger();
+    QCOMPARE(p.viewItems(), QStringList{"one"});
+    QCOMPARE(p.screen.messages.size(), std::size_t{1});
+    QCOMPARE(p.screen.messages[0].title, std::string("Error"));
+    p.registry.setFailWrites(false);
+    QCOMPARE(p.stored(), Strings{"old"});
+  }
+
   // A cancelled file dialog ends the command.
   void cancelEndsTheCommand() {
     MemoryRegistry registry;
