@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "browse/address.h"
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace tavelin {
 

@@ -8,7 +8,7 @@
 
 #include "app/main_window.h"
 #include "dialogs/dialog_support.h"
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "files/file_access.h"
 #include "files/list_file.h"
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace tavelin {
 

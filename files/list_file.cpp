@@ -7,8 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/wtf8.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
 
 namespace tavelin {
 

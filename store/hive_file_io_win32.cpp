@@ -3,8 +3,8 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/wtf8.h"
 #include "store/hive_file_io.h"
-#include "store/wtf8.h"
 
 namespace tavelin::hivefile {
 

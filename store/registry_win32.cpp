@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace tavelin {
 

@@ -15,13 +15,13 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/wtf8.h"
 #include "store/address_list.h"
 #include "store/list_commands.h"
 #include "store/registry.h"
 #include "store/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
 
 #include "store/registry_file.h"
 

@@ -13,7 +13,7 @@
 #include <shellapi.h>
 
 #include "browse/browser_launcher_win32.h"
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 #else
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace tavelin {
 namespace {

@@ -8,11 +8,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/wtf8.h"
 #include "store/address_list.h"
 #include "store/hive_file_io.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
 
 namespace tavelin {
 namespace {

@@ -10,9 +10,9 @@
 
 #include <string>
 
+#include "platform/wtf8.h"
 #include "store/registry_win32.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
 
 namespace tavelin {
 namespace {

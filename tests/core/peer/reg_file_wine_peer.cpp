@@ -9,9 +9,9 @@
 #include <map>
 #include <string>
 
+#include "platform/wtf8.h"
 #include "store/reg_file_format.h"
 #include "store/registry_file.h"
-#include "store/wtf8.h"
 
 namespace tavelin {
 namespace {
