@@ -20,8 +20,12 @@ struct FileReplacement::Open {
 
 namespace {
 
+// Built in place: "\"" + text + "\"" draws a false -Wrestrict from GCC 12.
 std::string Quoted(const fs::path& path) {
-  return "\"" + PathText(path) + "\"";
+  std::string text = PathText(path);
+  text.insert(text.begin(), '"');
+  text.push_back('"');
+  return text;
 }
 
 std::string Reason(DWORD error = GetLastError()) {

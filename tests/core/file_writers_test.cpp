@@ -2,19 +2,14 @@
 // cases: links, permissions, read-only folders, a full disk. Each case expects one behaviour,
 // the same for every file; a write that fails leaves the old file whole and is told.
 //
-// The writes run in a child process as an ordinary user (65534 when the tests run as root, as
-// they do in CI: root ignores file permissions, so no permission case would fail), with its own
-// umask, and for the full disk with a small file size limit. POSIX only: Windows has neither
-// those users nor those limits, and its file-specific cases are in the files' own tests.
-#ifndef _WIN32
-
+// On POSIX systems the writes run in a child process as an ordinary user (65534 when the tests
+// run as root, as they do in CI: root ignores file permissions, so no permission case would
+// fail), with its own umask, and for the full disk with a small file size limit. Windows has
+// neither those users nor those limits; there the table holds what its files carry instead:
+// the read-only and hidden marks.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,8 +22,18 @@
 #include "store/reg_file_format.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
-#include "support/child_process.h"
 #include "support/files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "support/child_process.h"
+#endif
 
 namespace tavelin {
 namespace {
@@ -40,20 +45,26 @@ using support::ReadBytes;
 constexpr char kNewText[] = "the new content, longer than the size limit";
 constexpr unsigned long kSizeLimit = 8;
 
+// Whether a command reached the file, and what it told the user.
+struct WriteOutcome {
+  bool ok = false;
+  std::string told;
+};
+
 // One kind of file the program writes, and the command that writes it.
 struct Writer {
   const char* name;
-  std::string oldBytes;  // a file of this kind, as it was before the command
-  mode_t (*newFileMode)(mode_t umask);
+  std::string oldBytes;                     // a file of this kind, as it was before the command
+  unsigned (*newFileMode)(unsigned umask);  // POSIX permissions of a file it creates
   // The files the writer keeps beside its file.
   std::vector<std::string> (*companions)(const std::string& fileName);
-  // Writes kNewText; says whether the command reached the file, and what it told the user.
-  support::WorkResult (*write)(const fs::path& path);
+  // Writes kNewText.
+  WriteOutcome (*write)(const fs::path& path);
   // Whether the bytes are the file holding kNewText.
   bool (*holdsNew)(const std::string& bytes);
 };
 
-support::WorkResult WriteHive(const fs::path& path) {
+WriteOutcome WriteHive(const fs::path& path) {
   HiveFileRegistry registry(path);
   const bool ok = modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", kNewText);
   std::string told;
@@ -71,7 +82,7 @@ bool HiveHoldsNew(const std::string& bytes) {
          std::string(value->data.begin(), value->data.end()) == text;
 }
 
-support::WorkResult WriteList(const fs::path& path) {
+WriteOutcome WriteList(const fs::path& path) {
   const FileResult result = WriteListFile(platform::PathText(path), {kNewText});
   return {result.ok, result.error};
 }
@@ -79,20 +90,31 @@ support::WorkResult WriteList(const fs::path& path) {
 const Writer kWriters[] = {
     {"HiveFile", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"old\"\r\n\r\n",
      // Registry data is the user's own, whatever the umask allows.
-     [](mode_t) -> mode_t { return 0600; },
+     [](unsigned) -> unsigned { return 0600; },
      [](const std::string& name) { return std::vector<std::string>{name + ".lock"}; }, WriteHive,
      HiveHoldsNew},
-    {"ListFile", "old\r\n", [](mode_t umask) -> mode_t { return 0666 & ~umask; },
+    {"ListFile", "old\r\n", [](unsigned umask) -> unsigned { return 0666 & ~umask; },
      [](const std::string&) { return std::vector<std::string>{}; }, WriteList,
      [](const std::string& bytes) { return bytes == std::string(kNewText) + "\r\n"; }},
 };
+
+// Every entry under `root`, as paths relative to it.
+std::set<std::string> Listing(const fs::path& root) {
+  std::set<std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    // Lexically: the links themselves are entries, not what they point to.
+    entries.insert(entry.path().lexically_relative(root).string());
+  }
+  return entries;
+}
+
+#ifndef _WIN32
 
 // What a case sets up, and what it expects.
 struct Scene {
   fs::path given;                  // the path the command is given
   fs::path file;                   // the file at its end, which the write must reach
   std::vector<fs::path> links;     // links on the way, which must stay as they are
-  bool oldFile = true;             // whether `file` holds the writer's old bytes beforehand
   support::ChildSetup child;       // the writer's process
   bool written = true;             // whether the write must succeed
   mode_t mode = 0;                 // the file's permissions afterwards
@@ -163,7 +185,6 @@ const Case kCases[] = {
      [](const Arrangement& setup, const Writer& writer, const std::string& name) {
        Scene s;
        s.given = s.file = setup.folder("work") / name;
-       s.oldFile = false;
        s.child = Unprivileged(002);
        s.mode = writer.newFileMode(002);
        s.owner = support::UnprivilegedUser();
@@ -176,7 +197,6 @@ const Case kCases[] = {
        s.file = setup.folder("elsewhere") / ("real-" + name);
        setup.link(s.given, fs::path("..") / "elsewhere" / s.file.filename());
        s.links = {s.given};
-       s.oldFile = false;
        s.child = Unprivileged(027);
        s.mode = writer.newFileMode(027);
        s.owner = support::UnprivilegedUser();
@@ -251,16 +271,6 @@ const Case kCases[] = {
      }},
 };
 
-// Every entry under `root`, as paths relative to it.
-std::set<std::string> Listing(const fs::path& root) {
-  std::set<std::string> entries;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    // Lexically: the links themselves are entries, not what they point to.
-    entries.insert(entry.path().lexically_relative(root).string());
-  }
-  return entries;
-}
-
 std::string Relative(const fs::path& path, const fs::path& root) {
   return path.lexically_normal().lexically_relative(root).string();
 }
@@ -301,8 +311,10 @@ TEST_P(FileWriters, OneRuleForEveryFile) {
 
   const fs::path given = scene.given;
   const Writer& w = writer;
-  const support::ChildResult child =
-      support::RunInChild(scene.child, [&] { return w.write(given); });
+  const support::ChildResult child = support::RunInChild(scene.child, [&] {
+    const WriteOutcome outcome = w.write(given);
+    return support::WorkResult{outcome.ok, outcome.told};
+  });
   ASSERT_TRUE(child.ran) << child.problem;
 
   const std::string bytes = ReadBytes(scene.file);
@@ -341,7 +353,64 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileWriters,
                                   std::get<1>(info.param).name;
                          });
 
-}  // namespace
-}  // namespace tavelin
+#else  // _WIN32
+
+struct WindowsCase {
+  const char* name;
+  DWORD attributes;  // the old file's
+  bool written;
+};
+
+const WindowsCase kWindowsCases[] = {
+    {"ReplacesAHiddenFileAndKeepsItsMarks", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE, true},
+    {"RefusesAReadOnlyFile", FILE_ATTRIBUTE_READONLY, false},
+};
+
+using WindowsWriterCase = std::tuple<Writer, WindowsCase>;
+
+class FileWriters : public ::testing::TestWithParam<WindowsWriterCase> {
+ protected:
+  void TearDown() override { SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL); }
+
+  support::TemporaryFolder folder_{"writers"};
+  const fs::path file_ = folder_ / "written-file";
+};
+
+TEST_P(FileWriters, OneRuleForEveryFile) {
+  const auto& [writer, c] = GetParam();
+  support::WriteBytes(file_, writer.oldBytes);
+  std::set<std::string> expectedEntries = Listing(folder_.path());
+  for (const std::string& companion : writer.companions(file_.filename().string())) {
+    expectedEntries.insert(companion);
+  }
+  ASSERT_TRUE(SetFileAttributesW(file_.c_str(), c.attributes));
+
+  const WriteOutcome result = writer.write(file_);
+  const std::string bytes = ReadBytes(file_);
+  if (c.written) {
+    EXPECT_TRUE(result.ok) << result.told;
+    EXPECT_EQ(result.told, "");
+    EXPECT_TRUE(writer.holdsNew(bytes)) << bytes;
+  } else {
+    EXPECT_FALSE(result.ok) << "the write was reported as a success";
+    EXPECT_NE(result.told.find(platform::PathText(file_)), std::string::npos)
+        << "the message does not name the file: " << result.told;
+    EXPECT_EQ(bytes, writer.oldBytes) << "the old file was not left whole";
+  }
+  constexpr DWORD kMarks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+  EXPECT_EQ(GetFileAttributesW(file_.c_str()) & kMarks, c.attributes & kMarks);
+  EXPECT_EQ(Listing(folder_.path()), expectedEntries) << "a temporary was left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FileWriters,
+                         ::testing::Combine(::testing::ValuesIn(kWriters),
+                                            ::testing::ValuesIn(kWindowsCases)),
+                         [](const ::testing::TestParamInfo<WindowsWriterCase>& info) {
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  std::get<1>(info.param).name;
+                         });
 
 #endif  // _WIN32
+
+}  // namespace
+}  // namespace tavelin

@@ -110,16 +110,17 @@ TEST_F(Replacement, RefusesATemporaryThatIsNoLongerItsOwn) {
   platform::FileReplacement replacement(target_, platform::NewFileAccess::kOwnerOnly);
   ASSERT_TRUE(replacement.ok()) << replacement.error();
   ASSERT_TRUE(replacement.write("ours"));
-  // Another file renamed onto the temporary's name: whose it is and who may read it is unknown.
-  const fs::path stranger = folder_ / "stranger";
-  WriteBytes(stranger, "not ours");
-  fs::rename(stranger, replacement.temporary());
+  // The temporary moved away and another file made under its name: whose that one is and
+  // who may read it is unknown.
+  fs::rename(replacement.temporary(), folder_ / "moved");
+  WriteBytes(replacement.temporary(), "not ours");
   EXPECT_FALSE(replacement.commit());
   EXPECT_NE(replacement.error().find(platform::PathText(replacement.temporary())),
             std::string::npos)
       << replacement.error();
   EXPECT_EQ(ReadBytes(target_), "old");
-  EXPECT_EQ(CountEntries(folder_.path()), 1u);
+  EXPECT_FALSE(fs::exists(replacement.temporary()));
+  EXPECT_EQ(CountEntries(folder_.path()), 2u);  // the target and the moved file
 }
 
 TEST_F(Replacement, AnUnfinishedOneLeavesTheFileAsItWas) {
