@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "files/list_file.h"
+#include "store/list_commands.h"
 #include "store/registry_memory.h"
 
 namespace {
@@ -174,7 +175,7 @@ void ImportOnce(tavelin::AddressList& list, const std::string& file) {
   const tavelin::ProgramSettings manual{"Two", "Max"};
   tavelin::ListFileRead read = tavelin::ReadListFile(file);
   if (read.outcome != tavelin::ListFileRead::Outcome::kRead) std::abort();
-  tavelin::ApplyImportedAddresses(store, list, manual, std::move(read.entries));
+  tavelin::ImportAddresses({store, list, manual}, std::move(read.entries));
 }
 
 int main(int argc, char** argv) {

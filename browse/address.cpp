@@ -160,10 +160,6 @@ std::string QuoteWindowsArgument(std::string_view argument) {
   return QuoteArgument(argument);
 }
 
-int WindowModeToShowCommand(std::string_view windowMode) {
-  return windowMode == "Min" ? kShowMinimized : kShowMaximized;
-}
-
 std::vector<BrowserCommand> ParseBrowserVariable(std::string_view value, std::string_view address) {
   std::vector<BrowserCommand> commands;
   std::size_t start = 0;

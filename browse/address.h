@@ -23,14 +23,6 @@ bool BeginsWithSchemeAndSlashes(std::string_view text);
 std::u16string QuoteWindowsArgument(std::u16string_view argument);
 std::string QuoteWindowsArgument(std::string_view argument);
 
-// Show states of ShowWindow, as the window-mode setting selects them.
-inline constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
-inline constexpr int kShowMaximized = 3;  // SW_SHOWMAXIMIZED
-
-// "Min" opens the browser minimized; "Max" and every other text (empty text included, the
-// state before the settings were first saved) open it maximized.
-int WindowModeToShowCommand(std::string_view windowMode);
-
 // One candidate browser command from $BROWSER, split into arguments with the address already
 // in place.
 struct BrowserCommand {

@@ -12,12 +12,17 @@ struct LaunchOutcome {
   std::string error;  // what went wrong, for the user, when not started
 };
 
+// How the browser's window is shown, as ShowWindow numbers it.
+inline constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
+inline constexpr int kShowMaximized = 3;  // SW_SHOWMAXIMIZED
+
 class BrowserLauncher {
  public:
   virtual ~BrowserLauncher() = default;
   // Starts the browser on `address` (already in its final form) and returns without waiting.
-  // `windowMode` is the window-mode setting ("Max", "Min", or anything else).
-  virtual LaunchOutcome open(const std::string& address, std::string_view windowMode) = 0;
+  // `showCommand` is kShowMaximized or kShowMinimized; where the platform cannot choose
+  // how another program's window opens, it is not passed on.
+  virtual LaunchOutcome open(const std::string& address, int showCommand) = 0;
 };
 
 // The launcher of this platform.

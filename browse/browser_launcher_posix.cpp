@@ -138,7 +138,7 @@ std::string FindExecutable(std::string_view program, std::string_view searchPath
 PosixBrowserLauncher::PosixBrowserLauncher(BrowserEnvironment environment)
     : environment_(std::move(environment)) {}
 
-LaunchOutcome PosixBrowserLauncher::open(const std::string& address, std::string_view) {
+LaunchOutcome PosixBrowserLauncher::open(const std::string& address, int /*showCommand*/) {
   if (address.find('\0') != std::string::npos) {
     return {false, "The address cannot be opened: it contains a NUL character."};
   }

@@ -31,7 +31,7 @@ class PosixBrowserLauncher : public BrowserLauncher {
 
   // The window mode does not apply here: browsers share no option for it, and an option a
   // browser does not know would make it fail.
-  LaunchOutcome open(const std::string& address, std::string_view windowMode) override;
+  LaunchOutcome open(const std::string& address, int showCommand) override;
 
  private:
   BrowserEnvironment environment_;

@@ -74,8 +74,7 @@ std::unique_ptr<WindowsShell> CreateSystemWindowsShell() {
 WindowsBrowserLauncher::WindowsBrowserLauncher(std::unique_ptr<WindowsShell> shell)
     : shell_(std::move(shell)) {}
 
-LaunchOutcome WindowsBrowserLauncher::open(const std::string& address,
-                                           std::string_view windowMode) {
+LaunchOutcome WindowsBrowserLauncher::open(const std::string& address, int showCommand) {
   if (address.find('\0') != std::string::npos) {
     return {false, "The address cannot be opened: it contains a NUL character."};
   }
@@ -83,8 +82,8 @@ LaunchOutcome WindowsBrowserLauncher::open(const std::string& address,
   if (program.empty()) {
     return {false, "No web browser was found: no program is associated with HTML files."};
   }
-  const std::intptr_t result = shell_->execute(program, ToWide(QuoteWindowsArgument(address)),
-                                               WindowModeToShowCommand(windowMode));
+  const std::intptr_t result =
+      shell_->execute(program, ToWide(QuoteWindowsArgument(address)), showCommand);
   if (result <= 32) {
     return {false, "The web browser could not be started (" + FromWide(program) +
                        "): " + ShellExecuteReason(result) + "."};

@@ -28,7 +28,7 @@ std::unique_ptr<WindowsShell> CreateSystemWindowsShell();
 class WindowsBrowserLauncher : public BrowserLauncher {
  public:
   explicit WindowsBrowserLauncher(std::unique_ptr<WindowsShell> shell);
-  LaunchOutcome open(const std::string& address, std::string_view windowMode) override;
+  LaunchOutcome open(const std::string& address, int showCommand) override;
 
  private:
   std::unique_ptr<WindowsShell> shell_;

@@ -1,102 +1,119 @@
 #include "dialogs/address_dialog.h"
 
-#include <QKeyEvent>
-#include <QPalette>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTextDocument>
+#include <array>
 
-#include "app/main_window.h"
-#include "dialogs/dialog_support.h"
-#include "platform/wtf8.h"
+namespace tavelin {
 
 namespace {
 
-constexpr int kClientHeightTwips = 1080;
+constexpr int kClientHeight = 1080;
+constexpr TwipsRect kTextBox{0, 0, 5655, 735};
+constexpr TwipsRect kCancel{3000, 760, 1335, 300};
 
-QString ToQString(const std::string& text) {
-  const std::u16string wide = tavelin::Wtf8ToUtf16(text);
-  return QString(reinterpret_cast<const QChar*>(wide.data()), static_cast<qsizetype>(wide.size()));
-}
+constexpr std::array kAddControls{
+    ControlSpec{.name = "Text1", .kind = ControlKind::kTextBox, .rect = kTextBox, .tabIndex = 0},
+    ControlSpec{.name = "Command1",
+                .kind = ControlKind::kPushButton,
+                .text = "Add",
+                .rect = {1320, 760, 1335, 300},
+                .tabIndex = 1},
+    ControlSpec{.name = "Command2",
+                .kind = ControlKind::kPushButton,
+                .text = "Cancel",
+                .rect = kCancel,
+                .tabIndex = 2},
+};
 
-std::string FromQString(const QString& text) {
-  return tavelin::Utf16ToWtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                  static_cast<std::size_t>(text.size())));
-}
+constexpr std::array kEditControls{
+    ControlSpec{.name = "Text1", .kind = ControlKind::kTextBox, .rect = kTextBox, .tabIndex = 0},
+    ControlSpec{.name = "Command1",
+                .kind = ControlKind::kPushButton,
+                .text = "Save changes",
+                .rect = {1080, 760, 1575, 300},
+                .tabIndex = 1},
+    ControlSpec{.name = "Command2",
+                .kind = ControlKind::kPushButton,
+                .text = "Cancel",
+                .rect = kCancel,
+                .tabIndex = 2},
+};
+
+const FormSpec kAddLayout{.name = "FrmAdd",
+                          .caption = "Tavelin - Add new address",
+                          .clientWidth = 5655,
+                          .clientHeight = kClientHeight,
+                          .controls = kAddControls};
+
+const FormSpec kEditLayout{.name = "FrmEdit",
+                           .caption = "Tavelin - Edit",
+                           .clientWidth = 5640,
+                           .clientHeight = kClientHeight,
+                           .controls = kEditControls};
 
 }  // namespace
 
-AddressDialog::AddressDialog(Mainn& mainWindow, const char* name, const QString& caption,
-                             int clientWidthTwips, const QString& command1Caption,
-                             const QRect& command1Geometry)
-    : QDialog(nullptr), mainWindow_(mainWindow) {
-  setObjectName(QLatin1String(name));
-  setWindowTitle(caption);
-  ConfigureFixedDialog(*this, clientWidthTwips, kClientHeightTwips);
-  const QFont font = ArialBold(9);
-
-  Text1 = new QPlainTextEdit(this);
-  Text1->setObjectName(QStringLiteral("Text1"));
-  Text1->setGeometry(TwipsRect(0, 0, 5655, 735));
-  Text1->setFont(font);
-  Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Text1->setTabChangesFocus(true);
-  QPalette palette = Text1->palette();
-  palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-  Text1->setPalette(palette);
-
-  auto makeButton = [&](const char* buttonName, const QString& text, const QRect& geometry) {
-    auto* button = new QPushButton(text, this);
-    button->setObjectName(QLatin1String(buttonName));
-    button->setGeometry(geometry);
-    button->setFont(font);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-  };
-  Command1 = makeButton("Command1", command1Caption, command1Geometry);
-  Command2 = makeButton("Command2", QStringLiteral("Cancel"), TwipsRect(3000, 760, 1335, 300));
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  connect(Command2, &QPushButton::clicked, this, &AddressDialog::Command2_Click);
-
-  setTabOrder(Text1, Command1);
-  setTabOrder(Command1, Command2);
-  Text1->setFocus();
+std::string NormaliseLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\r\n";
+    } else if (c == '\n') {
+      out += "\r\n";
+    } else if (c == '\xE2' && i + 2 < text.size() && text[i + 1] == '\x80' &&
+               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+      i += 2;
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
-std::string AddressDialog::addressText() const {
-  QString box = Text1->document()->toRawText();
-  if (box == loadedBoxText_) return loadedText_;
-  // The document keeps a typed line break as a paragraph separator (Shift+Enter: a line
-  // separator); toPlainText() would also turn no-break spaces into spaces.
-  box.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
-  box.replace(QChar(QChar::LineSeparator), QStringLiteral("\r\n"));
-  return FromQString(box);
+void AddressDialog::Text1_Change(std::string_view typed) {
+  text_ = std::string(typed);
+  selectAllOnOpen_ = false;
 }
 
-void AddressDialog::setAddressText(const std::string& text) {
-  Text1->setPlainText(ToQString(text));
-  loadedText_ = text;
-  loadedBoxText_ = Text1->document()->toRawText();
+std::string AddressDialog::StoredText() const {
+  if (text_ == loaded_) return loaded_;
+  std::string typed = NormaliseLineBreaks(text_);
+  if (!loaded_.empty() && typed == NormaliseLineBreaks(loaded_)) return loaded_;
+  return typed;
 }
 
-void AddressDialog::Command2_Click() {
-  close();
-}
-
-void AddressDialog::refuse(tavelin::CommandMessage message) {
-  const std::string_view text = tavelin::MessageText(message);
-  mainWindow_.interaction().showError(
-      this, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-  Text1->setFocus(Qt::OtherFocusReason);
-  Text1->selectAll();
-}
-
-void AddressDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
+void AddressDialog::Finish(const CommandResult& result) {
+  if (result.refused()) {
+    ShowErrors(screen_, result.messages());
+    screen_.focusTextSelectAll(*this);
     return;
   }
-  QDialog::keyPressEvent(event);
+  Unload();
+  ShowErrors(screen_, result.storeNotices);
 }
+
+const FormSpec& FrmAdd::Layout() {
+  return kAddLayout;
+}
+
+void FrmAdd::Command1_Click() {
+  Finish(AddAddress(context_, StoredText()));
+}
+
+const FormSpec& FrmEdit::Layout() {
+  return kEditLayout;
+}
+
+void FrmEdit::Form_Load() {
+  const int index = context_.list.selectionIndex();
+  if (index >= 0) Load(context_.list.item(static_cast<std::size_t>(index)));
+}
+
+void FrmEdit::Command1_Click() {
+  Finish(SaveEditedAddress(context_, StoredText()));
+}
+
+}  // namespace tavelin

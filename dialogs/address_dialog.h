@@ -1,47 +1,85 @@
-// What the Add and Edit dialogs share: a multi-line text box for one address and two buttons,
+// What the Add and Edit dialogs share: one multi-line text box for an address and two buttons,
 // neither of which is the default or the cancel button.
 #pragma once
 
-#include <QDialog>
-#include <QRect>
 #include <string>
+#include <string_view>
 
+#include "dialogs/dialog.h"
 #include "store/list_commands.h"
 
-class Mainn;
-class QKeyEvent;
-class QPlainTextEdit;
-class QPushButton;
+namespace tavelin {
 
-class AddressDialog : public QDialog {
-  Q_OBJECT
+// A line break in any of the forms a text box may give (CR LF, LF, CR, and the line and
+// paragraph separators U+2028 and U+2029) becomes CR LF, as a Windows text box gives it.
+std::string NormaliseLineBreaks(std::string_view text);
+
+class AddressDialog : public Dialog {
  public:
-  // The box's text as the list stores it. A line break typed in the box is stored as CR LF,
-  // as a Windows text box gives it; a box left as it was loaded gives back the loaded text
-  // exactly, so that saving an unchanged address rewrites the same bytes.
-  std::string addressText() const;
-  void setAddressText(const std::string& text);
+  // What the text box shows.
+  const std::string& Text1() const { return text_; }
+  // Whether the box opens with its whole text selected, so that typing replaces it.
+  bool Text1SelectedOnOpen() const { return selectAllOnOpen_; }
+
+  // The user changed the box's text; `typed` is the whole text as the box holds it.
+  void Text1_Change(std::string_view typed);
+
+  // The text as the list will store it: a box left as it was loaded (or changed back to it)
+  // gives back the loaded text exactly, so that saving an unchanged address rewrites the
+  // same bytes; otherwise what was typed, its line breaks as CR LF.
+  std::string StoredText() const;
+
+  // "Add" or "Save changes".
+  virtual void Command1_Click() = 0;
+  // "Cancel": unloads the dialog; nothing else changes.
+  void Command2_Click() { Unload(); }
 
  protected:
-  AddressDialog(Mainn& mainWindow, const char* name, const QString& caption, int clientWidthTwips,
-                const QString& command1Caption, const QRect& command1Geometry);
+  AddressDialog(Screen& screen, ListContext context) : Dialog(screen), context_(context) {}
 
-  // Called by "Add" / "Save changes".
-  virtual void Command1_Click() = 0;
-  void Command2_Click();
-  // Tells the user why the text was refused, then puts the focus back into the box with the
-  // whole text selected, so that typing replaces it.
-  void refuse(tavelin::CommandMessage message);
+  // Runs the command on the text: a refusal is told, and the focus goes back into the box
+  // with the whole text selected; otherwise the dialog unloads and the store's notices,
+  // if any, are told.
+  void Finish(const CommandResult& result);
 
-  // Esc must not close the dialog: it has no cancel button.
-  void keyPressEvent(QKeyEvent* event) override;
+  void Load(std::string text) {
+    text_ = text;
+    loaded_ = std::move(text);
+    selectAllOnOpen_ = true;
+  }
 
-  Mainn& mainWindow_;
-  QPlainTextEdit* Text1 = nullptr;
-  QPushButton* Command1 = nullptr;
-  QPushButton* Command2 = nullptr;
+  ListContext context_;
 
  private:
-  std::string loadedText_;
-  QString loadedBoxText_;
+  std::string text_;
+  std::string loaded_;
+  bool selectAllOnOpen_ = false;
 };
+
+// "Tavelin - Add new address".
+class FrmAdd : public AddressDialog {
+ public:
+  FrmAdd(Screen& screen, ListContext context) : AddressDialog(screen, context) {}
+  DialogKind kind() const override { return DialogKind::kAdd; }
+  const FormSpec& layout() const override { return Layout(); }
+  static const FormSpec& Layout();
+
+  // "Add": appends the text as typed and unloads; blank text is refused.
+  void Command1_Click() override;
+};
+
+// "Tavelin - Edit": edits the selected entry.
+class FrmEdit : public AddressDialog {
+ public:
+  FrmEdit(Screen& screen, ListContext context) : AddressDialog(screen, context) {}
+  DialogKind kind() const override { return DialogKind::kEdit; }
+  const FormSpec& layout() const override { return Layout(); }
+  static const FormSpec& Layout();
+
+  // Fills the box with the selected entry, all of it selected.
+  void Form_Load();
+  // "Save changes": replaces the selected entry's text and unloads; blank text is refused.
+  void Command1_Click() override;
+};
+
+}  // namespace tavelin

@@ -1,43 +1,32 @@
-// The About dialog: the program's text and a credit line that scrolls across the bottom.
+// "Information": the program's text and a credit line that scrolls across the bottom.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/dialog.h"
 
-class QLabel;
-class QPushButton;
-class QTimer;
+namespace tavelin {
 
-class FrmAbout : public QDialog {
-  Q_OBJECT
+class FrmAbout : public Dialog {
  public:
-  explicit FrmAbout(QWidget* parent = nullptr);
-
-  // The credit's left edge in twips; the label follows it in pixels.
-  float creditLeftTwips() const { return creditLeft_; }
-  void setCreditLeftTwips(float twips);
+  explicit FrmAbout(Screen& screen) : Dialog(screen) {}
+  DialogKind kind() const override { return DialogKind::kAbout; }
+  const FormSpec& layout() const override { return Layout(); }
+  static const FormSpec& Layout();
 
   static constexpr float kCreditStartTwips = -1560.0f;
   static constexpr float kCreditStepTwips = 120.0f;
   static constexpr float kCreditWrapTwips = 4560.0f;
-  static constexpr int kTickMilliseconds = 100;
 
- public slots:
-  // One scroll step.
+  // The credit's left edge, in twips; its top, width and height are in the layout.
+  float creditLeftTwips() const { return creditLeft_; }
+
+  void Form_Load() { creditLeft_ = kCreditStartTwips; }
+  // One scroll step, every tick of Timer1 while the dialog is open.
   void Timer1_Timer();
-  void Command1_Click();
-  // Closing stops the scroll.
-  void done(int result) override;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
+  // "Ok".
+  void Command1_Click() { Unload(); }
 
  private:
-  void buildControls();
-  void Form_Load();
-
   float creditLeft_ = kCreditStartTwips;
-  QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QPushButton* Command1 = nullptr;
-  QTimer* Timer1 = nullptr;
 };
+
+}  // namespace tavelin

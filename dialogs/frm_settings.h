@@ -1,45 +1,48 @@
-// The Settings dialog: the save mode and the window mode, as stored under the program's key.
+// "Tavelin - Settings": the save mode and the window mode, as stored under the program's key.
 #pragma once
 
-#include <QDialog>
-
+#include "dialogs/dialog.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
 
-class QGroupBox;
-class QPushButton;
-class QRadioButton;
+namespace tavelin {
 
-class FrmSettings : public QDialog {
-  Q_OBJECT
+class FrmSettings : public Dialog {
  public:
   // Shows what the store holds (not the in-memory copies); writes go to the store and to
   // `settings`, which the rest of the program reads.
-  FrmSettings(tavelin::RegistryBackend& backend, tavelin::ProgramSettings& settings,
-              QWidget* parent = nullptr);
+  FrmSettings(Screen& screen, RegistryBackend& backend, ProgramSettings& settings)
+      : Dialog(screen), backend_(backend), settings_(settings) {}
+  DialogKind kind() const override { return DialogKind::kSettings; }
+  const FormSpec& layout() const override { return Layout(); }
+  static const FormSpec& Layout();
 
- public slots:
-  void Command1_Click();  // Save settings
-  void Command2_Click();  // Default settings
-  void Command3_Click();  // Cancel
+  // Which option of each frame is selected: 1 or 2 ("Save options"), 3 or 4 ("Web options").
+  int saveOption() const { return saveOption_; }
+  int webOption() const { return webOption_; }
+  bool Option(int number) const { return number == saveOption_ || number == webOption_; }
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
+  // Selects the stored settings; what cannot be read shows the default option.
+  void Form_Load();
+  // The user chose an option; nothing is written yet.
+  void Option1_Click() { saveOption_ = 1; }
+  void Option2_Click() { saveOption_ = 2; }
+  void Option3_Click() { webOption_ = 3; }
+  void Option4_Click() { webOption_ = 4; }
+  // "Save settings": both chosen values are written and take effect, and the dialog unloads.
+  void Command1_Click();
+  // "Default settings": "One" and "Max" are selected, written, take effect; it unloads.
+  void Command2_Click();
+  // "Cancel": unloads; nothing is written.
+  void Command3_Click() { Unload(); }
 
  private:
-  void buildControls();
-  void Form_Load();
+  void Store();
 
-  tavelin::RegistryBackend& backend_;
-  tavelin::ProgramSettings& settings_;
-
-  QGroupBox* Frame1 = nullptr;
-  QRadioButton* Option1 = nullptr;
-  QRadioButton* Option2 = nullptr;
-  QGroupBox* Frame2 = nullptr;
-  QRadioButton* Option3 = nullptr;
-  QRadioButton* Option4 = nullptr;
-  QPushButton* Command1 = nullptr;
-  QPushButton* Command2 = nullptr;
-  QPushButton* Command3 = nullptr;
+  RegistryBackend& backend_;
+  ProgramSettings& settings_;
+  int saveOption_ = 1;
+  int webOption_ = 3;
 };
+
+}  // namespace tavelin

@@ -11,7 +11,6 @@
 #include "platform/read_file.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
-#include "store/typed_address_store.h"
 
 namespace tavelin {
 
@@ -259,20 +258,6 @@ ListFileRead ReadListFile(const std::string& path) {
     result.error = "There is not enough memory to read the list from \"" + path + "\".";
   }
   return result;
-}
-
-void ApplyImportedAddresses(RegistryBackend& backend, AddressList& list,
-                            const ProgramSettings& settings, std::vector<std::string> entries) {
-  if (IsManualSaveMode(settings)) {
-    list.replaceAll(std::move(entries));
-    RemoveBlankAddresses(list);
-  } else {
-    Transaction transaction(backend);
-    list.replaceAll(std::move(entries));
-    RemoveBlankAddresses(list);
-    SaveAddresses(backend, list);
-  }
-  list.selectNone();
 }
 
 ListFileTarget CheckListFileTarget(const std::string& target) {

@@ -11,9 +11,6 @@
 #include <vector>
 
 #include "files/file_access.h"
-#include "store/address_list.h"
-#include "store/registry.h"
-#include "store/settings_store.h"
 
 namespace tavelin {
 
@@ -64,11 +61,6 @@ struct ListFileRead {
 
 // Checks the name and reads the whole file, touching nothing else.
 ListFileRead ReadListFile(const std::string& path);
-
-// Puts the imported entries into the list, removes blank ones and, in automatic mode,
-// rewrites the store from the list, as one transaction. Nothing is selected afterwards.
-void ApplyImportedAddresses(RegistryBackend& backend, AddressList& list,
-                            const ProgramSettings& settings, std::vector<std::string> entries);
 
 // Whether the export may write to `target`, and whether it must ask first.
 struct ListFileTarget {

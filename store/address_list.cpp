@@ -17,6 +17,19 @@ void AddressList::append(std::string text) {
   if (observer_) observer_->afterInsert();
 }
 
+void AddressList::insert(std::size_t index, std::string text) {
+  if (index > items_.size()) index = items_.size();
+  if (observer_) observer_->beforeInsert(index, index);
+  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(text));
+  // Like a removal, an insertion leaves nothing selected; the caller selects what it means.
+  const bool hadSelection = selection_ != -1;
+  selection_ = -1;
+  if (observer_) {
+    observer_->afterInsert();
+    if (hadSelection) observer_->selectionChanged(-1);
+  }
+}
+
 void AddressList::remove(std::size_t index) {
   if (index >= items_.size()) return;
   if (observer_) observer_->beforeRemove(index, index);
@@ -55,16 +68,23 @@ void AddressList::removeMany(const std::vector<std::size_t>& ascendingIndices) {
   }
 }
 
-void AddressList::clear() { replaceAll({}); }
+void AddressList::clear() {
+  replaceAll({});
+}
 
 void AddressList::replaceAll(std::vector<std::string> items) {
+  exchangeAll(std::move(items));
+}
+
+std::vector<std::string> AddressList::exchangeAll(std::vector<std::string> items) {
   if (observer_) observer_->beforeReset();
-  items_ = std::move(items);
+  items_.swap(items);
   selection_ = -1;
   if (observer_) {
     observer_->afterReset();
     observer_->selectionChanged(-1);
   }
+  return items;
 }
 
 void AddressList::select(int index) {

@@ -30,12 +30,16 @@ class AddressList {
 
   void setItem(std::size_t index, std::string text);
   void append(std::string text);
+  // Puts `text` at `index` (at most the count), moving the later items down one place.
+  void insert(std::size_t index, std::string text);
   void remove(std::size_t index);
   // Removes the items at the given positions (ascending, distinct) in one pass.
   void removeMany(const std::vector<std::size_t>& ascendingIndices);
   void clear();
   // Replaces every item at once; nothing is selected afterwards.
   void replaceAll(std::vector<std::string> items);
+  // The same, giving back the items it replaced (without copying them).
+  std::vector<std::string> exchangeAll(std::vector<std::string> items);
 
   // The selected item's index, or -1 when none is selected.
   int selectionIndex() const { return selection_; }

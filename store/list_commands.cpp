@@ -1,14 +1,35 @@
 #include "store/list_commands.h"
 
+#include <utility>
+
 #include "store/typed_address_store.h"
 
 namespace tavelin {
 
 namespace {
 
-// In automatic mode the store follows every change at once.
-void StoreListIfAutomatic(const ListContext& context) {
-  if (!IsManualSaveMode(context.settings)) SaveAddresses(context.backend, context.list);
+// Collects what the store asks to be told since the command began.
+CommandResult Told(RegistryBackend& backend, CommandMessage refusal = CommandMessage::kNone) {
+  CommandResult result;
+  result.refusal = refusal;
+  result.storeNotices = backend.takeNotices();
+  return result;
+}
+
+// In automatic mode the store follows every change at once, in one transaction; in manual
+// mode the store is not touched at all (not even read).
+CommandResult StoreListIfAutomatic(const ListContext& context) {
+  if (!IsManualSaveMode(context.settings)) {
+    Transaction transaction(context.backend);
+    SaveAddresses(context.backend, context.list);
+  }
+  return Told(context.backend);
+}
+
+void Exchange(AddressList& list, std::size_t a, std::size_t b) {
+  std::string kept = list.item(a);
+  list.setItem(a, list.item(b));
+  list.setItem(b, std::move(kept));
 }
 
 }  // namespace
@@ -27,89 +48,182 @@ std::string_view MessageText(CommandMessage message) {
   return {};
 }
 
-CommandMessage DeleteSelectedAddress(ListContext context) {
-  const int index = context.list.selectionIndex();
-  if (index == -1) return CommandMessage::kNoAddressSelected;
-  Transaction transaction(context.backend);
-  context.list.remove(static_cast<std::size_t>(index));
-  context.list.selectNone();
-  if (!IsManualSaveMode(context.settings)) {
-    SaveAddresses(context.backend, context.list);
-    SelectFirstAddress(context.list);
+std::vector<std::string> CommandResult::messages() const {
+  std::vector<std::string> out;
+  if (refused()) out.emplace_back(MessageText(refusal));
+  out.insert(out.end(), storeNotices.begin(), storeNotices.end());
+  return out;
+}
+
+CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings) {
+  backend.takeNotices();  // only this command's notices are its own
+  LoadAndCompactAddresses(backend, list, LoadKind::kStartup,
+                          [&] { LoadSettings(backend, settings); });
+  return Told(backend);
+}
+
+CommandResult ReloadAddresses(ListContext context) {
+  const int selection = context.list.selectionIndex();
+  std::vector<std::string> discarded;
+  if (LoadAndCompactAddresses(context.backend, context.list, LoadKind::kReload, {}, &discarded)
+          .readOk &&
+      context.history) {
+    context.history->recordReplacement(context.list, selection, std::move(discarded));
   }
-  return CommandMessage::kNone;
+  return Told(context.backend);
 }
 
-void DeleteAllAddresses(ListContext context) {
-  Transaction transaction(context.backend);
-  context.list.clear();
+CommandResult DeleteSelectedAddress(ListContext context) {
+  const int index = context.list.selectionIndex();
+  if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
+  const auto at = static_cast<std::size_t>(index);
+  std::string removed = context.list.item(at);
+  context.list.remove(at);
+  context.list.selectNone();
+  CommandResult result = StoreListIfAutomatic(context);
+  if (!IsManualSaveMode(context.settings)) SelectFirstAddress(context.list);
+  if (context.history)
+    context.history->recordRemovals(context.list, index, {{at, std::move(removed)}});
+  return result;
+}
+
+CommandResult DeleteAllAddresses(ListContext context) {
+  const int selection = context.list.selectionIndex();
+  std::vector<std::string> before = context.list.exchangeAll({});
+  if (context.history)
+    context.history->recordReplacement(context.list, selection, std::move(before));
   if (!IsManualSaveMode(context.settings)) DeleteStoredAddresses(context.backend);
+  return Told(context.backend);
 }
 
-void SaveAllChanges(ListContext context) {
-  Transaction transaction(context.backend);
+CommandResult SaveAllChanges(ListContext context) {
   if (context.list.count() == 0) {
     DeleteStoredAddresses(context.backend);
-    return;
+    return Told(context.backend);
   }
-  RemoveBlankAddresses(context.list);
+  const int selection = context.list.selectionIndex();
+  auto blanks = RemoveBlankAddresses(context.list);
+  // What the store holds afterwards is read back in the same transaction, but shown only
+  // once the write has landed: a save that did not happen leaves the user's list alone.
+  AddressList stored;
+  Transaction transaction(context.backend);
   SaveAddresses(context.backend, context.list);
-  context.list.clear();
-  LoadAddresses(context.backend, context.list);
-  RemoveBlankAddresses(context.list);
-  SelectFirstAddress(context.list);
+  LoadAddresses(context.backend, stored);
+  if (transaction.finish().complete) {
+    RemoveBlankAddresses(stored);
+    if (stored.items() != context.list.items()) {
+      // The list was longer than the store reads back: an undo brings back the whole list
+      // as it was shown, blanks included.
+      std::vector<std::string> before =
+          context.list.exchangeAll(std::vector<std::string>(stored.items()));
+      for (auto& [at, text] : blanks) {
+        before.insert(before.begin() + static_cast<std::ptrdiff_t>(at), std::move(text));
+      }
+      SelectFirstAddress(context.list);
+      if (context.history) {
+        context.history->recordReplacement(context.list, selection, std::move(before));
+      }
+      return Told(context.backend);
+    }
+    SelectFirstAddress(context.list);
+  }
+  if (context.history) context.history->recordRemovals(context.list, selection, std::move(blanks));
+  return Told(context.backend);
 }
 
-void MoveSelectedUp(ListContext context) {
+CommandResult MoveSelectedUp(ListContext context) {
   const int i = context.list.selectionIndex();
-  if (i <= 0) return;
-  Transaction transaction(context.backend);
-  const auto at = static_cast<std::size_t>(i);
-  std::string kept = context.list.item(at);
-  context.list.setItem(at, context.list.item(at - 1));
-  context.list.setItem(at - 1, std::move(kept));
+  if (i <= 0) return Told(context.backend);
+  Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i - 1));
   context.list.select(i - 1);
-  StoreListIfAutomatic(context);
+  if (context.history)
+    context.history->recordExchange(context.list, i, static_cast<std::size_t>(i),
+                                    static_cast<std::size_t>(i - 1));
+  return StoreListIfAutomatic(context);
 }
 
-void MoveSelectedDown(ListContext context) {
+CommandResult MoveSelectedDown(ListContext context) {
   const int i = context.list.selectionIndex();
-  if (i == -1 || static_cast<std::size_t>(i) + 1 >= context.list.count()) return;
-  Transaction transaction(context.backend);
-  const auto at = static_cast<std::size_t>(i);
-  std::string kept = context.list.item(at);
-  context.list.setItem(at, context.list.item(at + 1));
-  context.list.setItem(at + 1, std::move(kept));
+  if (i == -1 || static_cast<std::size_t>(i) + 1 >= context.list.count()) {
+    return Told(context.backend);
+  }
+  Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i + 1));
   context.list.select(i + 1);
-  StoreListIfAutomatic(context);
+  if (context.history)
+    context.history->recordExchange(context.list, i, static_cast<std::size_t>(i),
+                                    static_cast<std::size_t>(i + 1));
+  return StoreListIfAutomatic(context);
 }
 
-void ReloadAddresses(ListContext context) {
-  LoadAndCompactAddresses(context.backend, context.list);
-}
-
-CommandMessage AddAddress(ListContext context, std::string_view text) {
-  if (IsBlankAddress(text)) return CommandMessage::kCannotAddEmpty;
-  Transaction transaction(context.backend);
+CommandResult AddAddress(ListContext context, std::string_view text) {
+  if (IsBlankAddress(text)) return Told(context.backend, CommandMessage::kCannotAddEmpty);
+  const int selection = context.list.selectionIndex();
   context.list.append(std::string(text));
+  if (context.history)
+    context.history->recordInsertion(context.list, selection, context.list.count() - 1);
   // The whole list is rewritten rather than the one new value: after a switch from manual
   // to automatic saving the store may still hold an older list, and one write would mix them.
-  StoreListIfAutomatic(context);
-  return CommandMessage::kNone;
+  return StoreListIfAutomatic(context);
 }
 
 CommandMessage CheckEditable(const AddressList& list) {
   return list.selectionIndex() == -1 ? CommandMessage::kNoAddressSelected : CommandMessage::kNone;
 }
 
-CommandMessage SaveEditedAddress(ListContext context, std::string_view text) {
-  if (IsBlankAddress(text)) return CommandMessage::kCannotSaveEmpty;
+CommandResult SaveEditedAddress(ListContext context, std::string_view text) {
+  if (IsBlankAddress(text)) return Told(context.backend, CommandMessage::kCannotSaveEmpty);
   const int index = context.list.selectionIndex();
-  if (index == -1) return CommandMessage::kNoAddressSelected;
-  Transaction transaction(context.backend);
-  context.list.setItem(static_cast<std::size_t>(index), std::string(text));
-  StoreListIfAutomatic(context);
-  return CommandMessage::kNone;
+  if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
+  const auto at = static_cast<std::size_t>(index);
+  std::string before = context.list.item(at);
+  context.list.setItem(at, std::string(text));
+  if (context.history) context.history->recordEdit(context.list, index, at, std::move(before));
+  return StoreListIfAutomatic(context);
+}
+
+CommandResult ImportAddresses(ListContext context, std::vector<std::string> entries) {
+  const int selection = context.list.selectionIndex();
+  std::vector<std::string> before = context.list.exchangeAll(std::move(entries));
+  RemoveBlankAddresses(context.list);
+  CommandResult result = StoreListIfAutomatic(context);
+  context.list.selectNone();
+  if (context.history)
+    context.history->recordReplacement(context.list, selection, std::move(before));
+  return result;
+}
+
+CommandResult UndoChange(ListContext context) {
+  if (!context.history || !context.history->undo(context.list)) return Told(context.backend);
+  return StoreListIfAutomatic(context);
+}
+
+CommandResult RedoChange(ListContext context) {
+  if (!context.history || !context.history->redo(context.list)) return Told(context.backend);
+  return StoreListIfAutomatic(context);
+}
+
+CommandResult StoreSettings(RegistryBackend& backend, ProgramSettings& settings,
+                            std::string_view saveMode, std::string_view windowMode) {
+  {
+    Transaction transaction(backend);
+    StoreSaveMode(backend, settings, saveMode);
+    StoreWindowMode(backend, settings, windowMode);
+  }
+  return Told(backend);
+}
+
+StoredSettings ReadStoredSettings(RegistryBackend& backend, CommandResult& result) {
+  StoredSettings stored;
+  {
+    Transaction transaction(backend);
+    stored.saveMode = modReg::ReadRegString(backend, kCurrentUser, kSettingsKey, kSaveModeValue);
+    stored.windowMode =
+        modReg::ReadRegString(backend, kCurrentUser, kSettingsKey, kWindowModeValue);
+  }
+  CommandResult told = Told(backend);
+  result.storeNotices.insert(result.storeNotices.end(), told.storeNotices.begin(),
+                             told.storeNotices.end());
+  return stored;
 }
 
 }  // namespace tavelin

@@ -1,47 +1,83 @@
 // The commands that change the typed-address list: what happens to the list and its
-// selection, what reaches the store in each save mode, and which message the user sees.
-// The main window only calls these and shows the message they return.
+// selection, what reaches the store in each save mode, and what the user must be told.
+// The main window's handlers call these and show what they return.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/address_list.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
+#include "store/undo_history.h"
 
 namespace tavelin {
 
-// A message a command asks the window to show: a modal box titled "Error" with the
-// exclamation icon and one OK button.
+// A command's own refusal, shown in a box titled "Error" with the exclamation icon.
 enum class CommandMessage { kNone, kNoAddressSelected, kCannotAddEmpty, kCannotSaveEmpty };
 std::string_view MessageText(CommandMessage message);
-inline constexpr std::string_view kErrorTitle = "Error";
+
+// What a command came to: its own refusal (then nothing changed), and one notice for every
+// transaction of it that did not reach the store. The list always keeps the command's own
+// change, whether or not the store followed.
+struct CommandResult {
+  CommandMessage refusal = CommandMessage::kNone;
+  std::vector<std::string> storeNotices;
+
+  bool refused() const { return refusal != CommandMessage::kNone; }
+  // Everything to show, in order: the refusal, then the store's notices.
+  std::vector<std::string> messages() const;
+};
 
 struct ListContext {
   RegistryBackend& backend;
   AddressList& list;
   const ProgramSettings& settings;
+  // Where each change of the list is kept for undo; none when not given.
+  UndoHistory* history = nullptr;
 };
 
+// Start-up: the list read afresh and compacted, then the two settings, in one transaction.
+CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings);
+// "Reload URLs": the list read afresh and compacted; a failed read leaves the list as it was.
+CommandResult ReloadAddresses(ListContext context);
+
 // "Delete selected address" and the Delete key.
-CommandMessage DeleteSelectedAddress(ListContext context);
+CommandResult DeleteSelectedAddress(ListContext context);
 // "Delete all addresses".
-void DeleteAllAddresses(ListContext context);
+CommandResult DeleteAllAddresses(ListContext context);
 // "Save all changes": the store is rewritten from the list in either save mode, and the list
-// is read back from it.
-void SaveAllChanges(ListContext context);
+// shows what the store then holds. When the store could not be written the list stays.
+CommandResult SaveAllChanges(ListContext context);
 // The arrow buttons; nothing happens at either end or without a selection.
-void MoveSelectedUp(ListContext context);
-void MoveSelectedDown(ListContext context);
-// "Reload URLs" (and start-up): the list is read afresh from the store and compacted.
-void ReloadAddresses(ListContext context);
+CommandResult MoveSelectedUp(ListContext context);
+CommandResult MoveSelectedDown(ListContext context);
 
 // The Add dialog's "Add": appends the text as typed, unless it is blank.
-CommandMessage AddAddress(ListContext context, std::string_view text);
+CommandResult AddAddress(ListContext context, std::string_view text);
 // Whether the Edit dialog may open: it needs a selection.
 CommandMessage CheckEditable(const AddressList& list);
 // The Edit dialog's "Save changes": replaces the selected item's text, unless it is blank.
-CommandMessage SaveEditedAddress(ListContext context, std::string_view text);
+CommandResult SaveEditedAddress(ListContext context, std::string_view text);
+// "Open list" after the file was read: the entries replace the list, blanks go, and in
+// automatic mode the store is rewritten. Nothing is selected afterwards.
+CommandResult ImportAddresses(ListContext context, std::vector<std::string> entries);
+
+// "Undo" and "Redo": the list one step back or forward, with that side's selection; in
+// automatic mode the store follows in one transaction. Nothing happens when there is
+// nothing to undo or redo.
+CommandResult UndoChange(ListContext context);
+CommandResult RedoChange(ListContext context);
+
+// The Settings dialog's two writes, as one transaction; the copies follow either way.
+CommandResult StoreSettings(RegistryBackend& backend, ProgramSettings& settings,
+                            std::string_view saveMode, std::string_view windowMode);
+// What the Settings dialog shows: the stored texts, read afresh.
+struct StoredSettings {
+  std::string saveMode;
+  std::string windowMode;
+};
+StoredSettings ReadStoredSettings(RegistryBackend& backend, CommandResult& result);
 
 }  // namespace tavelin

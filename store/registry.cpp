@@ -1,17 +1,59 @@
 #include "store/registry.h"
 
-
-
 #include "platform/wtf8.h"
 
 namespace tavelin {
 
-void RegistryBackend::beginTransaction(bool fullLoad) {
-  if (depth_++ == 0) onBegin(fullLoad);
+void RegistryBackend::beginTransaction(LoadKind kind) {
+  if (depth_++ > 0) return;
+  kind_ = kind;
+  readFailed_ = writeAttempted_ = writeRefused_ = writeFailed_ = false;
+  readProblem_.clear();
+  writeProblem_.clear();
+  onBegin(kind);
 }
 
-void RegistryBackend::endTransaction() {
-  if (depth_ > 0 && --depth_ == 0) onEnd();
+StoreOutcome RegistryBackend::endTransaction() {
+  StoreOutcome outcome;
+  if (depth_ == 0) return outcome;
+  if (depth_ > 1) {
+    --depth_;
+    outcome.readOk = !readFailed_;
+    outcome.complete = !readFailed_ && !writeRefused_ && !writeFailed_;
+    return outcome;
+  }
+  onEnd();  // still inside: what the commit reports belongs to this transaction
+  depth_ = 0;
+  finishOutermost(outcome);
+  return outcome;
+}
+
+void RegistryBackend::finishOutermost(StoreOutcome& outcome) {
+  outcome.readOk = !readFailed_;
+  outcome.complete = !readFailed_ && !writeRefused_ && !writeFailed_;
+  const bool fullLoad = kind_ != LoadKind::kCommand;
+  if (readFailed_) {
+    if (kind_ == LoadKind::kStartup) {
+      writesBlocked_ = true;
+      notices_.push_back(readProblem_ +
+                         " Nothing will be saved until \"Reload URLs\" (F5) reads it.");
+    } else if (writeAttempted_) {
+      notices_.push_back("Nothing was saved. " + readProblem_);
+    } else {
+      notices_.push_back(readProblem_);
+    }
+    return;
+  }
+  if (fullLoad) writesBlocked_ = false;
+  if (writeRefused_) {
+    notices_.push_back("Nothing was saved to " + description() +
+                       ": it could not be read when the list was loaded. Press F5 (\"Reload "
+                       "URLs\") to read it again; that replaces the list with what is stored.");
+  } else if (writeFailed_) {
+    notices_.push_back(
+        (writesAllOrNothing() ? "Nothing was saved. " : "Not everything was saved. ") +
+        writeProblem_);
+  }
 }
 
 std::vector<std::string> RegistryBackend::takeNotices() {
@@ -20,27 +62,34 @@ std::vector<std::string> RegistryBackend::takeNotices() {
   return out;
 }
 
-void RegistryBackend::reportReadFailure(const std::string& message) {
-  writesBlocked_ = true;
-  if (!readFailureTold_) {
-    readFailureTold_ = true;
-    notices_.push_back(message);
-  }
+void RegistryBackend::reportReadFailure(const std::string& problem) {
+  const bool own = depth_ == 0;
+  if (own) beginTransaction();
+  if (!readFailed_) readProblem_ = problem;
+  readFailed_ = true;
+  if (own) endTransaction();
 }
 
-void RegistryBackend::reportReadSuccess(bool fullLoad) {
-  if (fullLoad) {
-    writesBlocked_ = false;
-    readFailureTold_ = false;
-  }
+bool RegistryBackend::admitWrite() {
+  // A call on its own is a transaction of its own, told at once.
+  const bool own = depth_ == 0;
+  if (own) beginTransaction();
+  writeAttempted_ = true;
+  // A start-up or reload whose own read succeeded may write: it brings the list back.
+  const bool blocked = writesBlocked_ && kind_ == LoadKind::kCommand;
+  const bool admitted = !readFailed_ && !blocked;
+  if (!admitted && !readFailed_) writeRefused_ = true;
+  if (own) endTransaction();
+  return admitted;
 }
 
-void RegistryBackend::reportWriteFailure(const std::string& message) {
-  if (!lastWriteFailed_) notices_.push_back(message);
-  lastWriteFailed_ = true;
+void RegistryBackend::reportWriteFailure(const std::string& problem) {
+  const bool own = depth_ == 0;
+  if (own) beginTransaction();
+  if (!writeFailed_) writeProblem_ = problem;
+  writeFailed_ = true;
+  if (own) endTransaction();
 }
-
-void RegistryBackend::reportWriteSuccess() { lastWriteFailed_ = false; }
 
 namespace modReg {
 

@@ -38,12 +38,29 @@ struct RegValue {
   bool operator==(const RegValue&) const = default;
 };
 
+// Which kind of command a transaction belongs to. Start-up and "Reload URLs" read the whole
+// list afresh; whether their read succeeded decides whether later commands may write.
+enum class LoadKind { kCommand, kStartup, kReload };
+
+// What one transaction came to, for the command that ran it.
+struct StoreOutcome {
+  bool readOk = true;    // the store could be read
+  bool complete = true;  // read, and everything the transaction meant to write was written
+};
+
 // Where registry calls land. Key paths are relative to the root, levels separated by a
 // backslash; key and value names compare case-insensitively and keep their case.
 //
 // A command groups its calls into one transaction (see Transaction below): the hive file is
 // read once at the start and written at most once at the end. Calls made outside a
 // transaction are each a transaction of their own.
+//
+// The rules for writes:
+// - a transaction whose own read fails writes nothing;
+// - after a start-up whose read failed (the list on screen is empty, not the stored one),
+//   writes stay off until a start-up or reload reads the store successfully;
+// - every transaction that did not reach the store leaves one notice for the user, naming
+//   the store and the reason, each time.
 class RegistryBackend {
  public:
   virtual ~RegistryBackend() = default;
@@ -63,51 +80,75 @@ class RegistryBackend {
   // What the user should be told this store is, e.g. the hive file's path.
   virtual std::string description() const = 0;
 
-  // Transactions nest; only the outermost begin and end act. `fullLoad` marks the
-  // start-up and reload sequences: a successful read there turns writes back on after an
-  // earlier failed read.
-  void beginTransaction(bool fullLoad = false);
-  void endTransaction();
+  // Transactions nest; only the outermost begin and end act (and only its kind counts).
+  void beginTransaction(LoadKind kind = LoadKind::kCommand);
+  // Ends one level; the outermost returns what the whole transaction came to.
+  StoreOutcome endTransaction();
   bool inTransaction() const { return depth_ > 0; }
 
-  // True while an earlier read failed and no full load has succeeded since: writes are
-  // then refused, so that a list loaded empty from an unreadable store cannot wipe it.
+  // Whether the read of the transaction under way failed.
+  bool readFailed() const { return readFailed_; }
+
+  // True after a start-up whose read failed, until a start-up or reload reads the store:
+  // writes are then refused, so that a list loaded empty from an unreadable store cannot
+  // wipe it.
   bool writesBlocked() const { return writesBlocked_; }
 
-  // Messages the user should be told now, each once: a failed read (naming the store and
-  // the place or reason), and a failed write (not repeated while writes keep failing).
+  // What the user should be told now, one notice per transaction that did not reach the
+  // store, oldest first.
   std::vector<std::string> takeNotices();
 
  protected:
-  virtual void onBegin(bool /*fullLoad*/) {}
+  virtual void onBegin(LoadKind /*kind*/) {}
   virtual void onEnd() {}
+  // Whether a failed write leaves the store as it was (one file replaced whole) or may
+  // have stored part of a command's changes (one registry call at a time).
+  virtual bool writesAllOrNothing() const { return true; }
 
-  // For implementations: record what happened so the rules above hold.
-  void reportReadFailure(const std::string& message);
-  void reportReadSuccess(bool fullLoad);
-  void reportWriteFailure(const std::string& message);
-  void reportWriteSuccess();
+  // For implementations. `problem` is a whole sentence naming the store and the reason.
+  void reportReadFailure(const std::string& problem);
+  // Every write asks first; false means it must not be made (the refusal is recorded).
+  bool admitWrite();
+  void reportWriteFailure(const std::string& problem);
 
  private:
+  void finishOutermost(StoreOutcome& outcome);
+
   int depth_ = 0;
+  LoadKind kind_ = LoadKind::kCommand;
   bool writesBlocked_ = false;
-  bool readFailureTold_ = false;
-  bool lastWriteFailed_ = false;
+  // The transaction under way:
+  bool readFailed_ = false;
+  bool writeAttempted_ = false;
+  bool writeRefused_ = false;
+  bool writeFailed_ = false;
+  std::string readProblem_;
+  std::string writeProblem_;
   std::vector<std::string> notices_;
 };
 
 // Groups the calls of one command into one transaction.
 class Transaction {
  public:
-  explicit Transaction(RegistryBackend& backend, bool fullLoad = false) : backend_(backend) {
-    backend_.beginTransaction(fullLoad);
+  explicit Transaction(RegistryBackend& backend, LoadKind kind = LoadKind::kCommand)
+      : backend_(backend) {
+    backend_.beginTransaction(kind);
   }
-  ~Transaction() { backend_.endTransaction(); }
+  ~Transaction() {
+    if (!finished_) backend_.endTransaction();
+  }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
 
+  // Ends the transaction now (the hive file is written here) and says what it came to.
+  StoreOutcome finish() {
+    finished_ = true;
+    return backend_.endTransaction();
+  }
+
  private:
   RegistryBackend& backend_;
+  bool finished_ = false;
 };
 
 namespace modReg {

@@ -43,21 +43,45 @@ HiveFileRegistry::HiveFileRegistry(fs::path path, std::chrono::milliseconds lock
 HiveFileRegistry::~HiveFileRegistry() = default;
 
 std::string HiveFileRegistry::description() const {
-  return PathText(path_);
+  return path_.empty() ? std::string("(no registry file)") : PathText(path_);
 }
 
-void HiveFileRegistry::onBegin(bool fullLoad) {
+namespace {
+
+// Only a name that says it is a .reg file is made into a new one: any other missing file
+// (an NTUSER.DAT on a drive that is not mounted, say) is a mistake to tell, not to paper over.
+bool NamesRegFile(const fs::path& path) {
+  std::string extension = PathText(path.extension());
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return extension == ".reg";
+}
+
+}  // namespace
+
+void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   document_.reset();
   dirty_ = false;
-  lastCommitOk_ = true;
   lockProblem_.clear();
-  realPath_ = platform::FollowLinks(path_);
   const auto readFailed = [&](const std::string& why) {
     lock_.reset();
     reportReadFailure("The registry file " + description() + " could not be read: " + why + ".");
   };
+  if (path_.empty()) {
+    // Nowhere to keep it: never fall back to the working folder.
+    reportReadFailure(
+        "There is no place for the registry file: none of TAVELIN_REGISTRY, an absolute "
+        "XDG_DATA_HOME and HOME is set.");
+    return;
+  }
+  realPath_ = platform::FollowLinks(path_);
 
   std::error_code ec;
+  const bool missing = fs::symlink_status(realPath_, ec).type() == fs::file_type::not_found;
+  if (missing && !NamesRegFile(realPath_)) {
+    return readFailed(
+        "there is no such file, and only a name ending in \".reg\" is made into a "
+        "new registry file");
+  }
   if (realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
   std::string error;
   switch (platform::AcquireFileLock(LockPathFor(realPath_), lockTimeout_, lock_, error)) {
@@ -91,11 +115,10 @@ void HiveFileRegistry::onBegin(bool fullLoad) {
       break;
     }
   }
-  reportReadSuccess(fullLoad);
 }
 
 void HiveFileRegistry::onEnd() {
-  if (document_ && dirty_) lastCommitOk_ = commit();
+  if (document_ && dirty_) commit();
   document_.reset();
   dirty_ = false;
   lock_.reset();
@@ -116,7 +139,6 @@ bool HiveFileRegistry::commit() {
                                        platform::NewFileAccess::kOwnerOnly, error)) {
     return failed(error);
   }
-  reportWriteSuccess();
   return true;
 }
 
@@ -126,17 +148,14 @@ bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& a
   if (own) beginTransaction();
   bool ok = false;
   const std::string fullPath = RegFileKeyPath(root, keyPath);
-  if (document_ && !writesBlocked() && !fullPath.empty()) {
+  if (admitWrite() && document_ && !fullPath.empty()) {
     auto [key, created] = document_->createKey(fullPath);
     if (key) {
       dirty_ = apply(*key) || created || dirty_;
       ok = true;
     }
   }
-  if (own) {
-    endTransaction();
-    ok = ok && lastCommitOk_;
-  }
+  if (own) ok = endTransaction().complete && ok;
   return ok;
 }
 

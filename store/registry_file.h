@@ -43,7 +43,7 @@ class HiveFileRegistry : public RegistryBackend {
   const std::filesystem::path& path() const { return path_; }
 
  protected:
-  void onBegin(bool fullLoad) override;
+  void onBegin(LoadKind kind) override;
   void onEnd() override;
 
  private:
@@ -58,7 +58,6 @@ class HiveFileRegistry : public RegistryBackend {
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
   bool dirty_ = false;
-  bool lastCommitOk_ = true;
 };
 
 // Where the hive file is: `tavelinRegistry` ($TAVELIN_REGISTRY) when set, else

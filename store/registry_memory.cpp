@@ -20,22 +20,25 @@ MemoryRegistry::Key* MemoryRegistry::find(RootKey root, std::string_view keyPath
 }
 
 bool MemoryRegistry::mutate() {
+  if (!admitWrite()) return false;
   if (failWrites_) {
     reportWriteFailure("The memory registry refused a write.");
     return false;
   }
-  if (writesBlocked()) return false;
-  dirty_ = true;
-  if (!inTransaction()) {
+  if (inTransaction()) {
+    dirty_ = true;
+  } else {
     ++committedChanges_;
-    dirty_ = false;
   }
-  reportWriteSuccess();
   return true;
 }
 
 std::optional<RegValue> MemoryRegistry::queryValue(RootKey root, std::string_view keyPath,
                                                    std::string_view name) {
+  if (failReads_) {
+    if (!inTransaction()) reportReadFailure("The memory registry could not be read.");
+    return std::nullopt;
+  }
   Key* key = find(root, keyPath, false);
   if (!key) return std::nullopt;
   const auto it = key->values.find(FoldRegistryName(name));
@@ -64,9 +67,9 @@ bool MemoryRegistry::keyExists(RootKey root, std::string_view keyPath) {
   return find(root, keyPath, false) != nullptr;
 }
 
-void MemoryRegistry::onBegin(bool fullLoad) {
+void MemoryRegistry::onBegin(LoadKind /*kind*/) {
   dirty_ = false;
-  reportReadSuccess(fullLoad);
+  if (failReads_) reportReadFailure("The memory registry could not be read.");
 }
 
 void MemoryRegistry::onEnd() {

@@ -18,26 +18,28 @@ class MemoryRegistry : public RegistryBackend {
   bool keyExists(RootKey root, std::string_view keyPath) override;
   std::string description() const override { return "memory registry"; }
 
-  // For tests: make every following write fail, or succeed again.
+  // For tests: make every following read or write fail, or succeed again.
   void setFailWrites(bool fail) { failWrites_ = fail; }
+  void setFailReads(bool fail) { failReads_ = fail; }
   // How many transactions ended with a change (a stand-in for file writes).
   int committedChanges() const { return committedChanges_; }
 
  protected:
-  void onBegin(bool fullLoad) override;
+  void onBegin(LoadKind kind) override;
   void onEnd() override;
 
  private:
   struct Key {
     std::string name;
     std::map<std::string, std::pair<std::string, RegValue>> values;  // folded name -> (name, value)
-    std::map<std::string, Key> subkeys;                               // folded name -> key
+    std::map<std::string, Key> subkeys;                              // folded name -> key
   };
   Key* find(RootKey root, std::string_view keyPath, bool create);
   bool mutate();
 
   Key root_;
   bool failWrites_ = false;
+  bool failReads_ = false;
   bool dirty_ = false;
   int committedChanges_ = 0;
 };

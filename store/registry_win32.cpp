@@ -95,17 +95,13 @@ std::string Win32Registry::description() const {
   return "the Windows registry (under " + prefix_ + ")";
 }
 
-void Win32Registry::onBegin(bool fullLoad) {
-  reportReadSuccess(fullLoad);
-}
-
 std::optional<RegValue> Win32Registry::queryValue(RootKey root, std::string_view keyPath,
                                                   std::string_view name) {
   const std::string path = fullKeyPath(keyPath);
   const auto fail = [&](LSTATUS code) -> std::optional<RegValue> {
     if (!IsMissing(code)) {
       reportReadFailure("Could not read the value \"" + std::string(name) + "\" under " +
-                        RootName(root) + "\\" + path + ": " + ErrorText(code));
+                        RootName(root) + "\\" + path + ": " + ErrorText(code) + ".");
     }
     return std::nullopt;
   };
@@ -138,11 +134,11 @@ std::optional<RegValue> Win32Registry::queryValue(RootKey root, std::string_view
 
 bool Win32Registry::setValue(RootKey root, std::string_view keyPath, std::string_view name,
                              const RegValue& value) {
-  if (writesBlocked()) return false;
+  if (!admitWrite()) return false;
   const std::string path = fullKeyPath(keyPath);
   const auto fail = [&](LSTATUS code) {
     reportWriteFailure("Could not store the value \"" + std::string(name) + "\" under " +
-                       RootName(root) + "\\" + path + ": " + ErrorText(code));
+                       RootName(root) + "\\" + path + ": " + ErrorText(code) + ".");
     return false;
   };
   if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
@@ -165,16 +161,15 @@ bool Win32Registry::setValue(RootKey root, std::string_view keyPath, std::string
                       value.data.empty() ? nullptr : value.data.data(),
                       static_cast<DWORD>(value.data.size()));
   if (rc != ERROR_SUCCESS) return fail(rc);
-  reportWriteSuccess();
   return true;
 }
 
 bool Win32Registry::deleteValue(RootKey root, std::string_view keyPath, std::string_view name) {
-  if (writesBlocked()) return false;
+  if (!admitWrite()) return false;
   const std::string path = fullKeyPath(keyPath);
   const auto fail = [&](LSTATUS code) {
     reportWriteFailure("Could not delete the value \"" + std::string(name) + "\" under " +
-                       RootName(root) + "\\" + path + ": " + ErrorText(code));
+                       RootName(root) + "\\" + path + ": " + ErrorText(code) + ".");
     return false;
   };
   if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
@@ -185,7 +180,6 @@ bool Win32Registry::deleteValue(RootKey root, std::string_view keyPath, std::str
   if (rc != ERROR_SUCCESS) return fail(rc);
   rc = RegDeleteValueW(key.get(), ToWide(name).c_str());
   if (rc != ERROR_SUCCESS && !IsMissing(rc)) return fail(rc);
-  reportWriteSuccess();
   return true;
 }
 

@@ -28,7 +28,8 @@ class Win32Registry : public RegistryBackend {
   std::string fullKeyPath(std::string_view keyPath) const;
 
  protected:
-  void onBegin(bool fullLoad) override;
+  // Each call stands alone: a failure may come after earlier calls of the command landed.
+  bool writesAllOrNothing() const override { return false; }
 
  private:
   std::string prefix_;

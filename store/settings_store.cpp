@@ -2,7 +2,7 @@
 
 namespace tavelin {
 
-bool IsManualSaveMode(const ProgramSettings& settings) { return settings.SaveMode == "Two"; }
+bool IsManualSaveMode(const ProgramSettings& settings) { return settings.SaveMode == kManualSaveMode; }
 
 void LoadSettings(RegistryBackend& backend, ProgramSettings& settings) {
   Transaction transaction(backend);

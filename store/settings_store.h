@@ -12,6 +12,12 @@ inline constexpr std::string_view kSettingsKey = "Software\\Tavelin";
 inline constexpr std::string_view kSaveModeValue = "SaveOptions";
 inline constexpr std::string_view kWindowModeValue = "SaveOptions2";
 
+// The texts the settings hold. Anything else may be stored too and is kept as it is.
+inline constexpr std::string_view kAutomaticSaveMode = "One";
+inline constexpr std::string_view kManualSaveMode = "Two";
+inline constexpr std::string_view kMaximizedWindowMode = "Max";
+inline constexpr std::string_view kMinimizedWindowMode = "Min";
+
 // The in-memory copies, exactly as read or written (empty text when the value is missing).
 struct ProgramSettings {
   std::string SaveMode;    // "One": automatic saving; exactly "Two": manual saving

@@ -4,7 +4,9 @@
 
 namespace tavelin {
 
-std::string UrlValueName(std::size_t n) { return "url" + std::to_string(n); }
+std::string UrlValueName(std::size_t n) {
+  return "url" + std::to_string(n);
+}
 
 bool IsBlankAddress(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
@@ -17,9 +19,10 @@ void LoadAddresses(RegistryBackend& backend, AddressList& list) {
   }
 }
 
-void RemoveBlankAddresses(AddressList& list) {
+std::vector<std::pair<std::size_t, std::string>> RemoveBlankAddresses(AddressList& list) {
+  std::vector<std::pair<std::size_t, std::string>> removed;
   const std::size_t total = list.count();
-  if (total == 0) return;
+  if (total == 0) return removed;
   // The scan examines position i, steps back after a removal, and gives up past position
   // 200. Every removal happens at the scan position, so the item at position i is always
   // the original item i + removed; the removals are collected and done in one pass.
@@ -36,7 +39,10 @@ void RemoveBlankAddresses(AddressList& list) {
     ++i;
     if (i > static_cast<long>(kStoredAddressWindow)) break;
   }
+  removed.reserve(doomed.size());
+  for (std::size_t at : doomed) removed.emplace_back(at, list.item(at));
   list.removeMany(doomed);
+  return removed;
 }
 
 void SaveAddresses(RegistryBackend& backend, const AddressList& list) {
@@ -44,8 +50,7 @@ void SaveAddresses(RegistryBackend& backend, const AddressList& list) {
   // Writing first and deleting the surplus afterwards reaches the same end state as
   // clearing and rewriting, without a moment in which the store holds no addresses.
   for (std::size_t k = 0; k < list.count(); ++k) {
-    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(k + 1),
-                           list.item(k));
+    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(k + 1), list.item(k));
   }
   for (std::size_t n = list.count() + 1; n <= kStoredAddressWindow; ++n) {
     DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
@@ -63,13 +68,25 @@ void DeleteStoredAddresses(RegistryBackend& backend) {
   }
 }
 
-void LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list) {
-  Transaction transaction(backend, /*fullLoad=*/true);
-  list.clear();
-  LoadAddresses(backend, list);
-  RemoveBlankAddresses(list);
-  SaveAddresses(backend, list);
-  SelectFirstAddress(list);
+StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list, LoadKind kind,
+                                     const std::function<void()>& alongside,
+                                     std::vector<std::string>* discarded) {
+  Transaction transaction(backend, kind);
+  AddressList fresh;
+  LoadAddresses(backend, fresh);
+  const bool readOk = !backend.readFailed();
+  if (readOk) {
+    RemoveBlankAddresses(fresh);
+    SaveAddresses(backend, fresh);
+  }
+  if (alongside) alongside();
+  const StoreOutcome outcome = transaction.finish();
+  if (readOk) {
+    std::vector<std::string> old = list.exchangeAll(std::vector<std::string>(fresh.items()));
+    if (discarded) *discarded = std::move(old);
+    SelectFirstAddress(list);
+  }
+  return outcome;
 }
 
 }  // namespace tavelin

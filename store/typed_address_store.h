@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "store/address_list.h"
 #include "store/registry.h"
@@ -24,8 +27,9 @@ bool IsBlankAddress(std::string_view text);
 
 // Appends the texts of url1 to url200, one item each, present or not.
 void LoadAddresses(RegistryBackend& backend, AddressList& list);
-// Removes blank items, scanning at most the first 201 positions.
-void RemoveBlankAddresses(AddressList& list);
+// Removes blank items, scanning at most the first 201 positions. Gives back what it removed,
+// each entry with the place it had.
+std::vector<std::pair<std::size_t, std::string>> RemoveBlankAddresses(AddressList& list);
 // Writes the list as url1..urlN, then deletes url(N+1)..url200.
 void SaveAddresses(RegistryBackend& backend, const AddressList& list);
 // Selects the first item when there is one.
@@ -33,8 +37,14 @@ void SelectFirstAddress(AddressList& list);
 // Deletes url1 to url200.
 void DeleteStoredAddresses(RegistryBackend& backend);
 
-// Start-up and "Reload URLs": clear the list, load, drop blanks, rewrite, select the first,
-// as one transaction that counts as a full load of the store.
-void LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list);
+// Start-up and "Reload URLs": load afresh, drop blanks, rewrite, select the first, as one
+// transaction of the given kind; `alongside`, when given, runs inside it after the rewrite.
+// The list is replaced only when the read succeeded (what was read is shown even when its
+// rewrite could not be stored); a failed read leaves the list as it was.
+// When given, `discarded` receives the items the list held before it was replaced.
+StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list,
+                                     LoadKind kind = LoadKind::kReload,
+                                     const std::function<void()>& alongside = {},
+                                     std::vector<std::string>* discarded = nullptr);
 
 }  // namespace tavelin

@@ -503,7 +503,7 @@ TEST_P(ListCommands, MovesUpAndDown) {
 TEST_P(ListCommands, DeletesTheSelectedAddress) {
   Start({"A", "B", "C"});
   list_.select(1);
-  EXPECT_EQ(DeleteSelectedAddress(context()), CommandMessage::kNone);
+  EXPECT_EQ(DeleteSelectedAddress(context()).refusal, CommandMessage::kNone);
   EXPECT_EQ(list_.items(), (std::vector<std::string>{"A", "C"}));
   if (manual()) {
     EXPECT_EQ(list_.selectionIndex(), -1);
@@ -517,7 +517,7 @@ TEST_P(ListCommands, DeletesTheSelectedAddress) {
 TEST_P(ListCommands, DeleteWithoutSelectionAsksForOne) {
   Start({"A", "B"});
   list_.selectNone();
-  EXPECT_EQ(DeleteSelectedAddress(context()), CommandMessage::kNoAddressSelected);
+  EXPECT_EQ(DeleteSelectedAddress(context()).refusal, CommandMessage::kNoAddressSelected);
   EXPECT_EQ(MessageText(CommandMessage::kNoAddressSelected), "No address was selected.");
   EXPECT_EQ(list_.items(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "B"}));
@@ -566,7 +566,7 @@ TEST_P(ListCommands, SaveAllOnAnEmptyListDeletesTheWindow) {
 
 TEST_P(ListCommands, AddsAnAddress) {
   Start(Generated(200));
-  EXPECT_EQ(AddAddress(context(), " new "), CommandMessage::kNone);
+  EXPECT_EQ(AddAddress(context(), " new ").refusal, CommandMessage::kNone);
   ASSERT_EQ(list_.count(), 201u);
   EXPECT_EQ(list_.item(200), " new ");
   StoredUrls expected = Numbered(Generated(200));
@@ -577,9 +577,9 @@ TEST_P(ListCommands, AddsAnAddress) {
 TEST_P(ListCommands, RefusesABlankAddress) {
   Start({"A"});
   for (const char* blank : {"", "   "}) {
-    EXPECT_EQ(AddAddress(context(), blank), CommandMessage::kCannotAddEmpty);
+    EXPECT_EQ(AddAddress(context(), blank).refusal, CommandMessage::kCannotAddEmpty);
     list_.select(0);
-    EXPECT_EQ(SaveEditedAddress(context(), blank), CommandMessage::kCannotSaveEmpty);
+    EXPECT_EQ(SaveEditedAddress(context(), blank).refusal, CommandMessage::kCannotSaveEmpty);
   }
   EXPECT_EQ(list_.items(), (std::vector<std::string>{"A"}));
   EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A"}));
@@ -589,10 +589,10 @@ TEST_P(ListCommands, EditsTheSelectedAddress) {
   Start({"A", "B", "C"});
   list_.selectNone();
   EXPECT_EQ(CheckEditable(list_), CommandMessage::kNoAddressSelected);
-  EXPECT_EQ(SaveEditedAddress(context(), "X"), CommandMessage::kNoAddressSelected);
+  EXPECT_EQ(SaveEditedAddress(context(), "X").refusal, CommandMessage::kNoAddressSelected);
   list_.select(1);
   EXPECT_EQ(CheckEditable(list_), CommandMessage::kNone);
-  EXPECT_EQ(SaveEditedAddress(context(), " X "), CommandMessage::kNone);
+  EXPECT_EQ(SaveEditedAddress(context(), " X ").refusal, CommandMessage::kNone);
   EXPECT_EQ(list_.items(), (std::vector<std::string>{"A", " X ", "C"}));
   EXPECT_EQ(ReadStoredUrls(backend()),
             Numbered(manual() ? std::vector<std::string>{"A", "B", "C"}
@@ -610,11 +610,11 @@ TEST_P(ModeSwitch, AddAfterSwitchingToAutomaticStoresTheWholeList) {
   StoreSaveMode(backend(), settings, "Two");
   LoadAndCompactAddresses(backend(), list);
   list.select(1);
-  ASSERT_EQ(DeleteSelectedAddress({backend(), list, settings}), CommandMessage::kNone);
+  ASSERT_EQ(DeleteSelectedAddress({backend(), list, settings}).refusal, CommandMessage::kNone);
   ASSERT_EQ(ReadStoredUrls(backend()), Numbered({"A", "B", "C"}));
 
   StoreSaveMode(backend(), settings, "One");
-  EXPECT_EQ(AddAddress({backend(), list, settings}, "D"), CommandMessage::kNone);
+  EXPECT_EQ(AddAddress({backend(), list, settings}, "D").refusal, CommandMessage::kNone);
   EXPECT_EQ(list.items(), (std::vector<std::string>{"A", "C", "D"}));
   EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "C", "D"}));
 }

@@ -53,7 +53,7 @@ class FakeBrowserTest : public testing::Test {
   LaunchOutcome Open(std::optional<std::string> browser, std::optional<std::string> path,
                      const std::string& address) {
     PosixBrowserLauncher launcher(BrowserEnvironment{std::move(browser), std::move(path)});
-    return launcher.open(address, "Max");
+    return launcher.open(address, kShowMaximized);
   }
 
   static void ExpectNoChildLeft() {
@@ -210,7 +210,7 @@ TEST_P(WindowsLauncherTest, StartsAssociatedProgramWithOneArgument) {
   auto owned = std::make_unique<RecordingShell>();
   RecordingShell& shell = *owned;
   WindowsBrowserLauncher launcher(std::move(owned));
-  const LaunchOutcome outcome = launcher.open(GetParam().address, GetParam().windowMode);
+  const LaunchOutcome outcome = launcher.open(GetParam().address, GetParam().show);
   ASSERT_TRUE(outcome.started) << outcome.error;
   ASSERT_EQ(shell.calls, 1);
   EXPECT_EQ(shell.lastProgram, shell.program);
@@ -243,7 +243,7 @@ TEST(WindowsLauncher, NoAssociationIsAnError) {
   RecordingShell& shell = *owned;
   shell.program.clear();
   WindowsBrowserLauncher launcher(std::move(owned));
-  const LaunchOutcome outcome = launcher.open("http://h/", "Max");
+  const LaunchOutcome outcome = launcher.open("http://h/", kShowMaximized);
   EXPECT_FALSE(outcome.started);
   EXPECT_FALSE(outcome.error.empty());
   EXPECT_EQ(shell.calls, 0);
@@ -254,7 +254,7 @@ TEST(WindowsLauncher, FailedStartIsAnError) {
     auto owned = std::make_unique<RecordingShell>();
     owned->result = result;
     WindowsBrowserLauncher launcher(std::move(owned));
-    const LaunchOutcome outcome = launcher.open("http://h/", "Max");
+    const LaunchOutcome outcome = launcher.open("http://h/", kShowMaximized);
     EXPECT_FALSE(outcome.started) << result;
     EXPECT_NE(outcome.error.find("browser.exe"), std::string::npos) << outcome.error;
   }

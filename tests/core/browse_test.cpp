@@ -171,24 +171,6 @@ TEST(QuoteWindowsArgument, RandomTextsReadBackAsOneArgument) {
   }
 }
 
-// ---- Window mode ----
-
-struct ShowCase {
-  const char* windowMode;
-  int show;
-};
-
-class WindowModeTest : public testing::TestWithParam<ShowCase> {};
-
-TEST_P(WindowModeTest, SelectsShowState) {
-  EXPECT_EQ(WindowModeToShowCommand(GetParam().windowMode), GetParam().show);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, WindowModeTest,
-                         testing::Values(ShowCase{"Max", 3}, ShowCase{"Min", 2}, ShowCase{"", 3},
-                                         ShowCase{"min", 3}, ShowCase{"Min ", 3},
-                                         ShowCase{"MIN", 3}, ShowCase{"Other", 3}));
-
 // ---- $BROWSER ----
 
 struct BrowserVariableCase {

@@ -54,6 +54,7 @@ struct WriteOutcome {
 // One kind of file the program writes, and the command that writes it.
 struct Writer {
   const char* name;
+  const char* fileName;                     // as a user names such a file
   std::string oldBytes;                     // a file of this kind, as it was before the command
   unsigned (*newFileMode)(unsigned umask);  // POSIX permissions of a file it creates
   // The files the writer keeps beside its file.
@@ -88,12 +89,14 @@ WriteOutcome WriteList(const fs::path& path) {
 }
 
 const Writer kWriters[] = {
-    {"HiveFile", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"old\"\r\n\r\n",
+    {"HiveFile", "HKEY_CURRENT_USER.reg",
+     "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"old\"\r\n\r\n",
      // Registry data is the user's own, whatever the umask allows.
      [](unsigned) -> unsigned { return 0600; },
      [](const std::string& name) { return std::vector<std::string>{name + ".lock"}; }, WriteHive,
      HiveHoldsNew},
-    {"ListFile", "old\r\n", [](unsigned umask) -> unsigned { return 0666 & ~umask; },
+    {"ListFile", "addresses.txt", "old\r\n",
+     [](unsigned umask) -> unsigned { return 0666 & ~umask; },
      [](const std::string&) { return std::vector<std::string>{}; }, WriteList,
      [](const std::string& bytes) { return bytes == std::string(kNewText) + "\r\n"; }},
 };
@@ -299,7 +302,7 @@ TEST_P(FileWriters, OneRuleForEveryFile) {
     GTEST_SKIP() << "only root can give a file to another user";
   }
   const fs::path root = folder_.path();
-  const Scene scene = c.arrange(Arrangement(root), writer, "written-file");
+  const Scene scene = c.arrange(Arrangement(root), writer, writer.fileName);
   std::vector<std::string> linkTargets;
   for (const fs::path& link : scene.links) linkTargets.push_back(fs::read_symlink(link).string());
   std::set<std::string> expectedEntries = Listing(root);
@@ -373,7 +376,7 @@ class FileWriters : public ::testing::TestWithParam<WindowsWriterCase> {
   void TearDown() override { SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL); }
 
   support::TemporaryFolder folder_{"writers"};
-  const fs::path file_ = folder_ / "written-file";
+  const fs::path file_ = folder_ / std::get<0>(GetParam()).fileName;
 };
 
 TEST_P(FileWriters, OneRuleForEveryFile) {

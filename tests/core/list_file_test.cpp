@@ -7,6 +7,7 @@
 
 #include "files/list_file.h"
 #include "platform/read_file.h"
+#include "store/list_commands.h"
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
@@ -373,7 +374,7 @@ class ImportIntoList : public ::testing::Test {
 TEST_F(ImportIntoList, ManualModeChangesOnlyTheList) {
   settings_.SaveMode = "Two";
   const int before = store_.committedChanges();
-  ApplyImportedAddresses(store_, list_, settings_, {"x", " ", "", "y", "x"});
+  ImportAddresses({store_, list_, settings_}, {"x", " ", "", "y", "x"});
   EXPECT_EQ(list_.items(), (Entries{"x", "y", "x"}));
   EXPECT_EQ(list_.selectionIndex(), -1);
   EXPECT_EQ(store_.committedChanges(), before);
@@ -384,7 +385,7 @@ TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
   for (const char* mode : {"One", "", "two"}) {
     settings_.SaveMode = mode;
     const int before = store_.committedChanges();
-    ApplyImportedAddresses(store_, list_, settings_, {"  ", "new", ""});
+    ImportAddresses({store_, list_, settings_}, {"  ", "new", ""});
     EXPECT_EQ(list_.items(), Entries{"new"}) << mode;
     EXPECT_EQ(list_.selectionIndex(), -1);
     EXPECT_EQ(store_.committedChanges(), before + 1) << mode;
@@ -395,7 +396,7 @@ TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
 }
 
 TEST_F(ImportIntoList, AnEmptyFileEmptiesTheStoreInAutomaticMode) {
-  ApplyImportedAddresses(store_, list_, settings_, {});
+  ImportAddresses({store_, list_, settings_}, {});
   EXPECT_EQ(list_.count(), 0u);
   EXPECT_TRUE(stored().empty());
 }

@@ -109,7 +109,7 @@ TEST_F(Win32RegistryTest, NoKeyHandleOutlivesACall) {
   EXPECT_EQ(NextFreeHandle(), before);
 }
 
-TEST_F(Win32RegistryTest, AFailedWriteIsToldOnceWithTheSystemsReason) {
+TEST_F(Win32RegistryTest, AFailedWriteIsToldEachTimeWithTheSystemsReason) {
   // A key that vanishes with the session cannot hold a lasting sub-key: the registry refuses
   // the program's non-volatile create. (The sandbox itself is made lasting first; a volatile
   // create would otherwise make its missing parents volatile too.)
@@ -123,14 +123,16 @@ TEST_F(Win32RegistryTest, AFailedWriteIsToldOnceWithTheSystemsReason) {
   EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url1", "a"));
   EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url2", "b"));
   std::vector<std::string> notices = registry_.takeNotices();
-  ASSERT_EQ(notices.size(), 1u);
+  ASSERT_EQ(notices.size(), 2u);  // each call is a command of its own here
+  EXPECT_NE(notices[1].find("url2"), std::string::npos) << notices[1];
   EXPECT_NE(notices[0].find("url1"), std::string::npos) << notices[0];
+  // One call at a time: an earlier call of the same command may have landed.
+  EXPECT_NE(notices[0].find("Not everything was saved"), std::string::npos) << notices[0];
   EXPECT_NE(notices[0].find("Volatile\\Child"), std::string::npos) << notices[0];
   EXPECT_NE(notices[0].find("(error " + std::to_string(ERROR_CHILD_MUST_BE_VOLATILE) + ")"),
             std::string::npos)
       << notices[0];
 
-  // A success in between means the next failure is told again.
   EXPECT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "Lasting", "v", "a"));
   EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url3", "c"));
   notices = registry_.takeNotices();
@@ -138,17 +140,33 @@ TEST_F(Win32RegistryTest, AFailedWriteIsToldOnceWithTheSystemsReason) {
   EXPECT_NE(notices[0].find("url3"), std::string::npos) << notices[0];
 }
 
-TEST_F(Win32RegistryTest, AFailedReadStopsWritesUntilAFullLoadSucceeds) {
+TEST_F(Win32RegistryTest, AFailedReadStopsItsOwnCommandAndAFailedStartUpEveryWrite) {
+  // On its own, a failed read is told and stops nothing after it.
   EXPECT_FALSE(registry_.queryValue(kNotARoot(), "K", "v"));
   ASSERT_EQ(registry_.takeNotices().size(), 1u);
+  EXPECT_FALSE(registry_.writesBlocked());
+  {
+    Transaction command(registry_);
+    EXPECT_FALSE(registry_.queryValue(kNotARoot(), "K", "v"));
+    EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
+  }
+  EXPECT_FALSE(registry_.keyExists(kCurrentUser, "K"));
+  std::vector<std::string> notices = registry_.takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("Nothing was saved"), std::string::npos) << notices[0];
+
+  {
+    Transaction startUp(registry_, LoadKind::kStartup);
+    EXPECT_FALSE(registry_.queryValue(kNotARoot(), "K", "v"));
+  }
   EXPECT_TRUE(registry_.writesBlocked());
   EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
   EXPECT_FALSE(registry_.keyExists(kCurrentUser, "K"));
-
   { Transaction ordinary(registry_); }
   EXPECT_TRUE(registry_.writesBlocked());
-  { Transaction fullLoad(registry_, /*fullLoad=*/true); }
+  { Transaction reload(registry_, LoadKind::kReload); }
   EXPECT_FALSE(registry_.writesBlocked());
+  EXPECT_EQ(registry_.takeNotices().size(), 2u);  // the start-up, the refused write
   EXPECT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
   EXPECT_EQ(modReg::ReadRegString(registry_, kCurrentUser, "K", "v"), "x");
   EXPECT_TRUE(registry_.takeNotices().empty());

@@ -1,0 +1,135 @@
+// The shape of every window and dialog as data: controls with their kind, text, position in
+// twips, tab order and font, and the menus with their items and shortcut keys. Each front end
+// builds its windows from these tables, so that no caption or position is written twice.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace tavelin {
+
+// Positions and sizes are in twips: 1/1440 inch, 15 twips to a pixel at 96 dpi.
+struct TwipsRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  bool operator==(const TwipsRect&) const = default;
+};
+
+// Twips to pixels at the given resolution (dots per inch), rounded to the nearest pixel.
+constexpr int TwipsToPixels(int twips, int dpi) {
+  const long long scaled = static_cast<long long>(twips) * dpi;
+  return static_cast<int>(scaled >= 0 ? (scaled + 720) / 1440 : -((-scaled + 720) / 1440));
+}
+constexpr int TwipsToPixels(double twips, int dpi) {
+  const double scaled = twips * dpi / 1440.0;
+  return static_cast<int>(scaled >= 0 ? scaled + 0.5 : scaled - 0.5);
+}
+
+struct FontSpec {
+  std::string_view face = "Arial";
+  double points = 9;
+  bool bold = true;
+};
+inline constexpr FontSpec kArialBold9{"Arial", 9, true};
+
+enum class ControlKind {
+  kListBox,        // single selection, unsorted
+  kPushButton,     // a caption
+  kPictureButton,  // a picture and no caption
+  kTextBox,        // multi-line, with a vertical scroll bar, in the button-face colour
+  kFrame,          // a group box holding option buttons
+  kOptionButton,   // one of a frame's radio buttons
+  kLabel,          // text; `wordWrap` says whether it wraps
+  kTimer,          // invisible; `interval` in milliseconds
+};
+
+struct ControlSpec {
+  std::string_view name = {};  // the control's name, e.g. "Command1"
+  ControlKind kind = ControlKind::kPushButton;
+  std::string_view text = {};  // caption or content
+  TwipsRect rect = {};         // relative to the client area, or to `parent` when it is a frame
+  int tabIndex = -1;           // -1: takes no part in the tab order
+  FontSpec font = kArialBold9;
+  std::string_view parent = {};          // the frame that holds an option button
+  std::string_view tooltip = {};         // empty: none
+  std::string_view picture = {};         // picture buttons: "arrow-up" or "arrow-down"
+  std::string_view accessibleName = {};  // what a screen reader says for a control without text
+  bool wordWrap = false;
+  bool highlightText = false;  // text drawn in the system's highlight colour
+  int interval = 0;
+};
+
+enum class Placement { kCentreOfScreen, kCentreOverMainWindow };
+
+struct FormSpec {
+  std::string_view name = {};  // e.g. "Mainn", "FrmAdd"
+  std::string_view caption = {};
+  int clientWidth = 0;  // twips, below the menu bar; the size is fixed
+  int clientHeight = 0;
+  bool minimizeBox = false;  // a close box always; a maximize box never
+  Placement placement = Placement::kCentreOverMainWindow;
+  std::span<const ControlSpec> controls = {};
+
+  const ControlSpec* control(std::string_view controlName) const {
+    for (const ControlSpec& c : controls) {
+      if (c.name == controlName) return &c;
+    }
+    return nullptr;
+  }
+};
+
+// Key codes as Windows numbers them (the Delete key is 46).
+namespace keys {
+inline constexpr int kDelete = 0x2E;
+inline constexpr int kF5 = 0x74;
+inline constexpr int kF10 = 0x79;
+inline constexpr int kApps = 0x5D;  // the Menu key
+inline constexpr int kO = 'O';
+inline constexpr int kS = 'S';
+inline constexpr int kY = 'Y';
+inline constexpr int kZ = 'Z';
+}  // namespace keys
+
+// Modifier bits of a key event, as the list's key handler receives them.
+namespace shift {
+inline constexpr int kShift = 1;
+inline constexpr int kCtrl = 2;
+inline constexpr int kAlt = 4;
+}  // namespace shift
+
+// Mouse buttons, as the list's mouse handler receives them.
+namespace mouse {
+inline constexpr int kLeft = 1;
+inline constexpr int kRight = 2;
+inline constexpr int kMiddle = 4;
+}  // namespace mouse
+
+struct Shortcut {
+  int key = 0;  // 0: none
+  int modifiers = 0;
+  std::string_view text = {};  // as shown in the menu, e.g. "Ctrl+S"
+  bool operator==(const Shortcut&) const = default;
+};
+
+class Mainn;
+
+// One menu item; a separator has a name, no caption and no handler.
+struct MenuItemSpec {
+  std::string_view name = {};
+  std::string_view caption = {};
+  void (Mainn::*handler)() = nullptr;
+  Shortcut shortcut = {};
+  // Further key combinations that run the same item without being shown in the menu.
+  Shortcut alsoShortcut = {};
+  bool separator() const { return handler == nullptr; }
+};
+
+struct MenuSpec {
+  std::string_view name = {};
+  std::string_view caption = {};
+  std::span<const MenuItemSpec> items = {};
+};
+
+}  // namespace tavelin

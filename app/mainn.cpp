@@ -1,0 +1,275 @@
+#include "app/mainn.h"
+
+#include <array>
+#include <utility>
+
+#include "browse/address.h"
+#include "dialogs/address_dialog.h"
+#include "dialogs/frm_about.h"
+#include "dialogs/frm_settings.h"
+#include "files/list_file.h"
+
+namespace tavelin {
+
+namespace {
+
+constexpr std::array kControls{
+    ControlSpec{
+        .name = "List1", .kind = ControlKind::kListBox, .rect = {0, 0, 7935, 3435}, .tabIndex = 0},
+    ControlSpec{.name = "Command1",
+                .kind = ControlKind::kPushButton,
+                .text = "Save all changes",
+                .rect = {120, 3480, 2295, 375},
+                .tabIndex = 1},
+    ControlSpec{.name = "Command2",
+                .kind = ControlKind::kPictureButton,
+                .rect = {4200, 3480, 375, 375},
+                .tabIndex = 2,
+                .picture = "arrow-up",
+                .accessibleName = "Move the selected address up"},
+    ControlSpec{.name = "Command3",
+                .kind = ControlKind::kPictureButton,
+                .rect = {3720, 3480, 375, 375},
+                .tabIndex = 3,
+                .picture = "arrow-down",
+                .accessibleName = "Move the selected address down"},
+};
+
+const FormSpec kLayout{.name = "Mainn",
+                       .caption = "Tavelin v2.2 - ByQuorin",
+                       .clientWidth = 7965,
+                       .clientHeight = 3885,
+                       .minimizeBox = true,
+                       .placement = Placement::kCentreOfScreen,
+                       .controls = kControls};
+
+constexpr std::array kFileItems{
+    MenuItemSpec{"FileReload", "Reload URLs", &Mainn::FileReload_Click, {keys::kF5, 0, "F5"}},
+    MenuItemSpec{
+        "FileSave", "Save list as", &Mainn::FileSave_Click, {keys::kS, shift::kCtrl, "Ctrl+S"}},
+    MenuItemSpec{
+        "FileOpen", "Open list", &Mainn::FileOpen_Click, {keys::kO, shift::kCtrl, "Ctrl+O"}},
+    MenuItemSpec{"sepp", {}, nullptr, {}},
+    MenuItemSpec{"FileAbout", "About", &Mainn::FileAbout_Click, {}},
+    MenuItemSpec{"seppp", {}, nullptr, {}},
+    MenuItemSpec{"FileExit", "Exit", &Mainn::FileExit_Click, {}},
+};
+
+constexpr std::array kOptionsItems{
+    MenuItemSpec{"GotoAddress", "Go to selected address", &Mainn::GotoAddress_Click, {}},
+    MenuItemSpec{"seppppp", {}, nullptr, {}},
+    MenuItemSpec{"AddAddress", "Add new address", &Mainn::AddAddress_Click, {}},
+    MenuItemSpec{"EditAddress", "Edit selected address", &Mainn::EditAddress_Click, {}},
+    MenuItemSpec{"sep", {}, nullptr, {}},
+    MenuItemSpec{"DeleteURL", "Delete selected address", &Mainn::DeleteURL_Click, {}},
+    MenuItemSpec{"DeleteAll", "Delete all addresses", &Mainn::DeleteAll_Click, {}},
+    MenuItemSpec{"Undo", "Undo", &Mainn::Undo_Click, {keys::kZ, shift::kCtrl, "Ctrl+Z"}},
+    MenuItemSpec{"Redo",
+                 "Redo",
+                 &Mainn::Redo_Click,
+                 {keys::kY, shift::kCtrl, "Ctrl+Y"},
+                 {keys::kZ, shift::kCtrl | shift::kShift, "Ctrl+Shift+Z"}},
+    MenuItemSpec{"Se", {}, nullptr, {}},
+    MenuItemSpec{"Settings", "Settings", &Mainn::Settings_Click, {}},
+};
+
+const std::array kMenus{
+    MenuSpec{"mnuFile", "File", kFileItems},
+    MenuSpec{Mainn::kOptionsMenu, "Options", kOptionsItems},
+};
+
+// The list-file dialogs' one filter.
+constexpr std::string_view kListFilterName = "Text";
+constexpr std::string_view kListFilterPattern = "*.txt";
+
+}  // namespace
+
+int WindowModeToShowCommand(std::string_view windowMode) {
+  return windowMode == kMinimizedWindowMode ? kShowMinimized : kShowMaximized;
+}
+
+std::string ListDisplayText(std::string_view entry) {
+  if (entry.find_first_of("\r\n") == std::string_view::npos) return std::string(entry);
+  std::string out;
+  out.reserve(entry.size() + 8);
+  for (std::size_t i = 0; i < entry.size(); ++i) {
+    if (entry[i] == '\r' || entry[i] == '\n') {
+      if (entry[i] == '\r' && i + 1 < entry.size() && entry[i + 1] == '\n') ++i;
+      out += "\xC2\xB6";  // ¶
+    } else {
+      out += entry[i];
+    }
+  }
+  return out;
+}
+
+Mainn::Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher)
+    : backend_(backend), screen_(screen), launcher_(launcher) {}
+
+const FormSpec& Mainn::Layout() {
+  return kLayout;
+}
+
+std::span<const MenuSpec> Mainn::Menus() {
+  return kMenus;
+}
+
+void Mainn::Show(const CommandResult& result) {
+  ShowErrors(screen_, result.messages());
+}
+
+void Mainn::ShowError(std::string_view text) {
+  ShowErrors(screen_, std::array{text});
+}
+
+void Mainn::Form_Load() {
+  startUpMessages_ = StartUp(backend_, list_, settings_).messages();
+}
+
+void Mainn::Form_Shown() {
+  ShowErrors(screen_, std::exchange(startUpMessages_, {}));
+}
+
+void Mainn::FileReload_Click() {
+  Show(ReloadAddresses(context()));
+}
+
+void Mainn::FileSave_Click() {
+  const std::optional<std::string> chosen =
+      screen_.chooseFile({true, "Save addresses to...", std::string(kListFilterName),
+                          std::string(kListFilterPattern), lastListFileName_});
+  if (!chosen) return;
+  lastListFileName_ = *chosen;
+
+  const std::string target = ListFileTargetName(*chosen);
+  const ListFileTarget check = CheckListFileTarget(target);
+  switch (check.state) {
+    case ListFileTarget::State::kRefused:
+      return ShowError(check.error);
+    case ListFileTarget::State::kExisting:
+      if (!screen_.askYesNo({"File exists", "File is already exists, would you like to replace it?",
+                             MessageIcon::kQuestion})) {
+        return;
+      }
+      break;
+    case ListFileTarget::State::kNew:
+      break;
+  }
+  const FileResult written = WriteListFile(target, list_.items());
+  if (!written.ok) ShowError(written.error);
+}
+
+void Mainn::FileOpen_Click() {
+  const std::optional<std::string> chosen =
+      screen_.chooseFile({false, "Open addresses from...", std::string(kListFilterName),
+                          std::string(kListFilterPattern), lastListFileName_});
+  if (!chosen) return;
+  lastListFileName_ = *chosen;
+
+  // The whole file is read before the list is touched, so a refusal or a failure leaves it.
+  ListFileRead read = ReadListFile(*chosen);
+  switch (read.outcome) {
+    case ListFileRead::Outcome::kMissing:
+      return ShowError("File doesn't exist!");
+    case ListFileRead::Outcome::kUnsupportedExtension:
+      return ShowError("File extension is not supported!");
+    case ListFileRead::Outcome::kFailed:
+      return ShowError(read.error);
+    case ListFileRead::Outcome::kRead:
+      break;
+  }
+  Show(ImportAddresses(context(), std::move(read.entries)));
+}
+
+void Mainn::FileAbout_Click() {
+  FrmAbout dialog(screen_);
+  dialog.Form_Load();
+  screen_.openDialog(dialog);
+}
+
+void Mainn::FileExit_Click() {
+  screen_.endProgram();
+}
+
+void Mainn::GotoAddress_Click() {
+  const int index = list_.selectionIndex();
+  if (index == -1) return ShowError(MessageText(CommandMessage::kNoAddressSelected));
+  const std::string address = BrowserAddress(list_.item(static_cast<std::size_t>(index)));
+  const LaunchOutcome outcome =
+      launcher_.open(address, WindowModeToShowCommand(settings_.WindowMode));
+  if (!outcome.started) ShowError(outcome.error);
+}
+
+void Mainn::AddAddress_Click() {
+  FrmAdd dialog(screen_, context());
+  screen_.openDialog(dialog);
+}
+
+void Mainn::EditAddress_Click() {
+  const CommandMessage message = CheckEditable(list_);
+  if (message != CommandMessage::kNone) return ShowError(MessageText(message));
+  FrmEdit dialog(screen_, context());
+  dialog.Form_Load();
+  screen_.openDialog(dialog);
+}
+
+void Mainn::DeleteURL_Click() {
+  Show(DeleteSelectedAddress(context()));
+}
+
+void Mainn::DeleteAll_Click() {
+  Show(DeleteAllAddresses(context()));
+}
+
+void Mainn::Undo_Click() {
+  Show(UndoChange(context()));
+}
+
+void Mainn::Redo_Click() {
+  Show(RedoChange(context()));
+}
+
+void Mainn::Settings_Click() {
+  FrmSettings dialog(screen_, backend_, settings_);
+  dialog.Form_Load();
+  screen_.openDialog(dialog);
+}
+
+void Mainn::Command1_Click() {
+  Show(SaveAllChanges(context()));
+}
+
+void Mainn::Command2_Click() {
+  Show(MoveSelectedUp(context()));
+}
+
+void Mainn::Command3_Click() {
+  Show(MoveSelectedDown(context()));
+}
+
+void Mainn::List1_Click(int index) {
+  list_.select(index);
+}
+
+void Mainn::List1_KeyDown(int keyCode, int /*shiftState*/) {
+  // Only the Delete key does anything here, whatever Shift, Ctrl or Alt; with nothing
+  // selected it says so. Every other key is left to the list's own work.
+  if (keyCode == keys::kDelete) DeleteURL_Click();
+}
+
+void Mainn::List1_MouseDown(int button, int /*shiftState*/) {
+  // The selection stays as it was: the menu acts on the entry selected before.
+  if (button == mouse::kRight) screen_.popUpOptionsMenu(PopUpPlace::kAtPointer);
+}
+
+void Mainn::List1_DblClick() {
+  // Silent without a selection, unlike the menu's "Edit selected address".
+  if (list_.selectionIndex() == -1) return;
+  EditAddress_Click();
+}
+
+void Mainn::List1_ContextMenuKey() {
+  screen_.popUpOptionsMenu(PopUpPlace::kAtSelection);
+}
+
+}  // namespace tavelin

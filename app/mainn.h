@@ -1,0 +1,95 @@
+// The main window without a toolkit: its state (the list with its selection, the two
+// settings, the last list-file name), its layout and menus as data, and every handler. A
+// front end builds the window from Layout() and Menus(), shows the list through the list's
+// observer, and forwards each event to the handler of the same name.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/forms.h"
+#include "app/screen.h"
+#include "browse/browser_launcher.h"
+#include "store/address_list.h"
+#include "store/list_commands.h"
+#include "store/registry.h"
+#include "store/settings_store.h"
+
+namespace tavelin {
+
+// "Min" opens the browser minimized; "Max" and every other text (empty text included, the
+// state before the settings were first saved) open it maximized.
+int WindowModeToShowCommand(std::string_view windowMode);
+
+// How a list row shows its entry: each line break (CR LF, LF or CR) as one "¶", so that
+// every row stays one line tall. The entry itself is not changed.
+std::string ListDisplayText(std::string_view entry);
+
+class Mainn {
+ public:
+  Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher);
+
+  static const FormSpec& Layout();
+  static std::span<const MenuSpec> Menus();
+  // The menu that also pops up over the list.
+  static constexpr std::string_view kOptionsMenu = "MnuAddress";
+
+  AddressList& List1() { return list_; }
+  const AddressList& List1() const { return list_; }
+  std::string List1_DisplayText(std::size_t row) const { return ListDisplayText(list_.item(row)); }
+  ProgramSettings& settings() { return settings_; }
+  const std::string& lastListFileName() const { return lastListFileName_; }
+  const UndoHistory& history() const { return history_; }
+
+  // Start-up, before the window is shown: the list from the store, compacted, then the
+  // settings. Whatever the store could not do is told by Form_Shown.
+  void Form_Load();
+  // The window is on the screen: start-up's messages are shown now, over it.
+  void Form_Shown();
+
+  void FileReload_Click();
+  void FileSave_Click();
+  void FileOpen_Click();
+  void FileAbout_Click();
+  void FileExit_Click();
+  void GotoAddress_Click();
+  void AddAddress_Click();
+  void EditAddress_Click();
+  void DeleteURL_Click();
+  void DeleteAll_Click();
+  void Undo_Click();
+  void Redo_Click();
+  void Settings_Click();
+  void Command1_Click();  // "Save all changes"
+  void Command2_Click();  // move up
+  void Command3_Click();  // move down
+
+  // The user selected a row (or none, -1) with the mouse or the keys.
+  void List1_Click(int index);
+  // A key went down while the list had the focus; `shiftState` holds shift:: bits. The list
+  // still does its own work with the key afterwards.
+  void List1_KeyDown(int keyCode, int shiftState);
+  // A mouse button went down on the list; `button` is a mouse:: value.
+  void List1_MouseDown(int button, int shiftState);
+  void List1_DblClick();
+  // The keyboard asked for the list's context menu (the Menu key, Shift+F10).
+  void List1_ContextMenuKey();
+
+ private:
+  ListContext context() { return {backend_, list_, settings_, &history_}; }
+  void Show(const CommandResult& result);
+  void ShowError(std::string_view text);
+
+  RegistryBackend& backend_;
+  Screen& screen_;
+  BrowserLauncher& launcher_;
+  AddressList list_;
+  ProgramSettings settings_;
+  std::string lastListFileName_;
+  UndoHistory history_;
+  std::vector<std::string> startUpMessages_;
+};
+
+}  // namespace tavelin

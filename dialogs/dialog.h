@@ -1,0 +1,36 @@
+// What every dialog has: a layout to be built from, a screen to appear on, and the close box.
+#pragma once
+
+#include "app/forms.h"
+#include "app/screen.h"
+
+namespace tavelin {
+
+enum class DialogKind { kAdd, kEdit, kSettings, kAbout };
+
+class Dialog {
+ public:
+  virtual ~Dialog() = default;
+  Dialog(const Dialog&) = delete;
+  Dialog& operator=(const Dialog&) = delete;
+
+  virtual DialogKind kind() const = 0;
+  virtual const FormSpec& layout() const = 0;
+
+  // The close box of the title bar (and Alt+F4): the dialog unloads, nothing is written.
+  void CloseBox_Click() { Unload(); }
+
+  bool isOpen() const { return open_; }
+  // For the screen: the dialog is up, or has gone.
+  void setOpen(bool open) { open_ = open; }
+
+ protected:
+  explicit Dialog(Screen& screen) : screen_(screen) {}
+  void Unload() { screen_.closeDialog(*this); }
+  Screen& screen_;
+
+ private:
+  bool open_ = false;
+};
+
+}  // namespace tavelin

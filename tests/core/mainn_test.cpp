@@ -1,0 +1,315 @@
+// The main window's handlers, driven as a front end drives them, through a recording screen:
+// what each event does to the list, the store and the settings, and exactly what it shows.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/mainn.h"
+#include "dialogs/address_dialog.h"
+#include "store/registry_memory.h"
+#include "store/typed_address_store.h"
+#include "support/recording_screen.h"
+
+namespace tavelin {
+namespace {
+
+using testing::RecordingLauncher;
+using testing::RecordingScreen;
+using Strings = std::vector<std::string>;
+
+void Store(RegistryBackend& backend, const std::map<int, std::string>& urls) {
+  for (const auto& [n, text] : urls) {
+    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n), text);
+  }
+}
+
+std::map<int, std::string> Stored(RegistryBackend& backend) {
+  std::map<int, std::string> out;
+  for (int n = 1; n <= 210; ++n) {
+    if (backend.queryValue(kCurrentUser, kTypedUrlsKey, UrlValueName(n))) {
+      out[n] = modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
+    }
+  }
+  return out;
+}
+
+std::map<int, std::string> Numbered(const Strings& texts) {
+  std::map<int, std::string> out;
+  for (std::size_t i = 0; i < texts.size(); ++i) out[static_cast<int>(i) + 1] = texts[i];
+  return out;
+}
+
+void SetSaveMode(RegistryBackend& backend, const char* mode) {
+  modReg::WriteRegString(backend, kCurrentUser, kSettingsKey, kSaveModeValue, mode);
+}
+
+// The program on a memory registry holding `urls`, started as the front end starts it.
+struct Program {
+  explicit Program(const std::map<int, std::string>& urls, const char* saveMode = nullptr) {
+    Store(registry, urls);
+    if (saveMode) SetSaveMode(registry, saveMode);
+    mainn.Form_Load();
+    mainn.Form_Shown();
+  }
+  Strings list() const { return mainn.List1().items(); }
+  int selection() const { return mainn.List1().selectionIndex(); }
+
+  MemoryRegistry registry;
+  RecordingScreen screen;
+  RecordingLauncher launcher;
+  Mainn mainn{registry, screen, launcher};
+};
+
+const std::string kNoSelection = "message:Error:No address was selected.";
+
+TEST(StartUp, ShowsTheStoredAddressesCompactedWithTheFirstSelected) {
+  Program p({{1, "A"}, {3, "   "}, {7, " C "}, {201, "beyond"}});
+  EXPECT_EQ(p.list(), (Strings{"A", " C "}));
+  EXPECT_EQ(p.selection(), 0);
+  std::map<int, std::string> expected = Numbered({"A", " C "});
+  expected[201] = "beyond";
+  EXPECT_EQ(Stored(p.registry), expected);
+  // No settings are read into being: both copies empty, no key made.
+  EXPECT_EQ(p.mainn.settings().SaveMode, "");
+  EXPECT_EQ(p.mainn.settings().WindowMode, "");
+  EXPECT_FALSE(p.registry.keyExists(kCurrentUser, kSettingsKey));
+  EXPECT_TRUE(p.screen.events.empty());
+}
+
+TEST(StartUp, WithoutTheKeyGivesAnEmptyListAndMakesTheKey) {
+  Program p({});
+  EXPECT_TRUE(p.list().empty());
+  EXPECT_EQ(p.selection(), -1);
+  EXPECT_TRUE(p.registry.keyExists(kCurrentUser, kTypedUrlsKey));
+}
+
+TEST(StartUp, AnUnreadableStoreIsToldOnceTheWindowIsUp) {
+  MemoryRegistry registry;
+  Store(registry, Numbered({"A"}));
+  registry.setFailReads(true);
+  RecordingScreen screen;
+  RecordingLauncher launcher;
+  Mainn mainn(registry, screen, launcher);
+  mainn.Form_Load();
+  EXPECT_TRUE(screen.messages.empty());  // not before the window is shown
+  mainn.Form_Shown();
+  ASSERT_EQ(screen.messages.size(), 1u);
+  EXPECT_EQ(screen.messages[0].title, "Error");
+  EXPECT_EQ(screen.messages[0].icon, MessageIcon::kExclamation);
+  EXPECT_NE(screen.messages[0].text.find("Reload URLs"), std::string::npos);
+  mainn.Form_Shown();
+  EXPECT_EQ(screen.messages.size(), 1u);
+  registry.setFailReads(false);
+  EXPECT_EQ(Stored(registry), Numbered({"A"}));
+}
+
+TEST(Reload, BringsBackTheStoredOrderInManualModeAndKeepsTheSettings) {
+  Program p(Numbered({"A", "B"}), "Two");
+  p.mainn.List1_Click(1);
+  p.mainn.Command2_Click();
+  ASSERT_EQ(p.list(), (Strings{"B", "A"}));
+  SetSaveMode(p.registry, "One");  // changed behind the program's back
+  p.mainn.FileReload_Click();
+  EXPECT_EQ(p.list(), (Strings{"A", "B"}));
+  EXPECT_EQ(p.selection(), 0);
+  EXPECT_EQ(p.mainn.settings().SaveMode, "Two");
+}
+
+TEST(Exit, EndsTheProgramWithoutAsking) {
+  Program p(Numbered({"A"}), "Two");
+  p.mainn.DeleteAll_Click();
+  p.mainn.FileExit_Click();
+  EXPECT_EQ(p.screen.events, Strings{"end"});
+  EXPECT_EQ(Stored(p.registry), Numbered({"A"}));
+}
+
+// The commands that need a selection, without one.
+TEST(Commands, WithoutASelection) {
+  struct Row {
+    const char* name;
+    void (Mainn::*handler)();
+    Strings events;
+  };
+  const std::vector<Row> rows{
+      {"DeleteURL", &Mainn::DeleteURL_Click, {kNoSelection}},
+      {"EditAddress", &Mainn::EditAddress_Click, {kNoSelection}},
+      {"GotoAddress", &Mainn::GotoAddress_Click, {kNoSelection}},
+      {"MoveUp", &Mainn::Command2_Click, {}},
+      {"MoveDown", &Mainn::Command3_Click, {}},
+      {"DoubleClick", &Mainn::List1_DblClick, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Program p(Numbered({"A", "B"}));
+    p.mainn.List1_Click(-1);
+    (p.mainn.*row.handler)();
+    EXPECT_EQ(p.screen.events, row.events);
+    EXPECT_EQ(p.list(), (Strings{"A", "B"}));
+    EXPECT_EQ(p.selection(), -1);
+    EXPECT_TRUE(p.launcher.launches.empty());
+  }
+}
+
+TEST(Commands, ArrowButtonsFollowTheSelectionAndTheSaveMode) {
+  for (const char* mode : {"One", "Two", "two"}) {
+    SCOPED_TRACE(mode);
+    Program p(Numbered({"X", "Y", "Z"}), mode);
+    const bool manual = std::string(mode) == "Two";
+    p.mainn.List1_Click(1);
+    p.mainn.Command2_Click();
+    EXPECT_EQ(p.list(), (Strings{"Y", "X", "Z"}));
+    EXPECT_EQ(p.selection(), 0);
+    p.mainn.Command2_Click();  // at the top: nothing
+    p.mainn.List1_Click(1);
+    p.mainn.Command3_Click();
+    EXPECT_EQ(p.list(), (Strings{"Y", "Z", "X"}));
+    EXPECT_EQ(p.selection(), 2);
+    p.mainn.Command3_Click();  // at the bottom: nothing
+    EXPECT_EQ(p.list(), (Strings{"Y", "Z", "X"}));
+    EXPECT_EQ(Stored(p.registry), Numbered(manual ? Strings{"X", "Y", "Z"} : p.list()));
+    EXPECT_TRUE(p.screen.events.empty());
+  }
+}
+
+TEST(Commands, SaveAllChangesWritesInEitherModeAndReadsBack) {
+  Program p(Numbered({"A", "B", "C"}), "Two");
+  p.mainn.List1_Click(1);
+  p.mainn.DeleteURL_Click();
+  EXPECT_EQ(p.selection(), -1);
+  EXPECT_EQ(Stored(p.registry), Numbered({"A", "B", "C"}));
+  p.mainn.Command1_Click();
+  EXPECT_EQ(p.list(), (Strings{"A", "C"}));
+  EXPECT_EQ(p.selection(), 0);
+  EXPECT_EQ(Stored(p.registry), Numbered({"A", "C"}));
+
+  p.mainn.DeleteAll_Click();
+  EXPECT_EQ(Stored(p.registry), Numbered({"A", "C"}));
+  p.mainn.Command1_Click();
+  EXPECT_TRUE(Stored(p.registry).empty());
+  EXPECT_TRUE(p.screen.events.empty());
+}
+
+TEST(ListKeys, OnlyDeleteDeletesWhateverTheModifiers) {
+  for (int modifiers : {0, shift::kShift, shift::kCtrl, shift::kAlt}) {
+    SCOPED_TRACE(modifiers);
+    Program p(Numbered({"X", "Y", "Z"}));
+    p.mainn.List1_Click(1);
+    for (int other : {int{'A'}, 0x26 /* up */, 0x28 /* down */, keys::kF5, 0x0D /* Enter */}) {
+      p.mainn.List1_KeyDown(other, modifiers);
+    }
+    EXPECT_EQ(p.list().size(), 3u);
+    p.mainn.List1_KeyDown(keys::kDelete, modifiers);
+    EXPECT_EQ(p.list(), (Strings{"X", "Z"}));
+    EXPECT_EQ(p.selection(), 0);
+    EXPECT_EQ(Stored(p.registry), Numbered({"X", "Z"}));
+    EXPECT_TRUE(p.screen.events.empty());
+  }
+}
+
+TEST(ListKeys, WithoutASelectionOnlyDeleteSaysSo) {
+  Program p({});
+  p.mainn.List1_KeyDown('A', 0);
+  p.mainn.List1_KeyDown(0x28, 0);
+  EXPECT_TRUE(p.screen.events.empty());
+  p.mainn.List1_KeyDown(keys::kDelete, shift::kCtrl);
+  EXPECT_EQ(p.screen.events, Strings{kNoSelection});
+}
+
+TEST(ListMouse, OnlyTheRightButtonPopsUpTheMenuAndTheSelectionStays) {
+  Program p(Numbered({"X", "Y"}));
+  p.mainn.List1_Click(1);
+  p.mainn.List1_MouseDown(mouse::kLeft, 0);
+  p.mainn.List1_MouseDown(mouse::kMiddle, 0);
+  EXPECT_TRUE(p.screen.events.empty());
+  p.mainn.List1_MouseDown(mouse::kRight, shift::kShift);
+  p.mainn.List1_ContextMenuKey();
+  EXPECT_EQ(p.screen.events, (Strings{"popup:pointer", "popup:selection"}));
+  EXPECT_EQ(p.selection(), 1);
+
+  Program empty({});
+  empty.mainn.List1_MouseDown(mouse::kRight, 0);
+  EXPECT_EQ(empty.screen.events, Strings{"popup:pointer"});
+}
+
+TEST(ListMouse, DoubleClickEditsTheSelectedEntry) {
+  Program p(Numbered({"X", "Y"}));
+  p.mainn.List1_Click(1);
+  std::string shown;
+  p.screen.whileOpen.push_back([&](Dialog& d) { shown = static_cast<AddressDialog&>(d).Text1(); });
+  p.mainn.List1_DblClick();
+  EXPECT_EQ(shown, "Y");
+  EXPECT_EQ(p.screen.events, (Strings{"open:FrmEdit", "close:FrmEdit"}));
+}
+
+TEST(GoTo, OpensTheSelectedAddressByTheWindowMode) {
+  struct Row {
+    const char* windowMode;
+    const char* entry;
+    std::string address;
+    int show;
+  };
+  const std::vector<Row> rows{
+      {"Max", "Host/Page", "http://Host/Page", kShowMaximized},
+      {"Min", " https://h/ ", "https://h/", kShowMinimized},
+      {"", "h", "http://h", kShowMaximized},
+      {"min", "h", "http://h", kShowMaximized},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.windowMode);
+    Program p(Numbered({"first", row.entry}));
+    p.mainn.settings().WindowMode = row.windowMode;
+    p.mainn.List1_Click(1);
+    p.mainn.GotoAddress_Click();
+    ASSERT_EQ(p.launcher.launches.size(), 1u);
+    EXPECT_EQ(p.launcher.launches[0].first, row.address);
+    EXPECT_EQ(p.launcher.launches[0].second, row.show);
+    EXPECT_EQ(p.list(), (Strings{"first", row.entry}));
+    EXPECT_EQ(p.selection(), 1);
+    EXPECT_TRUE(p.screen.events.empty());
+  }
+}
+
+TEST(GoTo, AFailedLaunchIsTold) {
+  Program p(Numbered({"h"}));
+  p.launcher.outcome = {false, "No web browser was found."};
+  p.mainn.GotoAddress_Click();
+  EXPECT_EQ(p.screen.events, Strings{"message:Error:No web browser was found."});
+}
+
+TEST(Display, ALineBreakShowsAsOneMarkAndTheEntryStaysAsItIs) {
+  EXPECT_EQ(ListDisplayText("a\r\nb\nc\rd"),
+            "a\xC2\xB6"
+            "b\xC2\xB6"
+            "c\xC2\xB6"
+            "d");
+  EXPECT_EQ(ListDisplayText("\r\n\r\n"), "\xC2\xB6\xC2\xB6");
+  EXPECT_EQ(ListDisplayText("plain \xE2\x82\xAC"), "plain \xE2\x82\xAC");
+  Program p(Numbered({"a\r\nb"}));
+  EXPECT_EQ(p.mainn.List1_DisplayText(0),
+            "a\xC2\xB6"
+            "b");
+  EXPECT_EQ(p.list(), Strings{"a\r\nb"});
+}
+
+TEST(WindowMode, OnlyMinOpensMinimized) {
+  EXPECT_EQ(WindowModeToShowCommand("Min"), kShowMinimized);
+  for (const char* other : {"Max", "", "min", "Min ", "MIN", "Other"}) {
+    EXPECT_EQ(WindowModeToShowCommand(other), kShowMaximized) << other;
+  }
+}
+
+TEST(Menus, EveryItemHasAHandlerAndTheOptionsMenuIsThere) {
+  bool options = false;
+  for (const MenuSpec& menu : Mainn::Menus()) {
+    options = options || menu.name == Mainn::kOptionsMenu;
+    for (const MenuItemSpec& item : menu.items) {
+      EXPECT_EQ(item.separator(), item.caption.empty()) << item.name;
+    }
+  }
+  EXPECT_TRUE(options);
+}
+
+}  // namespace
+}  // namespace tavelin
