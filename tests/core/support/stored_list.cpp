@@ -17,6 +17,17 @@ StoredUrls ReadStoredUrls(RegistryBackend& backend, int upTo) {
   return stored;
 }
 
+std::vector<std::string> StoredTexts(RegistryBackend& backend, int upTo) {
+  std::vector<std::string> texts;
+  for (const auto& [n, text] : ReadStoredUrls(backend, upTo)) {
+    while (static_cast<int>(texts.size()) + 1 < n) {
+      texts.push_back("<no url" + std::to_string(texts.size() + 1) + ">");
+    }
+    texts.push_back(text);
+  }
+  return texts;
+}
+
 void StoreUrls(RegistryBackend& backend, const StoredUrls& urls) {
   Transaction transaction(backend);
   for (const auto& [n, text] : urls) {

@@ -16,6 +16,11 @@ using StoredUrls = std::map<int, std::string>;
 // Reads them in one transaction (one read of a hive file, not one per value).
 StoredUrls ReadStoredUrls(RegistryBackend& backend, int upTo = 260);
 
+// The stored texts in the order of their numbers, as a list reads them. A missing number below
+// the last one shows as "<no urlN>", so that the texts equal a list only when the store holds
+// exactly that list as url1, url2, ...
+std::vector<std::string> StoredTexts(RegistryBackend& backend, int upTo = 260);
+
 // Writes them in one transaction; a failed write fails the calling test.
 void StoreUrls(RegistryBackend& backend, const StoredUrls& urls);
 
