@@ -1,14 +1,20 @@
-#include "app/address_list_model.h"
+#include "qt/address_list_model.h"
 
 #include <QItemSelectionModel>
 #include <QListView>
 
-AddressListModel::AddressListModel(tavelin::AddressList& list, QObject* parent)
-    : QAbstractListModel(parent), list_(list) {
-  list_.setObserver(this);
+#include "qt/form_widgets.h"
+
+namespace tavelin::qt {
+
+AddressListModel::AddressListModel(Mainn& core, QObject* parent)
+    : QAbstractListModel(parent), core_(core) {
+  core_.List1().setObserver(this);
 }
 
-AddressListModel::~AddressListModel() { list_.setObserver(nullptr); }
+AddressListModel::~AddressListModel() {
+  core_.List1().setObserver(nullptr);
+}
 
 void AddressListModel::attachView(QListView* view) {
   view_ = view;
@@ -19,15 +25,15 @@ void AddressListModel::attachView(QListView* view) {
 }
 
 int AddressListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(list_.count());
+  return parent.isValid() ? 0 : static_cast<int>(core_.List1().count());
 }
 
 QVariant AddressListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || static_cast<std::size_t>(index.row()) >= list_.count()) return {};
-  if (role == Qt::DisplayRole) {
-    return QString::fromStdString(list_.item(static_cast<std::size_t>(index.row())));
+  if (role != Qt::DisplayRole || !index.isValid() ||
+      static_cast<std::size_t>(index.row()) >= core_.List1().count()) {
+    return {};
   }
-  return {};
+  return ToQString(core_.List1_DisplayText(static_cast<std::size_t>(index.row())));
 }
 
 void AddressListModel::beforeInsert(std::size_t first, std::size_t last) {
@@ -69,12 +75,14 @@ void AddressListModel::itemsChanged(std::size_t first, std::size_t last) {
                    {Qt::DisplayRole});
 }
 
-void AddressListModel::selectionChanged(int) { showListSelection(); }
+void AddressListModel::selectionChanged(int) {
+  showListSelection();
+}
 
 void AddressListModel::showListSelection() {
   if (!view_ || changing_) return;
   QItemSelectionModel* selection = view_->selectionModel();
-  const int wanted = list_.selectionIndex();
+  const int wanted = core_.List1().selectionIndex();
   changing_ = true;
   if (wanted < 0) {
     selection->clear();
@@ -90,8 +98,12 @@ void AddressListModel::takeViewSelection() {
   if (changing_) return;
   const QModelIndexList selected = view_->selectionModel()->selectedIndexes();
   const int row = selected.isEmpty() ? -1 : selected.first().row();
-  if (row == list_.selectionIndex()) return;
+  if (row == core_.List1().selectionIndex()) return;
   changing_ = true;
-  list_.select(row);
+  core_.List1_Click(row);
   changing_ = false;
+  // Whatever the core made of the click is what the view shows.
+  if (core_.List1().selectionIndex() != row) showListSelection();
 }
+
+}  // namespace tavelin::qt

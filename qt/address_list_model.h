@@ -1,17 +1,21 @@
-// Shows the core's typed-address list in a view, and keeps the view's selection and the
-// list's selection the same in both directions.
+// Shows the core's typed-address list in a view, each row as the core draws it, and keeps the
+// view's selection and the list's selection the same in both directions: the core's changes
+// are drawn, the user's choices go to the core's click handler.
 #pragma once
 
 #include <QAbstractListModel>
 
+#include "app/mainn.h"
 #include "store/address_list.h"
 
 class QListView;
 
-class AddressListModel : public QAbstractListModel, private tavelin::AddressListObserver {
+namespace tavelin::qt {
+
+class AddressListModel : public QAbstractListModel, private AddressListObserver {
   Q_OBJECT
  public:
-  AddressListModel(tavelin::AddressList& list, QObject* parent = nullptr);
+  explicit AddressListModel(Mainn& core, QObject* parent = nullptr);
   ~AddressListModel() override;
 
   // The view whose selection follows the list; its selection model is watched too.
@@ -33,7 +37,9 @@ class AddressListModel : public QAbstractListModel, private tavelin::AddressList
   void showListSelection();
   void takeViewSelection();
 
-  tavelin::AddressList& list_;
+  Mainn& core_;
   QListView* view_ = nullptr;
-  bool changing_ = false;  // a change of the list is under way; the view's reactions are ignored
+  bool changing_ = false;  // the list or the view is being changed from here; echoes are ignored
 };
+
+}  // namespace tavelin::qt

@@ -1,4 +1,6 @@
 // Tavelin: shows and curates the addresses the browser remembers as typed addresses.
-#include "app/program.h"
+#include "qt/program.h"
 
-int main(int argc, char* argv[]) { return RunTavelin(argc, argv); }
+int main(int argc, char* argv[]) {
+  return RunTavelin(argc, argv);
+}

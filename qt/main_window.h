@@ -1,98 +1,52 @@
-// The main window: the typed-address list, three buttons and the menus.
+// The main window: built from Mainn's layout and menus, it shows the core's list and hands
+// every button, menu item, key and mouse event of the list to the core's handler.
 #pragma once
 
 #include <QMainWindow>
-#include <QString>
+#include <memory>
+#include <string_view>
 
-#include "app/user_interaction.h"
-#include "browse/browser_launcher.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
-#include "store/registry.h"
-#include "store/settings_store.h"
+#include "app/mainn.h"
+#include "qt/form_widgets.h"
 
-class AddressListModel;
-class QAction;
 class QListView;
 class QMenu;
-class QPushButton;
 
-class Mainn : public QMainWindow {
+namespace tavelin::qt {
+
+class AddressListModel;
+
+class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  Mainn(tavelin::RegistryBackend& backend, UserInteraction& interaction,
-        tavelin::BrowserLauncher& launcher, QWidget* parent = nullptr);
-  ~Mainn() override;
+  explicit MainWindow(Mainn& core, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  // Start-up: fills the list from the store (compacting it) and reads the settings. Run once,
-  // before the window is shown.
-  void Form_Load();
+  Mainn& core() { return core_; }
+  QListView* list() const { return list_; }
+  QMenu* menu(std::string_view name) const;
 
-  // The store procedures, on this window's list.
-  void LoadAddresses();
-  void RemoveBlankAddresses();
-  void SaveAddresses();
-  void SelectFirstAddress();
-  void DelSetting(tavelin::RootKey hKey, std::string_view strPath, std::string_view strValue);
-
-  tavelin::AddressList& addresses() { return addresses_; }
-  tavelin::ProgramSettings& settings() { return settings_; }
-  tavelin::RegistryBackend& backend() { return backend_; }
-  UserInteraction& interaction() { return interaction_; }
-  tavelin::BrowserLauncher& launcher() { return launcher_; }
-  tavelin::ListContext listContext() { return {backend_, addresses_, settings_}; }
-
-  // Tells the user what the store asked to be told (an unreadable file, a failed write).
-  void showStoreNotices();
-  // Shows a command's message, if it has one, in a box titled "Error".
-  void showCommandMessage(tavelin::CommandMessage message);
-
-  // The menu "Options", also popped up over the list.
-  QMenu* optionsMenu() const { return MnuAddress; }
-  QListView* list() const { return List1; }
-
-  // The full name last chosen in either list-file dialog.
-  QString lastListFileName;
-
- public slots:
-  void FileReload_Click();
-  void FileSave_Click();
-  void FileOpen_Click();
-  void FileAbout_Click();
-  void FileExit_Click();
-  void GotoAddress_Click();
-  void AddAddress_Click();
-  void EditAddress_Click();
-  void DeleteURL_Click();
-  void DeleteAll_Click();
-  void Settings_Click();
-  void Command1_Click();
-  void Command2_Click();
-  void Command3_Click();
+  // The Options menu over the list: at the pointer, or at the selected row (the list's
+  // top-left corner without one), with no item marked.
+  void popUpOptionsMenu(PopUpPlace place);
+  // Centred on its screen, the window frame counted once the window system has framed it.
+  void centreOnScreen();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
-  void buildControls();
   void buildMenus();
-  QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, void (Mainn::*slot)());
-  void popUpOptionsMenu(const QPoint& globalPosition);
-  void popUpOptionsMenuFromKeyboard();
-  void List1_KeyDown(int keyCode);
-  void List1_DblClick();
+  bool listKeyPress(QKeyEvent* key);
+  bool viewportMouse(QMouseEvent* mouse);
 
-  tavelin::RegistryBackend& backend_;
-  UserInteraction& interaction_;
-  tavelin::BrowserLauncher& launcher_;
-  tavelin::AddressList addresses_;
-  tavelin::ProgramSettings settings_;
-
+  Mainn& core_;
+  std::unique_ptr<FormWidgets> widgets_;
   AddressListModel* model_ = nullptr;
-  QListView* List1 = nullptr;
-  QPushButton* Command1 = nullptr;
-  QPushButton* Command2 = nullptr;
-  QPushButton* Command3 = nullptr;
-  QMenu* mnuFile = nullptr;
-  QMenu* MnuAddress = nullptr;
+  QListView* list_ = nullptr;
+  QMenu* optionsMenu_ = nullptr;
+  bool centredWithFrame_ = false;
 };
+
+}  // namespace tavelin::qt

@@ -1,37 +1,33 @@
-#include "app/program.h"
+#include "qt/program.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <memory>
 
-#include "app/main_window.h"
-#include "app/user_interaction.h"
+#include "app/mainn.h"
 #include "browse/browser_launcher.h"
-#if defined(_WIN32)
-#include "store/registry_win32.h"
-#else
-#include "store/registry_file.h"
-#endif
+#include "qt/main_window.h"
+#include "qt/screen.h"
+#include "store/system_registry.h"
 
 int RunTavelin(int argc, char* argv[], const std::function<void(QWidget&)>& whenShown) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavelin"));
 
-#if defined(_WIN32)
-  tavelin::Win32Registry registry;
-#else
-  tavelin::HiveFileRegistry registry(tavelin::DefaultHiveFilePath());
-#endif
-  WidgetInteraction interaction;
-  std::unique_ptr<tavelin::BrowserLauncher> launcher = tavelin::CreateSystemBrowserLauncher();
+  const std::unique_ptr<tavelin::RegistryBackend> registry = tavelin::CreateSystemRegistry();
+  const std::unique_ptr<tavelin::BrowserLauncher> launcher = tavelin::CreateSystemBrowserLauncher();
+  tavelin::qt::QtScreen screen;
+  tavelin::Mainn core(*registry, screen, *launcher);
+  tavelin::qt::MainWindow window(core);
+  screen.setMainWindow(&window);
 
-  Mainn window(registry, interaction, *launcher);
-  window.Form_Load();
+  core.Form_Load();
+  window.centreOnScreen();
   window.show();
-  QTimer::singleShot(0, &window, [&window, &whenShown] {
-    // An unreadable store is told once the window is up.
-    window.showStoreNotices();
+  QTimer::singleShot(0, &window, [&core, &window, &whenShown] {
     if (whenShown) whenShown(window);
+    // What start-up has to tell appears over the window.
+    core.Form_Shown();
   });
   return QApplication::exec();
 }

@@ -1,4 +1,5 @@
-// The program's start: the store of this platform, the main window, the event loop.
+// The program's start: the store and the browser of this platform, the core, the main window,
+// the event loop.
 #pragma once
 
 #include <functional>

@@ -1,8 +1,38 @@
 #include "store/address_list.h"
 
+#include <chrono>
 #include <utility>
 
 namespace tavelin {
+
+TypedTime TypedTime::Now() {
+  // FILETIME counts 100 ns steps from 1601-01-01; the system clock counts from 1970-01-01.
+  constexpr std::uint64_t kUnixEpochAsFiletime = 116444736000000000ULL;
+  const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  return At(kUnixEpochAsFiletime + static_cast<std::uint64_t>(since1970.count() / 100));
+}
+
+RegValue TypedTime::value() const {
+  if (kind == Kind::kStored) return *stored;
+  RegValue out{regtype::kBinary, std::vector<std::uint8_t>(8)};
+  for (int i = 0; i < 8; ++i)
+    out.data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(filetime >> (8 * i));
+  return out;
+}
+
+bool TypedTime::operator==(const TypedTime& other) const {
+  if (kind != other.kind) return false;
+  switch (kind) {
+    case Kind::kNone:
+      return true;
+    case Kind::kAt:
+      return filetime == other.filetime;
+    case Kind::kStored:
+      return *stored == *other.stored;
+  }
+  return false;
+}
 
 void AddressList::setItem(std::size_t index, std::string text) {
   if (index >= items_.size()) return;
@@ -10,17 +40,32 @@ void AddressList::setItem(std::size_t index, std::string text) {
   if (observer_) observer_->itemsChanged(index, index);
 }
 
-void AddressList::append(std::string text) {
+void AddressList::setItem(std::size_t index, std::string text, TypedTime time) {
+  if (index >= items_.size()) return;
+  times_[index] = std::move(time);
+  setItem(index, std::move(text));
+}
+
+void AddressList::exchange(std::size_t a, std::size_t b) {
+  if (a >= items_.size() || b >= items_.size()) return;
+  std::swap(items_[a], items_[b]);
+  std::swap(times_[a], times_[b]);
+  if (observer_) observer_->itemsChanged(a < b ? a : b, a < b ? b : a);
+}
+
+void AddressList::append(std::string text, TypedTime time) {
   const std::size_t at = items_.size();
   if (observer_) observer_->beforeInsert(at, at);
   items_.push_back(std::move(text));
+  times_.push_back(std::move(time));
   if (observer_) observer_->afterInsert();
 }
 
-void AddressList::insert(std::size_t index, std::string text) {
+void AddressList::insert(std::size_t index, std::string text, TypedTime time) {
   if (index > items_.size()) index = items_.size();
   if (observer_) observer_->beforeInsert(index, index);
   items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(text));
+  times_.insert(times_.begin() + static_cast<std::ptrdiff_t>(index), std::move(time));
   // Like a removal, an insertion leaves nothing selected; the caller selects what it means.
   const bool hadSelection = selection_ != -1;
   selection_ = -1;
@@ -34,6 +79,7 @@ void AddressList::remove(std::size_t index) {
   if (index >= items_.size()) return;
   if (observer_) observer_->beforeRemove(index, index);
   items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+  times_.erase(times_.begin() + static_cast<std::ptrdiff_t>(index));
   // A removal leaves nothing selected; whoever removes decides what to select next.
   const bool hadSelection = selection_ != -1;
   selection_ = -1;
@@ -57,10 +103,14 @@ void AddressList::removeMany(const std::vector<std::size_t>& ascendingIndices) {
       ++next;
       continue;
     }
-    if (write != read) items_[write] = std::move(items_[read]);
+    if (write != read) {
+      items_[write] = std::move(items_[read]);
+      times_[write] = std::move(times_[read]);
+    }
     ++write;
   }
   items_.resize(write);
+  times_.resize(write);
   selection_ = -1;
   if (observer_) {
     observer_->afterReset();
@@ -73,18 +123,22 @@ void AddressList::clear() {
 }
 
 void AddressList::replaceAll(std::vector<std::string> items) {
-  exchangeAll(std::move(items));
+  ListContents contents{std::move(items), {}};
+  contents.times.resize(contents.items.size());
+  exchangeAll(std::move(contents));
 }
 
-std::vector<std::string> AddressList::exchangeAll(std::vector<std::string> items) {
+ListContents AddressList::exchangeAll(ListContents contents) {
+  contents.times.resize(contents.items.size());
   if (observer_) observer_->beforeReset();
-  items_.swap(items);
+  items_.swap(contents.items);
+  times_.swap(contents.times);
   selection_ = -1;
   if (observer_) {
     observer_->afterReset();
     observer_->selectionChanged(-1);
   }
-  return items;
+  return contents;
 }
 
 void AddressList::select(int index) {

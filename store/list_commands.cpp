@@ -26,12 +26,6 @@ CommandResult StoreListIfAutomatic(const ListContext& context) {
   return Told(context.backend);
 }
 
-void Exchange(AddressList& list, std::size_t a, std::size_t b) {
-  std::string kept = list.item(a);
-  list.setItem(a, list.item(b));
-  list.setItem(b, std::move(kept));
-}
-
 }  // namespace
 
 std::string_view MessageText(CommandMessage message) {
@@ -64,7 +58,7 @@ CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettin
 
 CommandResult ReloadAddresses(ListContext context) {
   const int selection = context.list.selectionIndex();
-  std::vector<std::string> discarded;
+  ListContents discarded;
   if (LoadAndCompactAddresses(context.backend, context.list, LoadKind::kReload, {}, &discarded)
           .readOk &&
       context.history) {
@@ -77,19 +71,18 @@ CommandResult DeleteSelectedAddress(ListContext context) {
   const int index = context.list.selectionIndex();
   if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
   const auto at = static_cast<std::size_t>(index);
-  std::string removed = context.list.item(at);
+  PlacedEntry removed{at, context.list.item(at), context.list.time(at)};
   context.list.remove(at);
   context.list.selectNone();
   CommandResult result = StoreListIfAutomatic(context);
   if (!IsManualSaveMode(context.settings)) SelectFirstAddress(context.list);
-  if (context.history)
-    context.history->recordRemovals(context.list, index, {{at, std::move(removed)}});
+  if (context.history) context.history->recordRemovals(context.list, index, {std::move(removed)});
   return result;
 }
 
 CommandResult DeleteAllAddresses(ListContext context) {
   const int selection = context.list.selectionIndex();
-  std::vector<std::string> before = context.list.exchangeAll({});
+  ListContents before = context.list.exchangeAll({});
   if (context.history)
     context.history->recordReplacement(context.list, selection, std::move(before));
   if (!IsManualSaveMode(context.settings)) DeleteStoredAddresses(context.backend);
@@ -114,10 +107,11 @@ CommandResult SaveAllChanges(ListContext context) {
     if (stored.items() != context.list.items()) {
       // The list was longer than the store reads back: an undo brings back the whole list
       // as it was shown, blanks included.
-      std::vector<std::string> before =
-          context.list.exchangeAll(std::vector<std::string>(stored.items()));
-      for (auto& [at, text] : blanks) {
-        before.insert(before.begin() + static_cast<std::ptrdiff_t>(at), std::move(text));
+      ListContents before = context.list.exchangeAll(stored.contents());
+      for (PlacedEntry& blank : blanks) {
+        const auto at = static_cast<std::ptrdiff_t>(blank.at);
+        before.items.insert(before.items.begin() + at, std::move(blank.text));
+        before.times.insert(before.times.begin() + at, std::move(blank.time));
       }
       SelectFirstAddress(context.list);
       if (context.history) {
@@ -134,7 +128,7 @@ CommandResult SaveAllChanges(ListContext context) {
 CommandResult MoveSelectedUp(ListContext context) {
   const int i = context.list.selectionIndex();
   if (i <= 0) return Told(context.backend);
-  Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i - 1));
+  context.list.exchange(static_cast<std::size_t>(i), static_cast<std::size_t>(i - 1));
   context.list.select(i - 1);
   if (context.history)
     context.history->recordExchange(context.list, i, static_cast<std::size_t>(i),
@@ -147,7 +141,7 @@ CommandResult MoveSelectedDown(ListContext context) {
   if (i == -1 || static_cast<std::size_t>(i) + 1 >= context.list.count()) {
     return Told(context.backend);
   }
-  Exchange(context.list, static_cast<std::size_t>(i), static_cast<std::size_t>(i + 1));
+  context.list.exchange(static_cast<std::size_t>(i), static_cast<std::size_t>(i + 1));
   context.list.select(i + 1);
   if (context.history)
     context.history->recordExchange(context.list, i, static_cast<std::size_t>(i),
@@ -158,7 +152,7 @@ CommandResult MoveSelectedDown(ListContext context) {
 CommandResult AddAddress(ListContext context, std::string_view text) {
   if (IsBlankAddress(text)) return Told(context.backend, CommandMessage::kCannotAddEmpty);
   const int selection = context.list.selectionIndex();
-  context.list.append(std::string(text));
+  context.list.append(std::string(text), TypedTime::Now());
   if (context.history)
     context.history->recordInsertion(context.list, selection, context.list.count() - 1);
   // The whole list is rewritten rather than the one new value: after a switch from manual
@@ -175,15 +169,18 @@ CommandResult SaveEditedAddress(ListContext context, std::string_view text) {
   const int index = context.list.selectionIndex();
   if (index == -1) return Told(context.backend, CommandMessage::kNoAddressSelected);
   const auto at = static_cast<std::size_t>(index);
-  std::string before = context.list.item(at);
-  context.list.setItem(at, std::string(text));
-  if (context.history) context.history->recordEdit(context.list, index, at, std::move(before));
+  PlacedEntry before{at, context.list.item(at), context.list.time(at)};
+  // Typed anew only when the text changed; saving it unchanged keeps when it was typed.
+  if (before.text != text) context.list.setItem(at, std::string(text), TypedTime::Now());
+  if (context.history) context.history->recordEdit(context.list, index, std::move(before));
   return StoreListIfAutomatic(context);
 }
 
 CommandResult ImportAddresses(ListContext context, std::vector<std::string> entries) {
   const int selection = context.list.selectionIndex();
-  std::vector<std::string> before = context.list.exchangeAll(std::move(entries));
+  ListContents imported{std::move(entries), {}};
+  imported.times.assign(imported.items.size(), TypedTime::Now());
+  ListContents before = context.list.exchangeAll(std::move(imported));
   RemoveBlankAddresses(context.list);
   CommandResult result = StoreListIfAutomatic(context);
   context.list.selectNone();

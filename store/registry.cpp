@@ -118,6 +118,11 @@ std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_vi
   }
 }
 
+std::optional<RegValue> ReadRegValue(RegistryBackend& backend, RootKey hKey,
+                                     std::string_view strPath, std::string_view strValue) {
+  return backend.queryValue(hKey, strPath, strValue);
+}
+
 bool WriteRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
                     std::string_view strValue, std::string_view strData) {
   // The registry is never given an empty string value; a single space stands in for it.

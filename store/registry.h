@@ -159,6 +159,11 @@ namespace modReg {
 std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
                           std::string_view strValue);
 
+// The value exactly as stored (type and bytes); nothing when the key or value is missing or
+// cannot be read.
+std::optional<RegValue> ReadRegValue(RegistryBackend& backend, RootKey hKey,
+                                     std::string_view strPath, std::string_view strValue);
+
 // Stores the text as REG_SZ, creating the key and its parents; empty text is stored as " ".
 // True when the value was stored.
 bool WriteRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,

@@ -2,7 +2,9 @@
 
 namespace tavelin {
 
-bool IsManualSaveMode(const ProgramSettings& settings) { return settings.SaveMode == kManualSaveMode; }
+bool IsManualSaveMode(const ProgramSettings& settings) {
+  return settings.SaveMode == kManualSaveMode;
+}
 
 void LoadSettings(RegistryBackend& backend, ProgramSettings& settings) {
   Transaction transaction(backend);
@@ -16,8 +18,7 @@ void StoreSaveMode(RegistryBackend& backend, ProgramSettings& settings, std::str
   settings.SaveMode = std::string(text);
 }
 
-void StoreWindowMode(RegistryBackend& backend, ProgramSettings& settings,
-                     std::string_view text) {
+void StoreWindowMode(RegistryBackend& backend, ProgramSettings& settings, std::string_view text) {
   modReg::WriteRegString(backend, kCurrentUser, kSettingsKey, kWindowModeValue, text);
   settings.WindowMode = std::string(text);
 }

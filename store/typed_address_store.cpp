@@ -14,13 +14,22 @@ bool IsBlankAddress(std::string_view text) {
 
 void LoadAddresses(RegistryBackend& backend, AddressList& list) {
   Transaction transaction(backend);
+  const bool times = backend.keyExists(kCurrentUser, kTypedUrlsTimeKey);
   for (std::size_t n = 1; n <= kStoredAddressWindow; ++n) {
-    list.append(modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n)));
+    const std::string name = UrlValueName(n);
+    TypedTime time;
+    if (times) {
+      if (std::optional<RegValue> stored =
+              modReg::ReadRegValue(backend, kCurrentUser, kTypedUrlsTimeKey, name)) {
+        time = TypedTime::Stored(std::move(*stored));
+      }
+    }
+    list.append(modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, name), std::move(time));
   }
 }
 
-std::vector<std::pair<std::size_t, std::string>> RemoveBlankAddresses(AddressList& list) {
-  std::vector<std::pair<std::size_t, std::string>> removed;
+std::vector<PlacedEntry> RemoveBlankAddresses(AddressList& list) {
+  std::vector<PlacedEntry> removed;
   const std::size_t total = list.count();
   if (total == 0) return removed;
   // The scan examines position i, steps back after a removal, and gives up past position
@@ -40,20 +49,30 @@ std::vector<std::pair<std::size_t, std::string>> RemoveBlankAddresses(AddressLis
     if (i > static_cast<long>(kStoredAddressWindow)) break;
   }
   removed.reserve(doomed.size());
-  for (std::size_t at : doomed) removed.emplace_back(at, list.item(at));
+  for (std::size_t at : doomed) removed.push_back({at, list.item(at), list.time(at)});
   list.removeMany(doomed);
   return removed;
 }
 
 void SaveAddresses(RegistryBackend& backend, const AddressList& list) {
   Transaction transaction(backend);
+  // Deleting through DelSetting would make the key; it is written only where it already is.
+  const bool times = backend.keyExists(kCurrentUser, kTypedUrlsTimeKey);
   // Writing first and deleting the surplus afterwards reaches the same end state as
   // clearing and rewriting, without a moment in which the store holds no addresses.
   for (std::size_t k = 0; k < list.count(); ++k) {
-    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(k + 1), list.item(k));
+    const std::string name = UrlValueName(k + 1);
+    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, name, list.item(k));
+    if (!times) continue;
+    if (list.time(k).has()) {
+      backend.setValue(kCurrentUser, kTypedUrlsTimeKey, name, list.time(k).value());
+    } else {
+      backend.deleteValue(kCurrentUser, kTypedUrlsTimeKey, name);
+    }
   }
   for (std::size_t n = list.count() + 1; n <= kStoredAddressWindow; ++n) {
     DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
+    if (times) backend.deleteValue(kCurrentUser, kTypedUrlsTimeKey, UrlValueName(n));
   }
 }
 
@@ -63,14 +82,16 @@ void SelectFirstAddress(AddressList& list) {
 
 void DeleteStoredAddresses(RegistryBackend& backend) {
   Transaction transaction(backend);
+  const bool times = backend.keyExists(kCurrentUser, kTypedUrlsTimeKey);
   for (std::size_t n = 1; n <= kStoredAddressWindow; ++n) {
     DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
+    if (times) backend.deleteValue(kCurrentUser, kTypedUrlsTimeKey, UrlValueName(n));
   }
 }
 
 StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list, LoadKind kind,
                                      const std::function<void()>& alongside,
-                                     std::vector<std::string>* discarded) {
+                                     ListContents* discarded) {
   Transaction transaction(backend, kind);
   AddressList fresh;
   LoadAddresses(backend, fresh);
@@ -82,7 +103,7 @@ StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list
   if (alongside) alongside();
   const StoreOutcome outcome = transaction.finish();
   if (readOk) {
-    std::vector<std::string> old = list.exchangeAll(std::vector<std::string>(fresh.items()));
+    ListContents old = list.exchangeAll(fresh.contents());
     if (discarded) *discarded = std::move(old);
     SelectFirstAddress(list);
   }

@@ -16,6 +16,10 @@ namespace tavelin {
 
 inline constexpr std::string_view kTypedUrlsKey =
     "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+// Beside it, newer browsers keep when each address was typed: one value per url value, of
+// the same name. It is kept in step with the list when it exists, and never made.
+inline constexpr std::string_view kTypedUrlsTimeKey =
+    "Software\\Microsoft\\Internet Explorer\\TypedURLsTime";
 // Only url1 to url200 are ever read, and only they are deleted by a rewrite.
 inline constexpr std::size_t kStoredAddressWindow = 200;
 
@@ -25,16 +29,17 @@ std::string UrlValueName(std::size_t n);
 // Empty once the spaces (only code 32) at both ends are removed.
 bool IsBlankAddress(std::string_view text);
 
-// Appends the texts of url1 to url200, one item each, present or not.
+// Appends the texts of url1 to url200, one item each, present or not, each with its time.
 void LoadAddresses(RegistryBackend& backend, AddressList& list);
 // Removes blank items, scanning at most the first 201 positions. Gives back what it removed,
 // each entry with the place it had.
-std::vector<std::pair<std::size_t, std::string>> RemoveBlankAddresses(AddressList& list);
-// Writes the list as url1..urlN, then deletes url(N+1)..url200.
+std::vector<PlacedEntry> RemoveBlankAddresses(AddressList& list);
+// Writes the list as url1..urlN, then deletes url(N+1)..url200; the times likewise, when
+// their key exists (an entry without a time has its time value deleted).
 void SaveAddresses(RegistryBackend& backend, const AddressList& list);
 // Selects the first item when there is one.
 void SelectFirstAddress(AddressList& list);
-// Deletes url1 to url200.
+// Deletes url1 to url200, and their times when that key exists.
 void DeleteStoredAddresses(RegistryBackend& backend);
 
 // Start-up and "Reload URLs": load afresh, drop blanks, rewrite, select the first, as one
@@ -45,6 +50,6 @@ void DeleteStoredAddresses(RegistryBackend& backend);
 StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list,
                                      LoadKind kind = LoadKind::kReload,
                                      const std::function<void()>& alongside = {},
-                                     std::vector<std::string>* discarded = nullptr);
+                                     ListContents* discarded = nullptr);
 
 }  // namespace tavelin

@@ -11,7 +11,7 @@ void UndoHistory::push(Step step) {
 }
 
 void UndoHistory::recordRemovals(const AddressList& list, int selectionBefore,
-                                 std::vector<std::pair<std::size_t, std::string>> removed) {
+                                 std::vector<PlacedEntry> removed) {
   if (removed.empty()) return;
   Step step;
   step.kind = Kind::kRemovals;
@@ -41,21 +41,23 @@ void UndoHistory::recordExchange(const AddressList& list, int selectionBefore, s
   steps_.back().selectionAfter = list.selectionIndex();
 }
 
-void UndoHistory::recordEdit(const AddressList& list, int selectionBefore, std::size_t at,
-                             std::string before) {
-  if (at >= list.count() || list.item(at) == before) return;  // nothing changed
+void UndoHistory::recordEdit(const AddressList& list, int selectionBefore, PlacedEntry before) {
+  const std::size_t at = before.at;
+  if (at >= list.count() || (list.item(at) == before.text && list.time(at) == before.time)) {
+    return;  // nothing changed
+  }
   Step step;
   step.kind = Kind::kEdit;
   step.selectionBefore = selectionBefore;
   step.a = at;
-  step.entries.emplace_back(at, std::move(before));
+  step.entries.push_back(std::move(before));
   push(std::move(step));
   steps_.back().selectionAfter = list.selectionIndex();
 }
 
 void UndoHistory::recordReplacement(const AddressList& list, int selectionBefore,
-                                    std::vector<std::string> before) {
-  if (before == list.items()) return;
+                                    ListContents before) {
+  if (before.items == list.items() && before.times == list.times()) return;
   Step step;
   step.kind = Kind::kReplacement;
   step.selectionBefore = selectionBefore;
@@ -69,49 +71,48 @@ void UndoHistory::apply(Step& step, AddressList& list, bool backwards) {
     case Kind::kRemovals:
       if (backwards) {
         if (step.entries.size() == 1) {
-          list.insert(step.entries[0].first, step.entries[0].second);
+          list.insert(step.entries[0].at, step.entries[0].text, step.entries[0].time);
         } else {
           // Rebuilt in one pass, so that putting back many entries costs one list.
-          std::vector<std::string> rebuilt;
-          rebuilt.reserve(list.count() + step.entries.size());
+          ListContents rebuilt;
+          rebuilt.items.reserve(list.count() + step.entries.size());
+          rebuilt.times.reserve(list.count() + step.entries.size());
           std::size_t next = 0;
           for (std::size_t kept = 0; kept < list.count() || next < step.entries.size();) {
-            if (next < step.entries.size() && step.entries[next].first == rebuilt.size()) {
-              rebuilt.push_back(step.entries[next++].second);
-            } else if (kept < list.count()) {
-              rebuilt.push_back(list.item(kept++));
+            if (next < step.entries.size() &&
+                (step.entries[next].at == rebuilt.items.size() || kept >= list.count())) {
+              rebuilt.items.push_back(step.entries[next].text);
+              rebuilt.times.push_back(step.entries[next++].time);
             } else {
-              rebuilt.push_back(step.entries[next++].second);
+              rebuilt.items.push_back(list.item(kept));
+              rebuilt.times.push_back(list.time(kept++));
             }
           }
-          list.replaceAll(std::move(rebuilt));
+          list.exchangeAll(std::move(rebuilt));
         }
       } else {
         std::vector<std::size_t> places;
         places.reserve(step.entries.size());
-        for (const auto& entry : step.entries) places.push_back(entry.first);
+        for (const PlacedEntry& entry : step.entries) places.push_back(entry.at);
         list.removeMany(places);
       }
       break;
     case Kind::kInsertion:
       if (backwards) {
-        step.entries.assign(1, {step.a, list.item(step.a)});
+        step.entries.assign(1, PlacedEntry{step.a, list.item(step.a), list.time(step.a)});
         list.remove(step.a);
       } else {
-        list.insert(step.a, std::move(step.entries[0].second));
+        list.insert(step.a, std::move(step.entries[0].text), std::move(step.entries[0].time));
         step.entries.clear();
       }
       break;
-    case Kind::kExchange: {
-      std::string kept = list.item(step.a);
-      list.setItem(step.a, list.item(step.b));
-      list.setItem(step.b, std::move(kept));
+    case Kind::kExchange:
+      list.exchange(step.a, step.b);
       break;
-    }
     case Kind::kEdit: {
-      std::string current = list.item(step.a);
-      list.setItem(step.a, std::move(step.entries[0].second));
-      step.entries[0].second = std::move(current);
+      PlacedEntry current{step.a, list.item(step.a), list.time(step.a)};
+      list.setItem(step.a, std::move(step.entries[0].text), std::move(step.entries[0].time));
+      step.entries[0] = std::move(current);
       break;
     }
     case Kind::kReplacement:
@@ -143,8 +144,8 @@ std::size_t UndoHistory::keptBytes() const {
   std::size_t bytes = 0;
   for (const std::vector<Step>* side : {&steps_, &undone_}) {
     for (const Step& step : *side) {
-      for (const auto& entry : step.entries) bytes += entry.second.size();
-      for (const std::string& text : step.otherList) bytes += text.size();
+      for (const PlacedEntry& entry : step.entries) bytes += entry.text.size();
+      for (const std::string& text : step.otherList.items) bytes += text.size();
     }
   }
   return bytes;

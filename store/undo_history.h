@@ -18,14 +18,13 @@ class UndoHistory {
   // Recorders: each is called after the change was made to the list. `selectionBefore` is the
   // selection the change started from; the selection after is taken from the list.
   void recordRemovals(const AddressList& list, int selectionBefore,
-                      std::vector<std::pair<std::size_t, std::string>> removed);
+                      std::vector<PlacedEntry> removed);
   void recordInsertion(const AddressList& list, int selectionBefore, std::size_t at);
   void recordExchange(const AddressList& list, int selectionBefore, std::size_t a, std::size_t b);
-  void recordEdit(const AddressList& list, int selectionBefore, std::size_t at, std::string before);
+  void recordEdit(const AddressList& list, int selectionBefore, PlacedEntry before);
   // The list was replaced as a whole; `before` is what it held. Nothing is kept when the
   // list came out the same.
-  void recordReplacement(const AddressList& list, int selectionBefore,
-                         std::vector<std::string> before);
+  void recordReplacement(const AddressList& list, int selectionBefore, ListContents before);
 
   bool canUndo() const { return !steps_.empty(); }
   bool canRedo() const { return !undone_.empty(); }
@@ -48,8 +47,8 @@ class UndoHistory {
     // kRemovals: the removed entries at their places (ascending); kInsertion: the inserted
     // entry at its place, kept only while the step is undone; kEdit: the text on the other
     // side; kReplacement: the whole list on the other side.
-    std::vector<std::pair<std::size_t, std::string>> entries;
-    std::vector<std::string> otherList;
+    std::vector<PlacedEntry> entries;
+    ListContents otherList;
     std::size_t a = 0;
     std::size_t b = 0;
   };

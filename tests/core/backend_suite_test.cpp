@@ -619,6 +619,156 @@ TEST_P(ModeSwitch, AddAfterSwitchingToAutomaticStoresTheWholeList) {
   EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "C", "D"}));
 }
 
+// ---- Typed times ----
+
+RegValue FileTimeValue(std::uint64_t filetime) {
+  RegValue value{regtype::kBinary, std::vector<std::uint8_t>(8)};
+  for (int i = 0; i < 8; ++i)
+    value.data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(filetime >> (8 * i));
+  return value;
+}
+
+std::uint64_t FileTimeOf(const RegValue& value) {
+  std::uint64_t filetime = 0;
+  for (int i = 7; i >= 0; --i) filetime = (filetime << 8) | value.data[static_cast<std::size_t>(i)];
+  return filetime;
+}
+
+// The time values url1..url210 that exist, by number.
+std::map<int, RegValue> StoredTimes(RegistryBackend& backend) {
+  Transaction transaction(backend);
+  std::map<int, RegValue> times;
+  for (int n = 1; n <= 210; ++n) {
+    if (auto value = backend.queryValue(kCurrentUser, kTypedUrlsTimeKey, UrlValueName(n))) {
+      times[n] = *value;
+    }
+  }
+  return times;
+}
+
+constexpr std::uint64_t kTypedAt = 0x01DA000000000000ULL;  // a FILETIME in 2023
+
+class TypedTimes : public BackendTest {
+ protected:
+  // url k holds texts[k-1] and the time kTypedAt + k, plus a value of another name.
+  void Start(const std::vector<std::string>& texts) {
+    StoreUrls(backend(), Numbered(texts));
+    {
+      Transaction transaction(backend());
+      for (std::size_t k = 1; k <= texts.size(); ++k) {
+        backend().setValue(kCurrentUser, kTypedUrlsTimeKey, UrlValueName(k),
+                           FileTimeValue(kTypedAt + k));
+      }
+      modReg::WriteRegString(backend(), kCurrentUser, kTypedUrlsTimeKey, "other", "kept");
+    }
+    LoadAndCompactAddresses(backend(), list_);
+  }
+  ListContext context() { return {backend(), list_, settings_, &history_}; }
+  // The FILETIME each stored address's time says, by address.
+  std::map<std::string, std::uint64_t> TimesByAddress() {
+    std::map<std::string, std::uint64_t> out;
+    const StoredUrls urls = ReadStoredUrls(backend());
+    const std::map<int, RegValue> times = StoredTimes(backend());
+    for (const auto& [n, text] : urls) {
+      const auto it = times.find(n);
+      out[text] = it == times.end() || it->second.data.size() != 8 ? 0 : FileTimeOf(it->second);
+    }
+    return out;
+  }
+  static std::uint64_t Now() { return TypedTime::Now().filetime; }
+
+  AddressList list_;
+  ProgramSettings settings_{"One", "Max"};
+  UndoHistory history_;
+};
+
+TEST_P(TypedTimes, EachAddressKeepsItsTimeThroughEveryChange) {
+  Start({"A", "B", "C", "D", "E"});
+  list_.select(2);
+  MoveSelectedUp(context());
+  MoveSelectedUp(context());  // C, A, B, D, E
+  list_.select(1);
+  DeleteSelectedAddress(context());  // C, B, D, E
+  const std::uint64_t before = Now();
+  AddAddress(context(), "F");
+  list_.select(2);
+  SaveEditedAddress(context(), "G");  // D becomes G, typed now
+  list_.select(3);
+  SaveEditedAddress(context(), "E");  // unchanged: keeps its time
+  const std::uint64_t after = Now();
+
+  ASSERT_EQ(ReadStoredUrls(backend()), Numbered({"C", "B", "G", "E", "F"}));
+  const auto times = TimesByAddress();
+  EXPECT_EQ(times.at("C"), kTypedAt + 3);
+  EXPECT_EQ(times.at("B"), kTypedAt + 2);
+  EXPECT_EQ(times.at("E"), kTypedAt + 5);
+  for (const char* typedNow : {"G", "F"}) {
+    EXPECT_GE(times.at(typedNow), before) << typedNow;
+    EXPECT_LE(times.at(typedNow), after) << typedNow;
+  }
+  EXPECT_EQ(StoredTimes(backend()).size(), 5u);
+  EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, kTypedUrlsTimeKey, "other"), "kept");
+
+  // Undo brings a deleted address back with its own time.
+  list_.select(1);
+  DeleteSelectedAddress(context());
+  UndoChange(context());
+  EXPECT_EQ(TimesByAddress().at("B"), kTypedAt + 2);
+  // "Save all changes" reads the list back with its times.
+  SaveAllChanges(context());
+  EXPECT_EQ(list_.time(1), TypedTime::Stored(FileTimeValue(kTypedAt + 2)));
+}
+
+TEST_P(TypedTimes, GapsAndOddSizesAreKeptAsTheyAre) {
+  StoreUrls(backend(), {{1, "A"}, {2, "B"}, {3, "C"}});
+  const RegValue odd{regtype::kBinary, {1, 2, 3, 4}};
+  {
+    Transaction transaction(backend());
+    backend().setValue(kCurrentUser, kTypedUrlsTimeKey, "url1", FileTimeValue(kTypedAt + 1));
+    backend().setValue(kCurrentUser, kTypedUrlsTimeKey, "url3", odd);
+    backend().setValue(kCurrentUser, kTypedUrlsTimeKey, "url4", FileTimeValue(kTypedAt + 4));
+  }
+  LoadAndCompactAddresses(backend(), list_);
+  list_.select(1);
+  MoveSelectedDown(context());  // A, C, B
+  const std::map<int, RegValue> times = StoredTimes(backend());
+  ASSERT_EQ(times.size(), 2u);  // B has none, and url4's address is gone
+  EXPECT_EQ(times.at(1), FileTimeValue(kTypedAt + 1));
+  EXPECT_EQ(times.at(2), odd);
+}
+
+TEST_P(TypedTimes, DeletingEverythingDeletesTheTimesButNotTheirKey) {
+  for (int way = 0; way < 2; ++way) {
+    SCOPED_TRACE(way);
+    Start({"A", "B"});
+    if (way == 0) {
+      DeleteAllAddresses(context());
+    } else {
+      list_.clear();
+      SaveAllChanges(context());
+    }
+    EXPECT_TRUE(StoredTimes(backend()).empty());
+    EXPECT_TRUE(backend().keyExists(kCurrentUser, kTypedUrlsTimeKey));
+    EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, kTypedUrlsTimeKey, "other"), "kept");
+  }
+}
+
+TEST_P(TypedTimes, WithoutTheKeyNoCommandMakesIt) {
+  StoreUrls(backend(), Numbered({"A", "B", "C"}));
+  LoadAndCompactAddresses(backend(), list_);
+  list_.select(1);
+  MoveSelectedUp(context());
+  DeleteSelectedAddress(context());
+  AddAddress(context(), "D");
+  list_.select(0);
+  SaveEditedAddress(context(), "E");
+  ImportAddresses(context(), {"x", "y"});
+  SaveAllChanges(context());
+  UndoChange(context());
+  DeleteAllAddresses(context());
+  EXPECT_FALSE(backend().keyExists(kCurrentUser, kTypedUrlsTimeKey));
+}
+
 std::string ListParamName(const ::testing::TestParamInfo<std::tuple<Backend, const char*>>& info) {
   const std::string mode = std::get<1>(info.param);
   return BackendName(std::get<0>(info.param)) + "_" + (mode.empty() ? "Empty" : mode);
@@ -634,6 +784,8 @@ INSTANTIATE_TEST_SUITE_P(AllBackends, RegistryRoutines, ::testing::ValuesIn(Avai
 INSTANTIATE_TEST_SUITE_P(AllBackends, TypedAddressStore, ::testing::ValuesIn(AvailableBackends()),
                          BackendParamName);
 INSTANTIATE_TEST_SUITE_P(AllBackends, ModeSwitch, ::testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+INSTANTIATE_TEST_SUITE_P(AllBackends, TypedTimes, ::testing::ValuesIn(AvailableBackends()),
                          BackendParamName);
 INSTANTIATE_TEST_SUITE_P(AllBackends, SettingsStore, ::testing::ValuesIn(AvailableBackends()),
                          BackendParamName);

@@ -1,0 +1,239 @@
+#include "qt/form_widgets.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QListView>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/wtf8.h"
+
+namespace tavelin::qt {
+
+QString ToQString(std::string_view wtf8) {
+  const std::u16string wide = Wtf8ToUtf16(wtf8);
+  return QString(reinterpret_cast<const QChar*>(wide.data()), static_cast<qsizetype>(wide.size()));
+}
+
+std::string FromQString(const QString& text) {
+  return Utf16ToWtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                         static_cast<std::size_t>(text.size())));
+}
+
+QRect PixelRect(const TwipsRect& rect) {
+  return QRect(TwipsToPixels(rect.left, kLayoutDpi), TwipsToPixels(rect.top, kLayoutDpi),
+               TwipsToPixels(rect.width, kLayoutDpi), TwipsToPixels(rect.height, kLayoutDpi));
+}
+
+QSize ClientSize(const FormSpec& form) {
+  return QSize(TwipsToPixels(form.clientWidth, kLayoutDpi),
+               TwipsToPixels(form.clientHeight, kLayoutDpi));
+}
+
+QFont FontOf(const FontSpec& spec) {
+  QFont font(ToQString(spec.face));
+  // Where the face is missing (Arial on most Linux systems) a metric-compatible sans serif,
+  // such as Liberation Sans, stands in.
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(spec.points);
+  font.setBold(spec.bold);
+  return font;
+}
+
+void SetUpFixedWindow(QWidget& window, const FormSpec& form, QSize size) {
+  window.setObjectName(ToQString(form.name));
+  window.setWindowTitle(ToQString(form.caption));
+  Qt::WindowFlags flags = window.windowType() == Qt::Dialog ? Qt::Dialog : Qt::Window;
+  flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+  if (form.minimizeBox) flags |= Qt::WindowMinimizeButtonHint;
+  window.setWindowFlags(flags);
+  window.setFixedSize(size);
+}
+
+namespace {
+
+bool TakesFocus(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kListBox:
+    case ControlKind::kPushButton:
+    case ControlKind::kPictureButton:
+    case ControlKind::kTextBox:
+    case ControlKind::kOptionButton:
+      return true;
+    case ControlKind::kFrame:
+    case ControlKind::kLabel:
+    case ControlKind::kTimer:
+      return false;
+  }
+  return false;
+}
+
+QWidget* Create(const ControlSpec& spec, QWidget& parent) {
+  switch (spec.kind) {
+    case ControlKind::kListBox: {
+      auto* list = new QListView(&parent);
+      list->setUniformItemSizes(true);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      return list;
+    }
+    case ControlKind::kPushButton:
+    case ControlKind::kPictureButton: {
+      auto* button = new QPushButton(ToQString(spec.text), &parent);
+      // No button is a default (Enter) button; a dialog would otherwise make them so.
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      if (!spec.picture.empty()) {
+        button->setIcon(
+            QIcon(QStringLiteral(":/") + ToQString(spec.picture) + QStringLiteral(".png")));
+        button->setIconSize(QSize(24, 24));
+      }
+      return button;
+    }
+    case ControlKind::kTextBox: {
+      auto* box = new QPlainTextEdit(&parent);
+      box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      // Tab moves on to the next control, as in every other text box of a dialog.
+      box->setTabChangesFocus(true);
+      QPalette palette = box->palette();
+      palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+      box->setPalette(palette);
+      return box;
+    }
+    case ControlKind::kFrame: {
+      auto* frame = new QGroupBox(ToQString(spec.text), &parent);
+      frame->setFocusPolicy(Qt::NoFocus);
+      return frame;
+    }
+    case ControlKind::kOptionButton:
+      return new QRadioButton(ToQString(spec.text), &parent);
+    case ControlKind::kLabel: {
+      auto* label = new QLabel(ToQString(spec.text), &parent);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setWordWrap(spec.wordWrap);
+      if (spec.highlightText) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::Highlight));
+        label->setPalette(palette);
+      }
+      return label;
+    }
+    case ControlKind::kTimer:
+      return nullptr;
+  }
+  return nullptr;
+}
+
+// The option buttons of one frame make one tab stop, at the selected one; the arrow keys
+// move within the frame.
+void MakeOneTabStop(const std::vector<QRadioButton*>& group) {
+  for (QRadioButton* option : group) {
+    option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+  }
+}
+
+}  // namespace
+
+FormWidgets::FormWidgets(QWidget& client, const FormSpec& form) : form_(form) {
+  // Frames first, so that their option buttons can be built inside them.
+  std::vector<const ControlSpec*> order;
+  for (const ControlSpec& spec : form.controls) {
+    if (spec.kind == ControlKind::kFrame) order.push_back(&spec);
+  }
+  for (const ControlSpec& spec : form.controls) {
+    if (spec.kind != ControlKind::kFrame) order.push_back(&spec);
+  }
+  for (const ControlSpec* spec : order) {
+    if (spec->kind == ControlKind::kTimer) {
+      auto* timer = new QTimer(&client);
+      timer->setObjectName(ToQString(spec->name));
+      timer->setInterval(spec->interval);
+      built_.push_back({spec, nullptr, timer});
+      continue;
+    }
+    QWidget* parent = spec->parent.empty() ? &client : widget(spec->parent);
+    QWidget* w = Create(*spec, parent ? *parent : client);
+    w->setObjectName(ToQString(spec->name));
+    w->setGeometry(PixelRect(spec->rect));
+    w->setFont(FontOf(spec->font));
+    if (!spec->tooltip.empty()) w->setToolTip(ToQString(spec->tooltip));
+    if (!spec->accessibleName.empty()) w->setAccessibleName(ToQString(spec->accessibleName));
+    built_.push_back({spec, w, nullptr});
+  }
+
+  for (const ControlSpec& spec : form.controls) {
+    if (spec.kind != ControlKind::kFrame) continue;
+    std::vector<QRadioButton*> group;
+    for (const Built& b : built_) {
+      if (b.spec->parent == spec.name) {
+        if (auto* option = qobject_cast<QRadioButton*>(b.widget)) group.push_back(option);
+      }
+    }
+    for (QRadioButton* option : group) {
+      QObject::connect(option, &QRadioButton::toggled, option, [group] { MakeOneTabStop(group); });
+    }
+    MakeOneTabStop(group);
+  }
+
+  std::vector<const Built*> stops;
+  for (const Built& b : built_) {
+    if (b.widget && b.spec->tabIndex >= 0 && TakesFocus(b.spec->kind)) stops.push_back(&b);
+  }
+  std::stable_sort(stops.begin(), stops.end(), [](const Built* a, const Built* b) {
+    return a->spec->tabIndex < b->spec->tabIndex;
+  });
+  for (std::size_t i = 1; i < stops.size(); ++i) {
+    QWidget::setTabOrder(stops[i - 1]->widget, stops[i]->widget);
+  }
+}
+
+QWidget* FormWidgets::widget(std::string_view name) const {
+  for (const Built& b : built_) {
+    if (b.spec->name == name) return b.widget;
+  }
+  return nullptr;
+}
+
+QTimer* FormWidgets::timer(std::string_view name) const {
+  for (const Built& b : built_) {
+    if (b.spec->name == name) return b.timer;
+  }
+  return nullptr;
+}
+
+void FormWidgets::connect(const Handlers& handlers) const {
+  for (const auto& [name, handler] : handlers) {
+    if (QTimer* t = timer(name)) {
+      QObject::connect(t, &QTimer::timeout, t, handler);
+    } else if (auto* button = get<QAbstractButton>(name)) {
+      // `clicked` comes from the user only (a click, Space, or an arrow key within a frame),
+      // never from the front end drawing the core's state.
+      QObject::connect(button, &QAbstractButton::clicked, button, handler);
+    }
+  }
+}
+
+QWidget* FormWidgets::firstTabStop() const {
+  QWidget* first = nullptr;
+  int firstIndex = 0;
+  for (const Built& b : built_) {
+    if (!b.widget || b.spec->tabIndex < 0 || !TakesFocus(b.spec->kind)) continue;
+    if (!(b.widget->focusPolicy() & Qt::TabFocus)) continue;
+    if (!first || b.spec->tabIndex < firstIndex) {
+      first = b.widget;
+      firstIndex = b.spec->tabIndex;
+    }
+  }
+  return first;
+}
+
+}  // namespace tavelin::qt

@@ -1,0 +1,68 @@
+// Qt widgets built from the core's layout tables: one widget per control, named as the table
+// names it, with its text, font and tooltip, placed in pixels at 96 dpi (Qt scales those
+// device-independent pixels for the screen), in the table's tab order.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/forms.h"
+
+class QTimer;
+class QWidget;
+
+namespace tavelin::qt {
+
+// The core's text (WTF-8) and Qt's (UTF-16), both ways without loss.
+QString ToQString(std::string_view wtf8);
+std::string FromQString(const QString& text);
+
+inline constexpr int kLayoutDpi = 96;
+QRect PixelRect(const TwipsRect& rect);
+QSize ClientSize(const FormSpec& form);
+QFont FontOf(const FontSpec& font);
+
+// A fixed-size window of the form's client size with a close box, a minimize box where the
+// table has one, and never a maximize box.
+void SetUpFixedWindow(QWidget& window, const FormSpec& form, QSize size);
+
+// What a control's event runs: its name in the table, and the core's handler.
+using Handlers = std::vector<std::pair<std::string_view, std::function<void()>>>;
+
+// The controls of one form, built as children of `client`.
+class FormWidgets {
+ public:
+  FormWidgets(QWidget& client, const FormSpec& form);
+
+  const FormSpec& form() const { return form_; }
+  QWidget* widget(std::string_view name) const;
+  template <class W>
+  W* get(std::string_view name) const {
+    return qobject_cast<W*>(widget(name));
+  }
+  QTimer* timer(std::string_view name) const;
+
+  // Buttons (push and option buttons) run their handler when the user clicks them; timers
+  // on every tick.
+  void connect(const Handlers& handlers) const;
+  // The first control that Tab reaches: the one that has the focus when the form opens.
+  QWidget* firstTabStop() const;
+
+ private:
+  struct Built {
+    const ControlSpec* spec;
+    QWidget* widget;  // null for a timer
+    QTimer* timer;
+  };
+  const FormSpec& form_;
+  std::vector<Built> built_;
+};
+
+}  // namespace tavelin::qt

@@ -1,0 +1,125 @@
+#include "qt/screen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "qt/dialog_windows.h"
+#include "qt/form_widgets.h"
+#include "qt/main_window.h"
+
+namespace tavelin::qt {
+
+namespace {
+
+// The core takes UTF-8 paths on Windows and the file system's own bytes elsewhere.
+std::string CorePath(const QString& name) {
+#ifdef Q_OS_WIN
+  return QDir::toNativeSeparators(name).toStdString();
+#else
+  return QFile::encodeName(name).toStdString();
+#endif
+}
+
+QString FromCorePath(const std::string& path) {
+#ifdef Q_OS_WIN
+  return QString::fromStdString(path);
+#else
+  return QFile::decodeName(QByteArray::fromStdString(path));
+#endif
+}
+
+// Centred over the main window. move() places a window's frame, which is not known before
+// the window is shown: the main window's decoration stands in for the dialog's.
+void CentreOver(QWidget& window, const QWidget* over) {
+  if (!over) return;
+  const QRect frame = over->frameGeometry();
+  const QSize decoration = frame.size() - over->size();
+  QRect mine(QPoint(0, 0), window.size() + decoration);
+  mine.moveCenter(frame.center());
+  window.move(mine.topLeft());
+}
+
+}  // namespace
+
+QWidget* QtScreen::topWindow() const {
+  for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
+    if (*it && (*it)->isVisible()) return it->data();
+  }
+  return main_;
+}
+
+DialogWindow* QtScreen::window(const Dialog& dialog) const {
+  for (const QPointer<DialogWindow>& window : open_) {
+    if (window && &window->dialog() == &dialog) return window.data();
+  }
+  return nullptr;
+}
+
+void QtScreen::showMessage(const MessageBoxSpec& message) {
+  QMessageBox box(
+      message.icon == MessageIcon::kQuestion ? QMessageBox::Question : QMessageBox::Warning,
+      ToQString(message.title), ToQString(message.text), QMessageBox::Ok, topWindow());
+  box.setObjectName(QStringLiteral("ErrorMessage"));
+  box.exec();
+}
+
+bool QtScreen::askYesNo(const MessageBoxSpec& question) {
+  QMessageBox box(QMessageBox::Question, ToQString(question.title), ToQString(question.text),
+                  QMessageBox::Yes | QMessageBox::No, topWindow());
+  box.setObjectName(QStringLiteral("Question"));
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtScreen::chooseFile(const FileDialogSpec& spec) {
+  QFileDialog dialog(topWindow(), ToQString(spec.title), FromCorePath(spec.initialName),
+                     ToQString(spec.filterName) + QStringLiteral(" (") +
+                         ToQString(spec.filterPattern) + QStringLiteral(")"));
+  dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // Any name is accepted, and replacing a file is not asked here: the command does both.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return std::nullopt;
+  return CorePath(chosen.first());
+}
+
+void QtScreen::openDialog(Dialog& dialog) {
+  std::unique_ptr<DialogWindow> window = CreateDialogWindow(dialog);
+  if (!window) return;
+  open_.emplace_back(window.get());
+  // Modal for the whole program, without an owner window.
+  window->setWindowModality(Qt::ApplicationModal);
+  CentreOver(*window, main_);
+  dialog.setOpen(true);
+  window->exec();
+  dialog.setOpen(false);
+  std::erase(open_, QPointer<DialogWindow>(window.get()));
+}
+
+void QtScreen::closeDialog(Dialog& dialog) {
+  dialog.setOpen(false);
+  if (DialogWindow* w = window(dialog)) w->unload();
+}
+
+void QtScreen::dialogChanged(Dialog& dialog) {
+  if (DialogWindow* w = window(dialog)) w->redraw();
+}
+
+void QtScreen::focusTextSelectAll(Dialog& dialog) {
+  if (DialogWindow* w = window(dialog)) w->focusTextSelectAll();
+}
+
+void QtScreen::popUpOptionsMenu(PopUpPlace place) {
+  if (main_) main_->popUpOptionsMenu(place);
+}
+
+void QtScreen::endProgram() {
+  if (main_) main_->close();
+}
+
+}  // namespace tavelin::qt
