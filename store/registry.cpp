@@ -1,12 +1,54 @@
 #include "store/registry.h"
 
 #include "platform/wtf8.h"
+#include "store/backup.h"
 
 namespace tavelin {
+
+std::string RegistryBackend::exportPath(RootKey root, std::string_view keyPath) const {
+  std::string path = root == kCurrentUser ? "HKEY_CURRENT_USER" : "root " + std::to_string(root);
+  while (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
+  if (!keyPath.empty()) path += "\\" + std::string(keyPath);
+  return path;
+}
+
+RegistryBackend::RegistryBackend() = default;
+RegistryBackend::~RegistryBackend() = default;
+
+void RegistryBackend::setBackupFolder(std::unique_ptr<BackupFolder> folder) {
+  backups_ = std::move(folder);
+  backupTaken_.reset();
+  pendingBackup_.reset();
+  snapshotTaken_ = false;
+}
+
+void RegistryBackend::snapshotForBackup() {
+  if (!backups_ || backupTaken_ || snapshotTaken_) return;
+  snapshotTaken_ = true;
+  pendingBackupError_.clear();
+  pendingBackup_ = BackupFileBytes(*this, pendingBackupError_);
+}
+
+bool RegistryBackend::writePendingBackup() {
+  if (!backups_ || backupTaken_) return true;
+  std::string error = pendingBackupError_;
+  std::optional<std::filesystem::path> written;
+  if (pendingBackup_) written = backups_->write(*pendingBackup_, error);
+  if (!written) {
+    reportWriteFailure(
+        "No backup of what was stored could be made, so nothing was changed: " + error + ".");
+    return false;
+  }
+  backupTaken_ = std::move(written);
+  pendingBackup_.reset();
+  return true;
+}
 
 void RegistryBackend::beginTransaction(LoadKind kind) {
   if (depth_++ > 0) return;
   kind_ = kind;
+  snapshotTaken_ = false;
+  pendingBackup_.reset();
   readFailed_ = writeAttempted_ = writeRefused_ = writeFailed_ = false;
   readProblem_.clear();
   writeProblem_.clear();

@@ -6,12 +6,16 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tavelin {
+
+class BackupFolder;
 
 // A predefined root key, as the registry numbers it.
 using RootKey = std::uint32_t;
@@ -63,7 +67,8 @@ struct StoreOutcome {
 //   the store and the reason, each time.
 class RegistryBackend {
  public:
-  virtual ~RegistryBackend() = default;
+  RegistryBackend();
+  virtual ~RegistryBackend();
 
   // The value, or nothing when the key or the value is missing or cannot be read.
   // Never creates a key.
@@ -77,6 +82,13 @@ class RegistryBackend {
   virtual bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) = 0;
   // Whether the key exists (for checks; never creates it).
   virtual bool keyExists(RootKey root, std::string_view keyPath) = 0;
+  // The names of the key's values and of its direct subkeys, in the store's own order, as
+  // spelt there; nothing when the key is missing. Never creates it.
+  virtual std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) = 0;
+  virtual std::vector<std::string> subkeyNames(RootKey root, std::string_view keyPath) = 0;
+  // The key's full path as a .reg file names it, root first, e.g.
+  // "HKEY_CURRENT_USER\Software\Tavelin".
+  virtual std::string exportPath(RootKey root, std::string_view keyPath) const;
   // What the user should be told this store is, e.g. the hive file's path.
   virtual std::string description() const = 0;
 
@@ -98,6 +110,12 @@ class RegistryBackend {
   // store, oldest first.
   std::vector<std::string> takeNotices();
 
+  // Where a copy of the keys about to change goes before the first write of this run that
+  // changes stored bytes. A copy that cannot be written stops that write. None when unset.
+  void setBackupFolder(std::unique_ptr<BackupFolder> folder);
+  // The backup this run took, if any.
+  const std::optional<std::filesystem::path>& backupTaken() const { return backupTaken_; }
+
  protected:
   virtual void onBegin(LoadKind /*kind*/) {}
   virtual void onEnd() {}
@@ -110,6 +128,12 @@ class RegistryBackend {
   // Every write asks first; false means it must not be made (the refusal is recorded).
   bool admitWrite();
   void reportWriteFailure(const std::string& problem);
+  // Backups, for implementations: before the first change of a transaction that may change
+  // stored bytes, while the store still reads as it was read, take the copy; right before
+  // the change reaches the store, write it. False (and told) when it cannot be written: the
+  // change must not be made then.
+  void snapshotForBackup();
+  bool writePendingBackup();
 
  private:
   void finishOutermost(StoreOutcome& outcome);
@@ -125,6 +149,11 @@ class RegistryBackend {
   std::string readProblem_;
   std::string writeProblem_;
   std::vector<std::string> notices_;
+  std::unique_ptr<BackupFolder> backups_;
+  std::optional<std::filesystem::path> backupTaken_;
+  std::optional<std::string> pendingBackup_;
+  std::string pendingBackupError_;
+  bool snapshotTaken_ = false;  // in the transaction under way
 };
 
 // Groups the calls of one command into one transaction.

@@ -1,5 +1,6 @@
 #include "store/registry_file.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
@@ -7,6 +8,7 @@
 #include "platform/file_lock.h"
 #include "platform/read_file.h"
 #include "platform/wide_text.h"
+#include "store/registry_names.h"
 
 namespace tavelin {
 
@@ -133,6 +135,7 @@ bool HiveFileRegistry::commit() {
   if (!lock_) return failed(lockProblem_);
   const RegWriteResult written = WriteRegFile(*document_);
   if (!written.bytes) return failed(written.error);
+  if (!writePendingBackup()) return false;
   RemoveStaleTemporaries(realPath_);
   std::string error;
   if (!platform::ReplaceFileAtomically(realPath_, *written.bytes,
@@ -149,6 +152,7 @@ bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& a
   bool ok = false;
   const std::string fullPath = RegFileKeyPath(root, keyPath);
   if (admitWrite() && document_ && !fullPath.empty()) {
+    snapshotForBackup();  // the file as this transaction read it, before its first change
     auto [key, created] = document_->createKey(fullPath);
     if (key) {
       dirty_ = apply(*key) || created || dirty_;
@@ -183,6 +187,44 @@ bool HiveFileRegistry::keyExists(RootKey root, std::string_view keyPath) {
   Transaction transaction(*this);
   const std::string fullPath = RegFileKeyPath(root, keyPath);
   return document_ && !fullPath.empty() && document_->keyExists(fullPath);
+}
+
+std::vector<std::string> HiveFileRegistry::valueNames(RootKey root, std::string_view keyPath) {
+  Transaction transaction(*this);
+  std::vector<std::string> names;
+  if (!document_) return names;
+  if (const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath))) {
+    for (const RegFileValue& value : key->values()) names.push_back(value.name);
+  }
+  return names;
+}
+
+std::vector<std::string> HiveFileRegistry::subkeyNames(RootKey root, std::string_view keyPath) {
+  Transaction transaction(*this);
+  std::vector<std::string> names;
+  const std::string parent = CanonicalRegKeyPath(RegFileKeyPath(root, keyPath));
+  if (!document_ || parent.empty()) return names;
+  // A key may stand in the file only as the parent of a deeper section: every section below
+  // names its level under the parent.
+  const std::size_t levels =
+      static_cast<std::size_t>(std::count(parent.begin(), parent.end(), '\\'));
+  std::vector<std::string> seen;
+  for (const RegFileKey& key : document_->keys()) {
+    const std::string& canonical = key.canonicalPath();
+    if (canonical.size() <= parent.size() + 1 || canonical.compare(0, parent.size(), parent) != 0 ||
+        canonical[parent.size()] != '\\') {
+      continue;
+    }
+    std::size_t end = canonical.find('\\', parent.size() + 1);
+    const std::string folded = canonical.substr(
+        parent.size() + 1, end == std::string::npos ? std::string::npos : end - parent.size() - 1);
+    if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
+    seen.push_back(folded);
+    // The same level of the path as written, for its spelling.
+    const std::vector<std::string> written = SplitKeyPath(key.path());
+    names.push_back(written.size() > levels + 1 ? written[levels + 1] : folded);
+  }
+  return names;
 }
 
 fs::path HiveFilePath(const char* tavelinRegistry, const char* xdgDataHome, const char* home) {

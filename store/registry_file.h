@@ -37,6 +37,8 @@ class HiveFileRegistry : public RegistryBackend {
                 const RegValue& value) override;
   bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
   bool keyExists(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> subkeyNames(RootKey root, std::string_view keyPath) override;
   // The file's path, as the user should be told it.
   std::string description() const override;
 

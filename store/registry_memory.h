@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "store/registry.h"
 
@@ -16,6 +17,8 @@ class MemoryRegistry : public RegistryBackend {
                 const RegValue& value) override;
   bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
   bool keyExists(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> subkeyNames(RootKey root, std::string_view keyPath) override;
   std::string description() const override { return "memory registry"; }
 
   // For tests: make every following read or write fail, or succeed again.
@@ -33,6 +36,7 @@ class MemoryRegistry : public RegistryBackend {
     std::string name;
     std::map<std::string, std::pair<std::string, RegValue>> values;  // folded name -> (name, value)
     std::map<std::string, Key> subkeys;                              // folded name -> key
+    std::vector<std::string> order;  // folded value names, in the order they were made
   };
   Key* find(RootKey root, std::string_view keyPath, bool create);
   bool mutate();

@@ -143,6 +143,13 @@ bool Win32Registry::setValue(RootKey root, std::string_view keyPath, std::string
   };
   if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
   if (value.data.size() > std::numeric_limits<DWORD>::max()) return fail(ERROR_INVALID_PARAMETER);
+  // Storing what is there already is no write: a start-up on a compact store changes nothing.
+  if (const std::optional<RegValue> stored = queryValue(root, keyPath, name);
+      stored && *stored == value) {
+    return true;
+  }
+  snapshotForBackup();
+  if (!writePendingBackup()) return false;
 
   // Class "1", non-volatile, and a handle that child processes could inherit: the key is
   // created the way the program has always created it.
@@ -174,6 +181,10 @@ bool Win32Registry::deleteValue(RootKey root, std::string_view keyPath, std::str
   };
   if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
 
+  if (keyExists(root, keyPath) && !queryValue(root, keyPath, name)) return true;  // no write
+  snapshotForBackup();
+  if (!writePendingBackup()) return false;
+
   // Creating rather than opening: a delete under a missing key leaves the key behind, empty.
   OpenKey key;
   LSTATUS rc = RegCreateKeyW(ToHkey(root), ToWide(path).c_str(), key.out());
@@ -188,6 +199,52 @@ bool Win32Registry::keyExists(RootKey root, std::string_view keyPath) {
   OpenKey key;
   return RegOpenKeyExW(ToHkey(root), ToWide(fullKeyPath(keyPath)).c_str(), 0, KEY_READ,
                        key.out()) == ERROR_SUCCESS;
+}
+
+namespace {
+
+// Lists a key's value names (values true) or subkey names, in the registry's own order.
+std::vector<std::string> EnumerateNames(HKEY root, const std::wstring& path, bool values) {
+  std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  DWORD longest = 0;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, values ? nullptr : &longest, nullptr,
+                   nullptr, values ? &longest : nullptr, nullptr, nullptr, nullptr);
+  std::vector<wchar_t> buffer(longest + 2);
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(buffer.size());
+    const LSTATUS rc =
+        values
+            ? RegEnumValueW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr)
+            : RegEnumKeyExW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_MORE_DATA) {
+      buffer.resize(buffer.size() * 2);
+      --index;
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) break;
+    names.push_back(platform::FromWide(std::wstring_view(buffer.data(), length)));
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> Win32Registry::valueNames(RootKey root, std::string_view keyPath) {
+  if (!IsPredefinedRoot(root)) return {};
+  return EnumerateNames(ToHkey(root), ToWide(fullKeyPath(keyPath)), true);
+}
+
+std::vector<std::string> Win32Registry::subkeyNames(RootKey root, std::string_view keyPath) {
+  if (!IsPredefinedRoot(root)) return {};
+  return EnumerateNames(ToHkey(root), ToWide(fullKeyPath(keyPath)), false);
+}
+
+std::string Win32Registry::exportPath(RootKey root, std::string_view keyPath) const {
+  const std::string path = fullKeyPath(keyPath);
+  return path.empty() ? RootName(root) : RootName(root) + "\\" + path;
 }
 
 }  // namespace tavelin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "store/registry.h"
 
@@ -22,6 +23,9 @@ class Win32Registry : public RegistryBackend {
                 const RegValue& value) override;
   bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
   bool keyExists(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> subkeyNames(RootKey root, std::string_view keyPath) override;
+  std::string exportPath(RootKey root, std::string_view keyPath) const override;
   std::string description() const override;
 
   // The key path as it reaches the API, prefix included.

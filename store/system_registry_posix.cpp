@@ -1,10 +1,26 @@
+#include <system_error>
+
+#include "platform/wide_text.h"
+#include "store/backup.h"
 #include "store/registry_file.h"
 #include "store/system_registry.h"
 
 namespace tavelin {
 
 std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
-  return std::make_unique<HiveFileRegistry>(DefaultHiveFilePath());
+  const std::filesystem::path hive = DefaultHiveFilePath();
+  auto registry = std::make_unique<HiveFileRegistry>(hive);
+  if (!hive.empty()) {
+    // One folder per store, named after the file the links lead to.
+    std::error_code ec;
+    std::filesystem::path real =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(hive), ec);
+    if (ec) real = hive;
+    const std::filesystem::path root = DefaultBackupRoot();
+    registry->setBackupFolder(std::make_unique<BackupFolder>(
+        root.empty() ? root : root / StoreFolderName(platform::PathText(real))));
+  }
+  return registry;
 }
 
 }  // namespace tavelin

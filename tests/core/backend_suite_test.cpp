@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,7 +17,9 @@
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
 #include "store/address_list.h"
+#include "store/backup.h"
 #include "store/list_commands.h"
+#include "store/reg_file_format.h"
 #include "store/registry.h"
 #include "store/registry_memory.h"
 #include "store/settings_store.h"
@@ -769,6 +772,97 @@ TEST_P(TypedTimes, WithoutTheKeyNoCommandMakesIt) {
   EXPECT_FALSE(backend().keyExists(kCurrentUser, kTypedUrlsTimeKey));
 }
 
+// ---- Backups ----
+
+class Backups : public BackendTest {
+ protected:
+  static std::string ReadAll(const std::filesystem::path& path) { return support::ReadBytes(path); }
+  // The stored keys as the backup holds them.
+  static RegFileDocument Parsed(const std::filesystem::path& backup) {
+    RegParseResult parsed = ParseRegFile(ReadAll(backup));
+    EXPECT_TRUE(parsed.document) << parsed.error.message << " at " << parsed.error.line;
+    return parsed.document ? std::move(*parsed.document) : RegFileDocument{};
+  }
+
+  support::TemporaryFolder temporary_{"backups"};
+  const std::filesystem::path folder_ = temporary_ / "backups";  // made by the first backup
+};
+
+TEST_P(Backups, TheFirstChangeOfARunIsPrecededByOneCopyOfWhatWasStored) {
+  {
+    Transaction transaction(backend());
+    StoreUrls(backend(), {{1, "A"}, {3, "B"}});
+    backend().setValue(kCurrentUser, kTypedUrlsTimeKey, "url3",
+                       {regtype::kBinary, {1, 2, 3, 4, 5, 6, 7, 8}});
+    modReg::WriteRegString(backend(), kCurrentUser, std::string(kTypedUrlsKey) + "\\Sub", "deep",
+                           "x");
+    modReg::WriteRegString(backend(), kCurrentUser, kSettingsKey, kSaveModeValue, "One");
+    modReg::WriteRegString(backend(), kCurrentUser, "Software\\Other", "v", "not ours");
+  }
+  // The program's run starts here.
+  backend().setBackupFolder(std::make_unique<BackupFolder>(folder_));
+  AddressList list;
+  ProgramSettings settings{"One", "Max"};
+  LoadAndCompactAddresses(backend(), list, LoadKind::kStartup);  // url3 becomes url2
+  list.select(1);
+  MoveSelectedUp({backend(), list, settings});
+
+  const std::vector<std::filesystem::path> taken = BackupFolder(folder_).list();
+  ASSERT_EQ(taken.size(), 1u);
+  const RegFileDocument doc = Parsed(taken[0]);
+  const std::string typed = backend().exportPath(kCurrentUser, kTypedUrlsKey);
+  const RegFileKey* key = const_cast<RegFileDocument&>(doc).findKey(typed);
+  ASSERT_NE(key, nullptr);
+  ASSERT_NE(key->find("url3"), nullptr);  // as it was before the compaction
+  EXPECT_EQ(key->find("url2"), nullptr);
+  EXPECT_NE(const_cast<RegFileDocument&>(doc).findKey(typed + "\\Sub"), nullptr);
+  EXPECT_NE(const_cast<RegFileDocument&>(doc).findKey(
+                backend().exportPath(kCurrentUser, kTypedUrlsTimeKey)),
+            nullptr);
+  EXPECT_NE(
+      const_cast<RegFileDocument&>(doc).findKey(backend().exportPath(kCurrentUser, kSettingsKey)),
+      nullptr);
+  EXPECT_EQ(const_cast<RegFileDocument&>(doc).findKey(
+                backend().exportPath(kCurrentUser, "Software\\Other")),
+            nullptr);
+  // Each key is first deleted, so that an import removes what was added since.
+  const std::u16string text =
+      Utf16LeBytesToText(reinterpret_cast<const unsigned char*>(ReadAll(taken[0]).data()) + 2,
+                         ReadAll(taken[0]).size() - 2);
+  EXPECT_NE(Utf16ToWtf8(text).find("[-" + typed + "]"), std::string::npos);
+}
+
+TEST_P(Backups, ARunThatChangesNothingMakesNone) {
+  StoreUrls(backend(), Numbered({"A", "B"}));
+  backend().setBackupFolder(std::make_unique<BackupFolder>(folder_));
+  AddressList list;
+  ProgramSettings settings{"One", "Max"};
+  LoadAndCompactAddresses(backend(), list, LoadKind::kStartup);  // already compact
+  LoadAndCompactAddresses(backend(), list, LoadKind::kReload);
+  list.select(0);
+  SaveEditedAddress({backend(), list, settings}, "A");  // the same text
+  SaveAllChanges({backend(), list, settings});
+  EXPECT_FALSE(backend().backupTaken());
+  EXPECT_FALSE(std::filesystem::exists(folder_));
+  EXPECT_TRUE(backend().takeNotices().empty());
+}
+
+TEST_P(Backups, ABackupThatCannotBeWrittenStopsTheWrite) {
+  StoreUrls(backend(), Numbered({"A", "B"}));
+  // A file where the folder should be: nothing can be made there, whoever runs the test.
+  { std::ofstream(folder_) << "in the way"; }
+  backend().setBackupFolder(std::make_unique<BackupFolder>(folder_ / "store"));
+  AddressList list;
+  ProgramSettings settings{"One", "Max"};
+  LoadAndCompactAddresses(backend(), list, LoadKind::kStartup);
+  list.select(1);
+  const CommandResult result = MoveSelectedUp({backend(), list, settings});
+  EXPECT_EQ(list.items(), (std::vector<std::string>{"B", "A"}));  // the list keeps the move
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered({"A", "B"}));
+  ASSERT_EQ(result.storeNotices.size(), 1u);
+  EXPECT_NE(result.storeNotices[0].find("backup"), std::string::npos) << result.storeNotices[0];
+}
+
 std::string ListParamName(const ::testing::TestParamInfo<std::tuple<Backend, const char*>>& info) {
   const std::string mode = std::get<1>(info.param);
   return BackendName(std::get<0>(info.param)) + "_" + (mode.empty() ? "Empty" : mode);
@@ -784,6 +878,8 @@ INSTANTIATE_TEST_SUITE_P(AllBackends, RegistryRoutines, ::testing::ValuesIn(Avai
 INSTANTIATE_TEST_SUITE_P(AllBackends, TypedAddressStore, ::testing::ValuesIn(AvailableBackends()),
                          BackendParamName);
 INSTANTIATE_TEST_SUITE_P(AllBackends, ModeSwitch, ::testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+INSTANTIATE_TEST_SUITE_P(AllBackends, Backups, ::testing::ValuesIn(AvailableBackends()),
                          BackendParamName);
 INSTANTIATE_TEST_SUITE_P(AllBackends, TypedTimes, ::testing::ValuesIn(AvailableBackends()),
                          BackendParamName);

@@ -8,11 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/wide_text.h"
+#include "store/backup.h"
 #include "store/registry_win32.h"
+#include "store/settings_store.h"
 #include "store/typed_address_store.h"
+#include "support/files.h"
 
 namespace tavelin {
 namespace {
@@ -178,6 +182,40 @@ TEST_F(Win32RegistryTest, AMissingKeyOrValueIsNoReadFailure) {
   EXPECT_FALSE(registry_.queryValue(kCurrentUser, "K", "missing"));
   EXPECT_FALSE(registry_.writesBlocked());
   EXPECT_TRUE(registry_.takeNotices().empty());
+}
+
+// Back up, change and add values, then `reg import` the backup: the keys are exactly as they
+// were, without the values added since.
+TEST_F(Win32RegistryTest, RegImportOfABackupRestoresTheKeysExactly) {
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url1", "A"));
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url2", "B \"q\""));
+  const support::TemporaryFolder temporary("backup");
+  const std::filesystem::path folder = temporary / "backups";
+  registry_.setBackupFolder(std::make_unique<BackupFolder>(folder));
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url1", "changed"));
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url9", "added"));
+  ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kSettingsKey, "SaveOptions", "Two"));
+  ASSERT_TRUE(registry_.backupTaken());
+  EXPECT_EQ(BackupFolder(folder).list().size(), 1u);  // one per run, however many writes
+
+  std::wstring command = L"reg.exe import \"" + registry_.backupTaken()->wstring() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 0u);
+
+  const std::string typed = sandbox_ + "\\" + std::string(kTypedUrlsKey);
+  EXPECT_EQ(RawString(typed, L"url1"), L"A");
+  EXPECT_EQ(RawString(typed, L"url2"), L"B \"q\"");
+  EXPECT_EQ(RawString(typed, L"url9"), L"<missing>");
+  EXPECT_FALSE(registry_.keyExists(kCurrentUser, kSettingsKey));
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+// A copy of what the program is about to change, taken once per run before its first write
+// that changes stored bytes: the typed-address key, its time key when there is one, and the
+// settings key, as one .reg file in which each key is a deletion followed by the whole key.
+// Importing it (regedit, `reg import`, hivexregedit --merge) gives each key back exactly as
+// it was, values added since included.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/registry.h"
+
+namespace tavelin {
+
+// The keys a backup holds, under HKEY_CURRENT_USER.
+std::vector<std::string_view> BackedUpKeys();
+
+// The backup's bytes (version 5.00, UTF-16LE, as regedit exports), from what `backend` reads
+// now. A key that is missing is left out, except that the deletion of the typed-address and
+// settings keys is still written, so that a restore removes keys made since.
+std::optional<std::string> BackupFileBytes(RegistryBackend& backend, std::string& error);
+
+// Where the backups of all stores go: $XDG_STATE_HOME/tavelin/backups (an absolute path),
+// else ~/.local/state/tavelin/backups; on Windows %LOCALAPPDATA%\Tavelin\Backups. Empty
+// when none can be formed.
+std::filesystem::path BackupRoot(const char* xdgStateHome, const char* home);
+std::filesystem::path DefaultBackupRoot();
+
+// The name of one store's folder below the root, made from what identifies the store (the
+// real path of its file): every character that cannot stand in a file name becomes "_".
+std::string StoreFolderName(std::string_view identity);
+
+// One store's backup folder: each backup is named by the UTC time it was taken, with
+// milliseconds, e.g. "2026-12-07T11-52-40.123Z.reg" (and "...Z-2.reg" when that is taken);
+// only the newest `keep` stay.
+class BackupFolder {
+ public:
+  explicit BackupFolder(std::filesystem::path folder, std::size_t keep = 10);
+
+  const std::filesystem::path& folder() const { return folder_; }
+  // Writes a new backup (atomically, readable by the user only) and removes the oldest ones
+  // beyond `keep`. The path written, or nothing with `error` set.
+  std::optional<std::filesystem::path> write(std::string_view bytes, std::string& error);
+  // The backups there now, oldest first.
+  std::vector<std::filesystem::path> list() const;
+
+ private:
+  std::filesystem::path folder_;
+  std::size_t keep_;
+};
+
+}  // namespace tavelin

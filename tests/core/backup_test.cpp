@@ -1,0 +1,169 @@
+// The backup folder: names, how many stay, where it is, and restoring a backup into the hive
+// file the way the README tells.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "platform/wtf8.h"
+#include "store/backup.h"
+#include "store/reg_file_format.h"
+#include "store/registry_file.h"
+#include "store/settings_store.h"
+#include "store/typed_address_store.h"
+#include "support/files.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/child_process.h"
+#endif
+
+namespace tavelin {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  return support::ReadBytes(path);
+}
+
+class BackupFiles : public ::testing::Test {
+ protected:
+  support::TemporaryFolder temporary_{"backup"};
+  const fs::path& folder_ = temporary_.path();
+};
+
+TEST_F(BackupFiles, TheNewestTenStayAndNoneIsLostWithinOneMillisecond) {
+  BackupFolder backups(folder_ / "store");
+  std::set<std::string> names;
+  fs::path first;
+  for (int i = 0; i < 11; ++i) {
+    std::string error;
+    const auto written = backups.write("backup " + std::to_string(i), error);
+    ASSERT_TRUE(written) << error;
+    if (i == 0) first = *written;
+    names.insert(written->filename().string());
+  }
+  EXPECT_EQ(names.size(), 11u);  // several fell in one millisecond: each got its own name
+  const auto kept = backups.list();
+  ASSERT_EQ(kept.size(), 10u);
+  EXPECT_FALSE(fs::exists(first));
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    EXPECT_EQ(ReadAll(kept[i]), "backup " + std::to_string(i + 1));  // oldest first
+  }
+  const std::string name = kept.back().filename().string();
+  EXPECT_EQ(name.substr(10, 1), "T");
+  EXPECT_EQ(name.substr(23, 1), "Z");
+#ifndef _WIN32
+  struct stat info {};
+  ASSERT_EQ(stat(kept.back().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+#endif
+  // Files that are not backups are never touched.
+  std::ofstream(folder_ / "store" / "notes.reg") << "mine";
+  std::string error;
+  ASSERT_TRUE(backups.write("one more", error));
+  EXPECT_TRUE(fs::exists(folder_ / "store" / "notes.reg"));
+}
+
+TEST_F(BackupFiles, ThePlaceFollowsTheEnvironment) {
+#ifndef _WIN32  // POSIX paths: absolute only here
+  EXPECT_EQ(BackupRoot("/state", "/home/u"), fs::path("/state/tavelin/backups"));
+  EXPECT_EQ(BackupRoot("relative", "/home/u"), fs::path("/home/u/.local/state/tavelin/backups"));
+  EXPECT_EQ(BackupRoot(nullptr, "/home/u"), fs::path("/home/u/.local/state/tavelin/backups"));
+#endif
+  EXPECT_TRUE(BackupRoot(nullptr, nullptr).empty());
+  EXPECT_EQ(StoreFolderName("/home/u/.local/share/tavelin/HKEY_CURRENT_USER.reg"),
+            "home_u_.local_share_tavelin_HKEY_CURRENT_USER.reg");
+  EXPECT_EQ(StoreFolderName("C:\\Users\\u\\NTUSER.DAT"), "C__Users_u_NTUSER.DAT");
+  std::string error;
+  EXPECT_FALSE(BackupFolder({}).write("x", error));
+  EXPECT_NE(error.find("HOME"), std::string::npos);
+}
+
+// Back up, change and add values, then merge the backup into the hive file as the README
+// says (its lines after the header, appended): the keys are exactly as they were.
+TEST_F(BackupFiles, MergingABackupIntoTheHiveFileRestoresItsKeysAndKeepsTheRest) {
+  const fs::path hive = folder_ / "HKEY_CURRENT_USER.reg";
+  {
+    HiveFileRegistry registry(hive);
+    Transaction transaction(registry);
+    modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "A");
+    modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url2", "B");
+    modReg::WriteRegString(registry, kCurrentUser, "Software\\Other", "v", "1");
+  }
+  const RegParseResult before = ParseRegFile(ReadAll(hive));
+  ASSERT_TRUE(before.document);
+  {
+    HiveFileRegistry registry(hive);
+    registry.setBackupFolder(std::make_unique<BackupFolder>(folder_ / "backups"));
+    Transaction transaction(registry);
+    modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "changed");
+    modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url9", "added");
+    modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, "SaveOptions", "Two");
+    modReg::WriteRegString(registry, kCurrentUser, "Software\\Other", "v", "2");
+  }
+  const auto backups = BackupFolder(folder_ / "backups").list();
+  ASSERT_EQ(backups.size(), 1u);
+
+  // iconv -f UTF-16 -t UTF-8 backup | tail -n +2 | iconv -f UTF-8 -t UTF-16LE >> hive
+  const std::string backup = ReadAll(backups[0]);
+  std::string text = Utf16ToWtf8(Utf16LeBytesToText(
+      reinterpret_cast<const unsigned char*>(backup.data()) + 2, backup.size() - 2));
+  text.erase(0, text.find('\n') + 1);
+  std::ofstream(hive, std::ios::binary | std::ios::app) << TextToUtf16LeBytes(Wtf8ToUtf16(text));
+
+  HiveFileRegistry restored(hive);
+  EXPECT_EQ(modReg::ReadRegString(restored, kCurrentUser, kTypedUrlsKey, "url1"), "A");
+  EXPECT_EQ(modReg::ReadRegString(restored, kCurrentUser, kTypedUrlsKey, "url2"), "B");
+  EXPECT_FALSE(restored.queryValue(kCurrentUser, kTypedUrlsKey, "url9"));
+  EXPECT_FALSE(restored.keyExists(kCurrentUser, kSettingsKey));  // made since: gone again
+  EXPECT_EQ(modReg::ReadRegString(restored, kCurrentUser, "Software\\Other", "v"), "2");
+}
+
+#ifndef _WIN32
+TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
+  // Root ignores permissions: the program runs as an unprivileged user in a child.
+  if (!support::RunningAsRoot()) GTEST_SKIP() << "only root can give the folders to another user";
+  const fs::path store = folder_ / "store";
+  const fs::path locked = folder_ / "locked";
+  fs::create_directories(store);
+  fs::create_directories(locked);
+  const fs::path hive = store / "HKEY_CURRENT_USER.reg";
+  {
+    HiveFileRegistry registry(hive);
+    modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "A");
+  }
+  const std::string original = ReadAll(hive);
+  ASSERT_EQ(chown(store.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chown(hive.c_str(), 65534, 65534), 0);
+  fs::remove(store / "HKEY_CURRENT_USER.reg.lock");
+  fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(locked, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  support::ChildSetup unprivileged;
+  unprivileged.unprivileged = true;
+  const support::ChildResult child = support::RunInChild(unprivileged, [&] {
+    HiveFileRegistry registry(hive);
+    registry.setBackupFolder(std::make_unique<BackupFolder>(locked / "store"));
+    const bool written = modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "B");
+    const std::vector<std::string> notices = registry.takeNotices();
+    if (written) return support::WorkResult{false, "the write went through"};
+    if (notices.size() != 1 || notices[0].find("backup") == std::string::npos) {
+      return support::WorkResult{false, notices.empty() ? "nothing told" : notices[0]};
+    }
+    return support::WorkResult{true, {}};
+  });
+  ASSERT_TRUE(child.ran) << child.problem;
+  EXPECT_TRUE(child.work.ok) << child.work.message;
+  EXPECT_EQ(ReadAll(hive), original);
+  EXPECT_TRUE(fs::is_empty(locked));
+}
+#endif
+
+}  // namespace
+}  // namespace tavelin
