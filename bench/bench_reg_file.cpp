@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/wtf8.h"
 #include "store/address_list.h"
 #include "store/reg_file_format.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
 
 namespace {
 

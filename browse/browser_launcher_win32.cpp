@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "browse/address.h"
-#include "store/wtf8.h"
+#include "platform/wide_text.h"
 
 namespace tavelin {
 
@@ -17,14 +17,8 @@ static_assert(kShowMaximized == SW_SHOWMAXIMIZED && kShowMinimized == SW_SHOWMIN
 
 namespace {
 
-std::wstring ToWide(std::string_view text) {
-  const std::u16string utf16 = Wtf8ToUtf16(text);
-  return std::wstring(utf16.begin(), utf16.end());
-}
-
-std::string FromWide(const std::wstring& text) {
-  return Utf16ToWtf8(std::u16string(text.begin(), text.end()));
-}
+using platform::FromWide;
+using platform::ToWide;
 
 std::string ShellExecuteReason(std::intptr_t result) {
   switch (result) {

@@ -7,7 +7,10 @@
 #include <new>
 #include <utility>
 
-#include "store/wtf8.h"
+#include "platform/atomic_replace.h"
+#include "platform/read_file.h"
+#include "platform/wide_text.h"
+#include "platform/wtf8.h"
 
 namespace tavelin {
 
@@ -233,16 +236,17 @@ ListFileRead ReadListFile(const std::string& path) {
     result.outcome = ListFileRead::Outcome::kUnsupportedExtension;
     return result;
   }
-  FileContents contents = ReadRegularFile(path);
+  platform::FileRead contents = platform::ReadWholeFile(platform::PathFromText(path));
   switch (contents.status) {
-    case FileContents::Status::kNotRegularFile:
+    case platform::FileRead::Status::kMissing:
+    case platform::FileRead::Status::kNotRegularFile:
       result.outcome = ListFileRead::Outcome::kMissing;
       return result;
-    case FileContents::Status::kFailed:
+    case platform::FileRead::Status::kFailed:
       result.outcome = ListFileRead::Outcome::kFailed;
-      result.error = std::move(contents.error);
+      result.error = "Cannot read \"" + path + "\": " + contents.error + ".";
       return result;
-    case FileContents::Status::kOk:
+    case platform::FileRead::Status::kRead:
       break;
   }
   try {
@@ -287,7 +291,12 @@ FileResult WriteListFile(const std::string& target, const std::vector<std::strin
     return {false,
             "The list was not saved: there is not enough memory to write \"" + target + "\"."};
   }
-  return ReplaceFileContents(target, bytes);
+  std::string error;
+  if (!platform::ReplaceFileAtomically(platform::PathFromText(target), bytes,
+                                       platform::NewFileAccess::kShared, error)) {
+    return {false, "The list was not saved to \"" + target + "\": " + error + "."};
+  }
+  return {true, {}};
 }
 
 }  // namespace tavelin

@@ -74,8 +74,10 @@ struct ListFileTarget {
 };
 ListFileTarget CheckListFileTarget(const std::string& target);
 
-// Writes the entries to `target` by way of a temporary file in the same folder. On failure
-// the returned text says what failed, and a file that was there stays as it was.
+// Writes the entries to `target` by way of a temporary file in the same folder, by the rule of
+// platform/atomic_replace.h (links followed, a replaced file keeps its permissions, a new one
+// is readable as the umask allows). On failure the returned text names the file and says what
+// failed, and a file that was there stays as it was.
 FileResult WriteListFile(const std::string& target, const std::vector<std::string>& entries);
 
 }  // namespace tavelin

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "files/list_file.h"
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace tavelin::qt {
 

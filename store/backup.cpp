@@ -6,16 +6,18 @@
 #include <system_error>
 #include <utility>
 
-#include "store/hive_file_io.h"
+#include "platform/atomic_replace.h"
+#include "platform/wide_text.h"
+#include "platform/wtf8.h"
 #include "store/reg_file_format.h"
 #include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
 
 namespace tavelin {
 
 namespace fs = std::filesystem;
+using platform::PathText;
 
 namespace {
 
@@ -166,7 +168,7 @@ std::optional<fs::path> BackupFolder::write(std::string_view bytes, std::string&
              (stamp + (counter == 0 ? std::string() : "-" + std::to_string(counter + 1)) + ".reg");
     if (!fs::exists(fs::symlink_status(target, ec))) break;
   }
-  if (!hivefile::ReplaceFileAtomically(target, bytes, error)) {
+  if (!platform::ReplaceFileAtomically(target, bytes, platform::NewFileAccess::kOwnerOnly, error)) {
     error = "the backup " + PathText(target) + " cannot be written (" + error + ")";
     return std::nullopt;
   }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/wtf8.h"
 #include "store/registry_names.h"
-#include "store/wtf8.h"
 
 namespace tavelin {
 

@@ -1,7 +1,7 @@
 #include "store/registry.h"
 
+#include "platform/wtf8.h"
 #include "store/backup.h"
-#include "store/wtf8.h"
 
 namespace tavelin {
 

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "store/hive_file_io.h"
+#include "platform/atomic_replace.h"
+#include "platform/file_lock.h"
+#include "platform/read_file.h"
+#include "platform/wide_text.h"
 #include "store/registry_names.h"
 
 namespace tavelin {
@@ -13,18 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Follows symbolic links to the file they end at, which need not exist yet, so that the
-// new file replaces the link's target and not the link.
-fs::path ResolveLinks(fs::path p) {
-  for (int hops = 0; hops < 40; ++hops) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p;
-    const fs::path target = fs::read_symlink(p, ec);
-    if (ec) return p;
-    p = target.is_absolute() ? target : p.parent_path() / target;
-  }
-  return p;
-}
+using platform::PathText;
 
 fs::path LockPathFor(const fs::path& hive) {
   fs::path lock = hive;
@@ -35,12 +27,10 @@ fs::path LockPathFor(const fs::path& hive) {
 // Only called under the lock: every writer holds it while its temporary exists, so any
 // temporary found then was left by a writer that died.
 void RemoveStaleTemporaries(const fs::path& hive) {
-  const std::string prefix = hivefile::TemporaryPrefix(hive);
   std::error_code ec;
   fs::directory_iterator it(hive.parent_path().empty() ? fs::path(".") : hive.parent_path(), ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = PathText(it->path().filename());
-    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+    if (platform::IsOwnTemporaryName(hive, it->path().filename())) {
       std::error_code ignored;
       fs::remove(it->path(), ignored);
     }
@@ -48,11 +38,6 @@ void RemoveStaleTemporaries(const fs::path& hive) {
 }
 
 }  // namespace
-
-std::string PathText(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 HiveFileRegistry::HiveFileRegistry(fs::path path, std::chrono::milliseconds lockTimeout)
     : path_(std::move(path)), lockTimeout_(lockTimeout) {}
@@ -90,7 +75,7 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
         "XDG_DATA_HOME and HOME is set.");
     return;
   }
-  realPath_ = ResolveLinks(path_);
+  realPath_ = platform::FollowLinks(path_);
 
   std::error_code ec;
   const bool missing = fs::symlink_status(realPath_, ec).type() == fs::file_type::not_found;
@@ -101,27 +86,29 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   }
   if (realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
   std::string error;
-  switch (hivefile::AcquireFileLock(LockPathFor(realPath_), lockTimeout_, lock_, error)) {
-    case hivefile::LockStatus::kLocked:
+  switch (platform::AcquireFileLock(LockPathFor(realPath_), lockTimeout_, lock_, error)) {
+    case platform::LockStatus::kLocked:
       break;
-    case hivefile::LockStatus::kTimedOut:
+    case platform::LockStatus::kTimedOut:
       return readFailed(error);
-    case hivefile::LockStatus::kFailed:
+    case platform::LockStatus::kFailed:
       // Reading needs no lock (the file is only ever replaced whole); writing will refuse.
       lockProblem_ = "its lock file " + PathText(LockPathFor(realPath_)) + " cannot be created (" +
                      error + ")";
       break;
   }
 
-  std::string bytes;
-  switch (hivefile::ReadWholeFile(realPath_, bytes, error)) {
-    case hivefile::ReadStatus::kMissing:
+  platform::FileRead read = platform::ReadWholeFile(realPath_);
+  switch (read.status) {
+    case platform::FileRead::Status::kMissing:
       document_.emplace();  // a new hive: version 5, UTF-16, as regedit writes
       break;
-    case hivefile::ReadStatus::kFailed:
-      return readFailed(error);
-    case hivefile::ReadStatus::kOk: {
-      RegParseResult parsed = ParseRegFile(bytes);
+    case platform::FileRead::Status::kNotRegularFile:
+      return readFailed("it is not a regular file");
+    case platform::FileRead::Status::kFailed:
+      return readFailed(read.error);
+    case platform::FileRead::Status::kRead: {
+      RegParseResult parsed = ParseRegFile(read.bytes);
       if (!parsed.document) {
         return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
                           std::to_string(parsed.error.column) + ": " + parsed.error.message);
@@ -151,7 +138,10 @@ bool HiveFileRegistry::commit() {
   if (!writePendingBackup()) return false;
   RemoveStaleTemporaries(realPath_);
   std::string error;
-  if (!hivefile::ReplaceFileAtomically(realPath_, *written.bytes, error)) return failed(error);
+  if (!platform::ReplaceFileAtomically(realPath_, *written.bytes,
+                                       platform::NewFileAccess::kOwnerOnly, error)) {
+    return failed(error);
+  }
   return true;
 }
 

@@ -19,7 +19,7 @@
 
 namespace tavelin {
 
-namespace hivefile {
+namespace platform {
 class FileLock;
 }
 
@@ -56,7 +56,7 @@ class HiveFileRegistry : public RegistryBackend {
   std::filesystem::path path_;
   std::chrono::milliseconds lockTimeout_;
   std::filesystem::path realPath_;  // path_ with its symbolic links followed
-  std::unique_ptr<hivefile::FileLock> lock_;
+  std::unique_ptr<platform::FileLock> lock_;
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
   bool dirty_ = false;
@@ -69,8 +69,5 @@ std::filesystem::path HiveFilePath(const char* tavelinRegistry, const char* xdgD
                                    const char* home);
 // The same, from this process's environment.
 std::filesystem::path DefaultHiveFilePath();
-
-// A path as text for the user (UTF-8).
-std::string PathText(const std::filesystem::path& path);
 
 }  // namespace tavelin

@@ -1,6 +1,6 @@
 #include "store/registry_names.h"
 
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace tavelin {
 

@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "store/wtf8.h"
+#include "platform/system_error.h"
+#include "platform/wide_text.h"
 
 namespace tavelin {
 
@@ -45,33 +46,11 @@ std::string RootName(RootKey root) {
   }
 }
 
-std::wstring ToWide(std::string_view text) {
-  const std::u16string utf16 = Wtf8ToUtf16(text);
-  return std::wstring(utf16.begin(), utf16.end());
-}
+using platform::ToWide;
 
-std::string FromWide(const wchar_t* text, std::size_t length) {
-  std::u16string utf16(length, u'\0');
-  for (std::size_t i = 0; i < length; ++i) utf16[i] = static_cast<char16_t>(text[i]);
-  return Utf16ToWtf8(utf16);
-}
-
-// The system's own words for an error code, e.g. "Access is denied. (error 5)".
+// The system's own words for an error code, e.g. "Access is denied (error 5)".
 std::string ErrorText(LSTATUS code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text;
-  if (length > 0 && buffer != nullptr) {
-    text = FromWide(buffer, length);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-      text.pop_back();
-    }
-  }
-  if (buffer != nullptr) LocalFree(buffer);
-  if (text.empty()) return "error " + std::to_string(code);
-  return text + " (error " + std::to_string(code) + ")";
+  return platform::SystemErrorText(static_cast<platform::SystemErrorCode>(code));
 }
 
 bool IsMissing(LSTATUS code) {
@@ -245,7 +224,7 @@ std::vector<std::string> EnumerateNames(HKEY root, const std::wstring& path, boo
       continue;
     }
     if (rc != ERROR_SUCCESS) break;
-    names.push_back(FromWide(buffer.data(), length));
+    names.push_back(platform::FromWide(std::wstring_view(buffer.data(), length)));
   }
   RegCloseKey(key);
   return names;

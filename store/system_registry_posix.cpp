@@ -1,5 +1,6 @@
 #include <system_error>
 
+#include "platform/wide_text.h"
 #include "store/backup.h"
 #include "store/registry_file.h"
 #include "store/system_registry.h"
@@ -17,7 +18,7 @@ std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
     if (ec) real = hive;
     const std::filesystem::path root = DefaultBackupRoot();
     registry->setBackupFolder(std::make_unique<BackupFolder>(
-        root.empty() ? root : root / StoreFolderName(PathText(real))));
+        root.empty() ? root : root / StoreFolderName(platform::PathText(real))));
   }
   return registry;
 }

@@ -10,12 +10,12 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <random>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "platform/wide_text.h"
+#include "platform/wtf8.h"
 #include "store/address_list.h"
 #include "store/backup.h"
 #include "store/list_commands.h"
@@ -24,9 +24,10 @@
 #include "store/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
 
 #include "store/registry_file.h"
+#include "support/files.h"
+#include "support/stored_list.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -59,17 +60,6 @@ std::vector<Backend> AvailableBackends() {
   return kinds;
 }
 
-// A name no other test run uses at the same time.
-std::string UniqueTag() {
-  std::random_device device;
-  std::mt19937_64 generator(
-      (static_cast<std::uint64_t>(device()) << 32) ^ device() ^
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  std::ostringstream tag;
-  tag << std::hex << generator();
-  return tag.str();
-}
-
 // One backend for one test, and the clean-up of whatever it left behind.
 class BackendUnderTest {
  public:
@@ -87,21 +77,12 @@ class MemoryUnderTest : public BackendUnderTest {
 
 class HiveFileUnderTest : public BackendUnderTest {
  public:
-  HiveFileUnderTest()
-      : folder_(std::filesystem::temp_directory_path() / ("tavelin-suite-" + UniqueTag())) {
-    std::filesystem::create_directories(folder_);
-    registry_ = std::make_unique<HiveFileRegistry>(folder_ / "HKEY_CURRENT_USER.reg");
-  }
-  ~HiveFileUnderTest() override {
-    registry_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  RegistryBackend& get() override { return *registry_; }
+  HiveFileUnderTest() : registry_(folder_ / "HKEY_CURRENT_USER.reg") {}
+  RegistryBackend& get() override { return registry_; }
 
  private:
-  std::filesystem::path folder_;
-  std::unique_ptr<HiveFileRegistry> registry_;
+  support::TemporaryFolder folder_{"suite"};
+  HiveFileRegistry registry_;
 };
 
 #ifdef _WIN32
@@ -109,10 +90,10 @@ class HiveFileUnderTest : public BackendUnderTest {
 // machine's real typed addresses or settings, and the whole tree goes afterwards.
 class Win32UnderTest : public BackendUnderTest {
  public:
-  Win32UnderTest() : sandbox_("Software\\TavelinTests\\" + UniqueTag()), registry_(sandbox_) {}
+  Win32UnderTest()
+      : sandbox_("Software\\TavelinTests\\" + support::UniqueTag()), registry_(sandbox_) {}
   ~Win32UnderTest() override {
-    const std::u16string sandbox = Wtf8ToUtf16(sandbox_);
-    RegDeleteTreeW(HKEY_CURRENT_USER, std::wstring(sandbox.begin(), sandbox.end()).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, platform::ToWide(sandbox_).c_str());
     // Only goes when no other run still has a sandbox in it.
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TavelinTests");
   }
@@ -147,39 +128,11 @@ RegValue Utf16Value(std::uint32_t type, std::u16string_view units) {
   return RegValue{type, std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
 }
 
-// The url values url1..url<upTo> that exist, by number, with their text.
-using StoredUrls = std::map<int, std::string>;
-
-StoredUrls ReadStoredUrls(RegistryBackend& backend, int upTo = 260) {
-  Transaction transaction(backend);  // one read of a hive file, not one per value
-  StoredUrls stored;
-  for (int n = 1; n <= upTo; ++n) {
-    if (backend.queryValue(kCurrentUser, kTypedUrlsKey, UrlValueName(n))) {
-      stored[n] = modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
-    }
-  }
-  return stored;
-}
-
-void StoreUrls(RegistryBackend& backend, const StoredUrls& urls) {
-  Transaction transaction(backend);
-  for (const auto& [n, text] : urls) {
-    ASSERT_TRUE(
-        modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n), text));
-  }
-}
-
-StoredUrls Numbered(const std::vector<std::string>& texts) {
-  StoredUrls urls;
-  for (std::size_t i = 0; i < texts.size(); ++i) urls[static_cast<int>(i) + 1] = texts[i];
-  return urls;
-}
-
-std::vector<std::string> Generated(int count, const std::string& stem = "host") {
-  std::vector<std::string> texts;
-  for (int i = 1; i <= count; ++i) texts.push_back("http://" + stem + std::to_string(i) + "/");
-  return texts;
-}
+using support::Generated;
+using support::Numbered;
+using support::ReadStoredUrls;
+using support::StoredUrls;
+using support::StoreUrls;
 
 class BackendTest : public ::testing::TestWithParam<Backend> {
  protected:
@@ -823,18 +776,7 @@ TEST_P(TypedTimes, WithoutTheKeyNoCommandMakesIt) {
 
 class Backups : public BackendTest {
  protected:
-  void SetUp() override {
-    BackendTest::SetUp();
-    folder_ = std::filesystem::temp_directory_path() / ("tavelin-backups-" + UniqueTag());
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  static std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static std::string ReadAll(const std::filesystem::path& path) { return support::ReadBytes(path); }
   // The stored keys as the backup holds them.
   static RegFileDocument Parsed(const std::filesystem::path& backup) {
     RegParseResult parsed = ParseRegFile(ReadAll(backup));
@@ -842,7 +784,8 @@ class Backups : public BackendTest {
     return parsed.document ? std::move(*parsed.document) : RegFileDocument{};
   }
 
-  std::filesystem::path folder_;
+  support::TemporaryFolder temporary_{"backups"};
+  const std::filesystem::path folder_ = temporary_ / "backups";  // made by the first backup
 };
 
 TEST_P(Backups, TheFirstChangeOfARunIsPrecededByOneCopyOfWhatWasStored) {

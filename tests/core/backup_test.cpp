@@ -2,23 +2,24 @@
 // file the way the README tells.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
 
+#include "platform/wtf8.h"
 #include "store/backup.h"
 #include "store/reg_file_format.h"
 #include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
+#include "support/files.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/child_process.h"
 #endif
 
 namespace tavelin {
@@ -27,23 +28,13 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return support::ReadBytes(path);
 }
 
 class BackupFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tavelin-backup-" +
-               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-  fs::path folder_;
+  support::TemporaryFolder temporary_{"backup"};
+  const fs::path& folder_ = temporary_.path();
 };
 
 TEST_F(BackupFiles, TheNewestTenStayAndNoneIsLostWithinOneMillisecond) {
@@ -137,6 +128,7 @@ TEST_F(BackupFiles, MergingABackupIntoTheHiveFileRestoresItsKeysAndKeepsTheRest)
 #ifndef _WIN32
 TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   // Root ignores permissions: the program runs as an unprivileged user in a child.
+  if (!support::RunningAsRoot()) GTEST_SKIP() << "only root can give the folders to another user";
   const fs::path store = folder_ / "store";
   const fs::path locked = folder_ / "locked";
   fs::create_directories(store);
@@ -153,21 +145,21 @@ TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
   fs::permissions(locked, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
+  support::ChildSetup unprivileged;
+  unprivileged.unprivileged = true;
+  const support::ChildResult child = support::RunInChild(unprivileged, [&] {
     HiveFileRegistry registry(hive);
     registry.setBackupFolder(std::make_unique<BackupFolder>(locked / "store"));
     const bool written = modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "B");
     const std::vector<std::string> notices = registry.takeNotices();
-    if (written) _exit(1);
-    if (notices.size() != 1 || notices[0].find("backup") == std::string::npos) _exit(2);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (written) return support::WorkResult{false, "the write went through"};
+    if (notices.size() != 1 || notices[0].find("backup") == std::string::npos) {
+      return support::WorkResult{false, notices.empty() ? "nothing told" : notices[0]};
+    }
+    return support::WorkResult{true, {}};
+  });
+  ASSERT_TRUE(child.ran) << child.problem;
+  EXPECT_TRUE(child.work.ok) << child.work.message;
   EXPECT_EQ(ReadAll(hive), original);
   EXPECT_TRUE(fs::is_empty(locked));
 }

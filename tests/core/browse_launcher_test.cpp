@@ -13,7 +13,7 @@
 #include <shellapi.h>
 
 #include "browse/browser_launcher_win32.h"
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 #else
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,6 +28,7 @@
 #include <thread>
 
 #include "browse/browser_launcher_posix.h"
+#include "support/fake_browser.h"
 #endif
 
 namespace tavelin {
@@ -37,46 +38,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A temporary folder with a fake browser that writes the arguments it was given, each ended
-// by a NUL byte, into "record" (renamed into place once complete).
+// A fake browser in a folder of its own (support/fake_browser.h).
 class FakeBrowserTest : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tavelin-browse-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    fs::create_directory(dir_ / "empty");
-    browser_ = WriteScript("fake-browser", "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" +
-                                               (dir_ / "record.part").string() + "' && mv '" +
-                                               (dir_ / "record.part").string() + "' '" +
-                                               record().string() + "'\n");
-  }
-
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
   fs::path WriteScript(const std::string& name, const std::string& body, bool executable = true) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    ::chmod(path.c_str(), executable ? 0755 : 0644);
-    return path;
+    return fake_.writeScript(name, body, executable);
   }
-
-  fs::path record() const { return dir_ / "record"; }
-  std::string emptyPath() const { return (dir_ / "empty").string(); }
-
-  // The arguments the fake browser received, waiting up to five seconds for it to run.
+  fs::path record() const { return fake_.record(); }
+  std::string emptyPath() const { return fake_.emptyPath(); }
   std::optional<std::vector<std::string>> RecordedArguments() const {
-    for (int attempt = 0; attempt < 500 && !fs::exists(record()); ++attempt) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    std::ifstream in(record(), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<std::string> arguments;
-    for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
-    return arguments;
+    return fake_.recordedArguments();
   }
 
   LaunchOutcome Open(std::optional<std::string> browser, std::optional<std::string> path,
@@ -92,8 +63,9 @@ class FakeBrowserTest : public testing::Test {
     EXPECT_EQ(errno, ECHILD);
   }
 
-  fs::path dir_;
-  fs::path browser_;
+  support::FakeBrowser fake_;
+  const fs::path& dir_ = fake_.folder();
+  const fs::path& browser_ = fake_.program();
 };
 
 class HostileEntryTest : public FakeBrowserTest, public testing::WithParamInterface<const char*> {};

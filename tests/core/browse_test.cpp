@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "browse/address.h"
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 #ifdef _WIN32
 #include <windows.h>

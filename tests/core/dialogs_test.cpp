@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,9 +12,12 @@
 #include "dialogs/address_dialog.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_settings.h"
+#include "platform/wide_text.h"
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
+#include "support/files.h"
 #include "support/recording_screen.h"
+#include "support/stored_list.h"
 
 namespace tavelin {
 namespace {
@@ -26,11 +28,7 @@ using testing::RecordingScreen;
 using Strings = std::vector<std::string>;
 
 Strings StoredList(RegistryBackend& backend) {
-  Strings out;
-  for (std::size_t n = 1;; ++n) {
-    if (!backend.queryValue(kCurrentUser, kTypedUrlsKey, UrlValueName(n))) return out;
-    out.push_back(modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n)));
-  }
+  return support::StoredTexts(backend);
 }
 
 std::string Setting(RegistryBackend& backend, std::string_view name) {
@@ -364,24 +362,14 @@ TEST(Layouts, ControlsFitTheirFormsAndTabStopsAreDistinct) {
 
 class ListFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() /
-        ("tavelin-dialogs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  std::string path(const std::string& name) const { return (folder_ / name).string(); }
+  std::string path(const std::string& name) const { return folder_.text(name); }
   static std::string Read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return support::ReadBytes(platform::PathFromText(file));
   }
   static void Write(const std::string& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
+    support::WriteBytes(platform::PathFromText(file), bytes);
   }
-  fs::path folder_;
+  support::TemporaryFolder folder_{"dialogs"};
 };
 
 TEST_F(ListFiles, SaveAsAsksBeforeReplacingAndRemembersTheName) {

@@ -21,10 +21,11 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/atomic_replace.h"
 #include "store/address_list.h"
-#include "store/hive_file_io.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
+#include "support/files.h"
 #include "tests/core/hive_crash_lists.h"
 
 namespace tavelin {
@@ -139,35 +140,20 @@ std::string Describe(const std::vector<std::string>& items) {
 
 class HiveAgainstOtherProcesses : public testing::Test {
  protected:
-  void SetUp() override {
-    // The system's temporary folder, normally on a disk: there the flushes keep a writer's
-    // temporary on disk for much of each save, so many kills leave one behind for the next
-    // writer to clean up, and a file rewritten in place would be caught cut short.
-    static int counter = 0;
-    folder_ = fs::temp_directory_path() /
-              ("tavelin-hive-crash-" + std::to_string(hivefile::CurrentProcessId()) + "-" +
-               std::to_string(counter++));
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-    fs::create_directories(folder_);
-    hive_ = folder_ / "HKEY_CURRENT_USER.reg";
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
   std::size_t temporaries() const {
-    const std::string prefix = hivefile::TemporaryPrefix(hive_);
     std::size_t count = 0;
     for (const auto& entry : fs::directory_iterator(folder_)) {
-      count += entry.path().filename().string().rfind(prefix, 0) == 0 ? 1 : 0;
+      count += platform::IsOwnTemporaryName(hive_, entry.path().filename()) ? 1 : 0;
     }
     return count;
   }
 
-  fs::path folder_;
-  fs::path hive_;
+  // The system's temporary folder, normally on a disk: there the flushes keep a writer's
+  // temporary on disk for much of each save, so many kills leave one behind for the next
+  // writer to clean up, and a file rewritten in place would be caught cut short.
+  support::TemporaryFolder temporary_{"hive-crash"};
+  const fs::path& folder_ = temporary_.path();
+  const fs::path hive_ = folder_ / "HKEY_CURRENT_USER.reg";
 };
 
 TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {

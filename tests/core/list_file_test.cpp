@@ -1,23 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "files/list_file.h"
+#include "platform/read_file.h"
 #include "store/list_commands.h"
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
+#include "support/files.h"
+#include "support/stored_list.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace tavelin {
@@ -25,42 +24,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using Entries = std::vector<std::string>;
+using support::CountEntries;
+using support::ReadBytes;
+using support::WriteBytes;
 
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::size_t CountEntries(const fs::path& folder) {
-  std::size_t n = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
-  return n;
-}
-
+// How the list files behave on disk. What every file the program writes shares (links,
+// permissions, full disks) is checked for all of them in file_writers_test.cpp.
 class ListFileFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device seed;
-    dir_ = fs::temp_directory_path() / ("tavelin-list-" + std::to_string(seed()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  std::string path(const std::string& name) const { return Utf8(dir_ / name); }
+  std::string path(const std::string& name) const { return folder_.text(name); }
 
-  fs::path dir_;
+  support::TemporaryFolder folder_{"list"};
+  const fs::path& dir_ = folder_.path();
 };
 
 // ---- names -------------------------------------------------------------------------------
@@ -264,7 +239,7 @@ TEST(ListFileRoundTrip, QuoteShapesComeBack) {
 
 TEST_F(ListFileFolder, ExportWritesTheExactBytes) {
   ASSERT_TRUE(WriteListFile(path("ab.txt"), {"a", "b"}).ok);
-  EXPECT_EQ(Slurp(dir_ / "ab.txt"), std::string("a\r\nb\r\n", 6));
+  EXPECT_EQ(ReadBytes(dir_ / "ab.txt"), std::string("a\r\nb\r\n", 6));
   ASSERT_TRUE(WriteListFile(path("empty.txt"), {}).ok);
   EXPECT_TRUE(fs::is_regular_file(dir_ / "empty.txt"));
   EXPECT_EQ(fs::file_size(dir_ / "empty.txt"), 0u);
@@ -272,9 +247,9 @@ TEST_F(ListFileFolder, ExportWritesTheExactBytes) {
 }
 
 TEST_F(ListFileFolder, ExportReplacesAnExistingFileWhole) {
-  Spit(dir_ / "old.txt", "one\r\ntwo\r\nthree\r\nfour\r\n");
+  WriteBytes(dir_ / "old.txt", "one\r\ntwo\r\nthree\r\nfour\r\n");
   ASSERT_TRUE(WriteListFile(path("old.txt"), {"new"}).ok);
-  EXPECT_EQ(Slurp(dir_ / "old.txt"), "new\r\n");
+  EXPECT_EQ(ReadBytes(dir_ / "old.txt"), "new\r\n");
   EXPECT_EQ(CountEntries(dir_), 1u);
 }
 
@@ -297,26 +272,26 @@ TEST_F(ListFileFolder, ExportIntoAMissingFolderFailsAndSaysWhere) {
 }
 
 TEST_F(ListFileFolder, ExportUnderARegularFileFails) {
-  Spit(dir_ / "plain", "x");
+  WriteBytes(dir_ / "plain", "x");
   const FileResult result = WriteListFile(path("plain/list.txt"), {"a"});
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.error.empty());
-  EXPECT_EQ(Slurp(dir_ / "plain"), "x");
+  EXPECT_EQ(ReadBytes(dir_ / "plain"), "x");
 }
 
 TEST_F(ListFileFolder, ReplacingAFolderFailsAndLeavesNoTemporaryFile) {
   fs::create_directory(dir_ / "sub.txt");
-  Spit(dir_ / "sub.txt" / "inside", "keep");
-  const FileResult result = ReplaceFileContents(path("sub.txt"), "a\r\n");
+  WriteBytes(dir_ / "sub.txt" / "inside", "keep");
+  const FileResult result = WriteListFile(path("sub.txt"), {"a"});
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("sub.txt"), std::string::npos) << result.error;
-  EXPECT_EQ(Slurp(dir_ / "sub.txt" / "inside"), "keep");
+  EXPECT_NE(result.error.find("sub.txt\" is a folder"), std::string::npos) << result.error;
+  EXPECT_EQ(ReadBytes(dir_ / "sub.txt" / "inside"), "keep");
   EXPECT_EQ(CountEntries(dir_), 1u);
 }
 
 TEST_F(ListFileFolder, ExportTargetStates) {
-  Spit(dir_ / "there.txt", "x");
-  Spit(dir_ / ".hidden.txt", "x");
+  WriteBytes(dir_ / "there.txt", "x");
+  WriteBytes(dir_ / ".hidden.txt", "x");
   fs::create_directory(dir_ / "folder.txt");
   EXPECT_EQ(CheckListFileTarget(path("new.txt")).state, ListFileTarget::State::kNew);
   EXPECT_EQ(CheckListFileTarget(path("there.txt")).state, ListFileTarget::State::kExisting);
@@ -327,8 +302,8 @@ TEST_F(ListFileFolder, ExportTargetStates) {
 }
 
 TEST_F(ListFileFolder, ImportChecksExistenceBeforeTheExtension) {
-  Spit(dir_ / "list.csv", "a\r\n");
-  Spit(dir_ / "upper.TXT", "a\r\nb\r\n");
+  WriteBytes(dir_ / "list.csv", "a\r\n");
+  WriteBytes(dir_ / "upper.TXT", "a\r\nb\r\n");
   fs::create_directory(dir_ / "folder.txt");
   EXPECT_EQ(ReadListFile(path("none.txt")).outcome, ListFileRead::Outcome::kMissing);
   EXPECT_EQ(ReadListFile(path("none.csv")).outcome, ListFileRead::Outcome::kMissing);
@@ -345,7 +320,8 @@ TEST_F(ListFileFolder, PipesAndDevicesCountAsMissingAndNeverBlock) {
   ASSERT_EQ(::mkfifo(path("pipe.txt").c_str(), 0600), 0);
   EXPECT_EQ(ReadListFile(path("pipe.txt")).outcome, ListFileRead::Outcome::kMissing);
   // Past the name check too: the reader itself must not wait for a writer.
-  EXPECT_EQ(ReadRegularFile(path("pipe.txt")).status, FileContents::Status::kNotRegularFile);
+  EXPECT_EQ(platform::ReadWholeFile(dir_ / "pipe.txt").status,
+            platform::FileRead::Status::kNotRegularFile);
   fs::create_symlink("/dev/null", dir_ / "null.txt");
   EXPECT_EQ(ReadListFile(path("null.txt")).outcome, ListFileRead::Outcome::kMissing);
   EXPECT_EQ(CheckListFileTarget(path("pipe.txt")).state, ListFileTarget::State::kRefused);
@@ -362,49 +338,17 @@ TEST_F(ListFileFolder, AReadFailureIsReported) {
 }
 #endif
 
-TEST_F(ListFileFolder, ExportKeepsPermissionsAndFollowsLinks) {
-  Spit(dir_ / "real.txt", "old\r\n");
-  fs::permissions(dir_ / "real.txt",
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  fs::create_symlink("real.txt", dir_ / "link.txt");
-  ASSERT_TRUE(WriteListFile(path("link.txt"), {"new"}).ok);
-  EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
-  EXPECT_EQ(Slurp(dir_ / "real.txt"), "new\r\n");
-  EXPECT_EQ(fs::status(dir_ / "real.txt").permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-}
-
-TEST_F(ListFileFolder, AFailedWriteLeavesTheOldFileAsItWas) {
-  Spit(dir_ / "keep.txt", "old\r\n");
-  // A file size limit makes the write fail part way, whoever runs the test.
-  struct sigaction ignore {
-  }, previousAction{};
-  ignore.sa_handler = SIG_IGN;
-  ::sigaction(SIGXFSZ, &ignore, &previousAction);
-  rlimit previous{};
-  ::getrlimit(RLIMIT_FSIZE, &previous);
-  rlimit small = previous;
-  small.rlim_cur = 16;
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  const FileResult result = WriteListFile(path("keep.txt"), Entries(100, "a long enough entry"));
-  ::setrlimit(RLIMIT_FSIZE, &previous);
-  ::sigaction(SIGXFSZ, &previousAction, nullptr);
-  EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("write"), std::string::npos) << result.error;
-  EXPECT_EQ(Slurp(dir_ / "keep.txt"), "old\r\n");
-  EXPECT_EQ(CountEntries(dir_), 1u) << "the temporary file was left behind";
-}
 #endif
 
 #ifdef _WIN32
 TEST_F(ListFileFolder, HiddenFilesAreFilesAndStayHidden) {
   const fs::path hidden = dir_ / "hidden.txt";
-  Spit(hidden, "old\r\n");
+  WriteBytes(hidden, "old\r\n");
   ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(CheckListFileTarget(path("hidden.txt")).state, ListFileTarget::State::kExisting);
   const FileResult written = WriteListFile(path("hidden.txt"), {"new"});
   ASSERT_TRUE(written.ok) << written.error;
-  EXPECT_EQ(Slurp(hidden), "new\r\n");
+  EXPECT_EQ(ReadBytes(hidden), "new\r\n");
   EXPECT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(ReadListFile(path("hidden.txt")).entries, Entries{"new"});
   EXPECT_EQ(CountEntries(dir_), 1u);
@@ -420,9 +364,7 @@ class ImportIntoList : public ::testing::Test {
     SaveAddresses(store_, list_);
     list_.select(1);
   }
-  std::string stored(int n) {
-    return modReg::ReadRegString(store_, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
-  }
+  support::StoredUrls stored() { return support::ReadStoredUrls(store_); }
 
   MemoryRegistry store_;
   AddressList list_;
@@ -436,8 +378,7 @@ TEST_F(ImportIntoList, ManualModeChangesOnlyTheList) {
   EXPECT_EQ(list_.items(), (Entries{"x", "y", "x"}));
   EXPECT_EQ(list_.selectionIndex(), -1);
   EXPECT_EQ(store_.committedChanges(), before);
-  EXPECT_EQ(stored(1), "old1");
-  EXPECT_EQ(stored(2), "old2");
+  EXPECT_EQ(stored(), support::Numbered({"old1", "old2"}));
 }
 
 TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
@@ -448,8 +389,7 @@ TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
     EXPECT_EQ(list_.items(), Entries{"new"}) << mode;
     EXPECT_EQ(list_.selectionIndex(), -1);
     EXPECT_EQ(store_.committedChanges(), before + 1) << mode;
-    EXPECT_EQ(stored(1), "new");
-    EXPECT_FALSE(store_.queryValue(kCurrentUser, kTypedUrlsKey, "url2").has_value());
+    EXPECT_EQ(stored(), support::Numbered({"new"})) << mode;
     list_.replaceAll({"old1", "old2"});
     SaveAddresses(store_, list_);
   }
@@ -458,7 +398,7 @@ TEST_F(ImportIntoList, AutomaticModeRewritesTheStoreInOneTransaction) {
 TEST_F(ImportIntoList, AnEmptyFileEmptiesTheStoreInAutomaticMode) {
   ImportAddresses({store_, list_, settings_}, {});
   EXPECT_EQ(list_.count(), 0u);
-  EXPECT_FALSE(store_.queryValue(kCurrentUser, kTypedUrlsKey, "url1").has_value());
+  EXPECT_TRUE(stored().empty());
 }
 
 }  // namespace

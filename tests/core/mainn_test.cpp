@@ -11,6 +11,7 @@
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/recording_screen.h"
+#include "support/stored_list.h"
 
 namespace tavelin {
 namespace {
@@ -19,27 +20,9 @@ using testing::RecordingLauncher;
 using testing::RecordingScreen;
 using Strings = std::vector<std::string>;
 
-void Store(RegistryBackend& backend, const std::map<int, std::string>& urls) {
-  for (const auto& [n, text] : urls) {
-    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n), text);
-  }
-}
-
-std::map<int, std::string> Stored(RegistryBackend& backend) {
-  std::map<int, std::string> out;
-  for (int n = 1; n <= 210; ++n) {
-    if (backend.queryValue(kCurrentUser, kTypedUrlsKey, UrlValueName(n))) {
-      out[n] = modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
-    }
-  }
-  return out;
-}
-
-std::map<int, std::string> Numbered(const Strings& texts) {
-  std::map<int, std::string> out;
-  for (std::size_t i = 0; i < texts.size(); ++i) out[static_cast<int>(i) + 1] = texts[i];
-  return out;
-}
+using support::Numbered;
+using support::ReadStoredUrls;
+using support::StoreUrls;
 
 void SetSaveMode(RegistryBackend& backend, const char* mode) {
   modReg::WriteRegString(backend, kCurrentUser, kSettingsKey, kSaveModeValue, mode);
@@ -48,7 +31,7 @@ void SetSaveMode(RegistryBackend& backend, const char* mode) {
 // The program on a memory registry holding `urls`, started as the front end starts it.
 struct Program {
   explicit Program(const std::map<int, std::string>& urls, const char* saveMode = nullptr) {
-    Store(registry, urls);
+    StoreUrls(registry, urls);
     if (saveMode) SetSaveMode(registry, saveMode);
     mainn.Form_Load();
     mainn.Form_Shown();
@@ -70,7 +53,7 @@ TEST(StartUp, ShowsTheStoredAddressesCompactedWithTheFirstSelected) {
   EXPECT_EQ(p.selection(), 0);
   std::map<int, std::string> expected = Numbered({"A", " C "});
   expected[201] = "beyond";
-  EXPECT_EQ(Stored(p.registry), expected);
+  EXPECT_EQ(ReadStoredUrls(p.registry), expected);
   // No settings are read into being: both copies empty, no key made.
   EXPECT_EQ(p.mainn.settings().SaveMode, "");
   EXPECT_EQ(p.mainn.settings().WindowMode, "");
@@ -87,7 +70,7 @@ TEST(StartUp, WithoutTheKeyGivesAnEmptyListAndMakesTheKey) {
 
 TEST(StartUp, AnUnreadableStoreIsToldOnceTheWindowIsUp) {
   MemoryRegistry registry;
-  Store(registry, Numbered({"A"}));
+  StoreUrls(registry, Numbered({"A"}));
   registry.setFailReads(true);
   RecordingScreen screen;
   RecordingLauncher launcher;
@@ -102,7 +85,7 @@ TEST(StartUp, AnUnreadableStoreIsToldOnceTheWindowIsUp) {
   mainn.Form_Shown();
   EXPECT_EQ(screen.messages.size(), 1u);
   registry.setFailReads(false);
-  EXPECT_EQ(Stored(registry), Numbered({"A"}));
+  EXPECT_EQ(ReadStoredUrls(registry), Numbered({"A"}));
 }
 
 TEST(Reload, BringsBackTheStoredOrderInManualModeAndKeepsTheSettings) {
@@ -122,7 +105,7 @@ TEST(Exit, EndsTheProgramWithoutAsking) {
   p.mainn.DeleteAll_Click();
   p.mainn.FileExit_Click();
   EXPECT_EQ(p.screen.events, Strings{"end"});
-  EXPECT_EQ(Stored(p.registry), Numbered({"A"}));
+  EXPECT_EQ(ReadStoredUrls(p.registry), Numbered({"A"}));
 }
 
 // The commands that need a selection, without one.
@@ -168,7 +151,7 @@ TEST(Commands, ArrowButtonsFollowTheSelectionAndTheSaveMode) {
     EXPECT_EQ(p.selection(), 2);
     p.mainn.Command3_Click();  // at the bottom: nothing
     EXPECT_EQ(p.list(), (Strings{"Y", "Z", "X"}));
-    EXPECT_EQ(Stored(p.registry), Numbered(manual ? Strings{"X", "Y", "Z"} : p.list()));
+    EXPECT_EQ(ReadStoredUrls(p.registry), Numbered(manual ? Strings{"X", "Y", "Z"} : p.list()));
     EXPECT_TRUE(p.screen.events.empty());
   }
 }
@@ -178,16 +161,16 @@ TEST(Commands, SaveAllChangesWritesInEitherModeAndReadsBack) {
   p.mainn.List1_Click(1);
   p.mainn.DeleteURL_Click();
   EXPECT_EQ(p.selection(), -1);
-  EXPECT_EQ(Stored(p.registry), Numbered({"A", "B", "C"}));
+  EXPECT_EQ(ReadStoredUrls(p.registry), Numbered({"A", "B", "C"}));
   p.mainn.Command1_Click();
   EXPECT_EQ(p.list(), (Strings{"A", "C"}));
   EXPECT_EQ(p.selection(), 0);
-  EXPECT_EQ(Stored(p.registry), Numbered({"A", "C"}));
+  EXPECT_EQ(ReadStoredUrls(p.registry), Numbered({"A", "C"}));
 
   p.mainn.DeleteAll_Click();
-  EXPECT_EQ(Stored(p.registry), Numbered({"A", "C"}));
+  EXPECT_EQ(ReadStoredUrls(p.registry), Numbered({"A", "C"}));
   p.mainn.Command1_Click();
-  EXPECT_TRUE(Stored(p.registry).empty());
+  EXPECT_TRUE(ReadStoredUrls(p.registry).empty());
   EXPECT_TRUE(p.screen.events.empty());
 }
 
@@ -203,7 +186,7 @@ TEST(ListKeys, OnlyDeleteDeletesWhateverTheModifiers) {
     p.mainn.List1_KeyDown(keys::kDelete, modifiers);
     EXPECT_EQ(p.list(), (Strings{"X", "Z"}));
     EXPECT_EQ(p.selection(), 0);
-    EXPECT_EQ(Stored(p.registry), Numbered({"X", "Z"}));
+    EXPECT_EQ(ReadStoredUrls(p.registry), Numbered({"X", "Z"}));
     EXPECT_TRUE(p.screen.events.empty());
   }
 }

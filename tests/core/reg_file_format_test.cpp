@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
+#include "support/files.h"
 
 namespace tavelin {
 namespace {
@@ -14,9 +15,7 @@ using namespace std::string_literals;
 
 constexpr std::u16string_view kV5 = u"Windows Registry Editor Version 5.00\r\n\r\n";
 
-std::string Utf16File(std::u16string_view text) {
-  return "\xFF\xFE" + TextToUtf16LeBytes(text);
-}
+using support::Utf16File;
 
 std::string V5File(std::u16string_view body) {
   return Utf16File(std::u16string(kV5) + std::u16string(body));

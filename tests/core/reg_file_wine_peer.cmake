@@ -5,7 +5,7 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
   find_program(TAVELIN_WINE wine)
   if(TAVELIN_WINE)
     add_executable(reg_file_wine_peer ${CMAKE_CURRENT_LIST_DIR}/peer/reg_file_wine_peer.cpp)
-    target_link_libraries(reg_file_wine_peer PRIVATE tavelin_core ${TAVELIN_GTEST})
+    target_link_libraries(reg_file_wine_peer PRIVATE core_test_support)
     target_compile_definitions(reg_file_wine_peer PRIVATE
       WINE_RUN="${CMAKE_SOURCE_DIR}/tools/wine-run"
       WINE_PREFIX="${CMAKE_BINARY_DIR}/wineprefix-peer")

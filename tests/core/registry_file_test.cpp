@@ -1,37 +1,26 @@
-// What only the hive file does: its bytes on disk, the lock, failed reads and writes, links,
-// permissions and left-over temporaries. What every backend does is checked over all of them
-// in the backend suite.
+// What only the hive file does: its bytes on disk, the lock, failed reads and writes, and
+// left-over temporaries. What every backend does is checked over all of them in the backend
+// suite; what every file the program writes does (links, permissions, full disks) over all of
+// them in file_writers_test.cpp.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "platform/atomic_replace.h"
+#include "platform/wide_text.h"
 #include "store/address_list.h"
-#include "store/hive_file_io.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
+#include "support/files.h"
 
 namespace tavelin {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Utf16File(std::u16string_view text) {
-  return "\xFF\xFE" + TextToUtf16LeBytes(text);
-}
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using platform::PathText;
+using support::ReadBytes;
+using support::Utf16File;
+using support::WriteBytes;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -39,20 +28,6 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class HiveFile : public testing::Test {
  protected:
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    folder_ = fs::temp_directory_path() /
-              ("tavelin-hive-" + std::to_string(hivefile::CurrentProcessId()) + "-" +
-               std::to_string(counter++));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    hive_ = folder_ / "HKEY_CURRENT_USER.reg";
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
   std::string read(HiveFileRegistry& registry, std::string_view key, std::string_view name) {
     return modReg::ReadRegString(registry, kCurrentUser, key, name);
   }
@@ -61,8 +36,9 @@ class HiveFile : public testing::Test {
     return modReg::WriteRegString(registry, kCurrentUser, key, name, text);
   }
 
-  fs::path folder_;
-  fs::path hive_;
+  support::TemporaryFolder temporary_{"hive"};
+  const fs::path& folder_ = temporary_.path();
+  const fs::path hive_ = folder_ / "HKEY_CURRENT_USER.reg";
 };
 
 TEST_F(HiveFile, ANewFileIsWrittenAsAnExportWouldBe) {
@@ -281,20 +257,33 @@ TEST_F(HiveFile, AFailedWriteIsToldEachTimeAndLeavesTheFile) {
   EXPECT_EQ(read(registry, "Software\\K", "a"), "2");
 }
 
-TEST_F(HiveFile, LeftOverTemporariesAreRemovedOnTheNextWrite) {
+TEST_F(HiveFile, LeftOverTemporariesAreRemovedOnTheNextWriteAndNothingElse) {
   HiveFileRegistry registry(hive_);
   ASSERT_TRUE(write(registry, "Software\\K", "a", "1"));
-  const fs::path stale = folder_ / (hivefile::TemporaryPrefix(hive_) + "99999-0");
-  const fs::path unrelated = folder_ / "other.reg.tmp-1";
+  const fs::path stale = folder_ / platform::TemporaryFileName(hive_, 99999, 0);
+  const fs::path staleOfThisProcess =
+      folder_ / platform::TemporaryFileName(hive_, platform::CurrentProcessId(), 7);
   WriteBytes(stale, "half a file");
-  WriteBytes(unrelated, "not ours");
+  WriteBytes(staleOfThisProcess, "half a file");
+  // Names that only look like ours: another program's, or the user's own files.
+  const char* const others[] = {
+      "other.reg.tmp-1-0",
+      ".tmp-notes",
+      "HKEY_CURRENT_USER.reg.tmp-notes",
+      "HKEY_CURRENT_USER.reg.tmp-1-2.keep",
+      "HKEY_CURRENT_USER.reg.tmp-1",
+      "HKEY_CURRENT_USER.reg.tmp-",
+      "xHKEY_CURRENT_USER.reg.tmp-1-2",
+  };
+  for (const char* name : others) WriteBytes(folder_ / name, "not ours");
   EXPECT_EQ(read(registry, "Software\\K", "a"), "1");
+  EXPECT_TRUE(fs::exists(stale)) << "a read removes nothing";
   ASSERT_TRUE(write(registry, "Software\\K", "a", "2"));
   EXPECT_FALSE(fs::exists(stale));
-  EXPECT_TRUE(fs::exists(unrelated));
-  std::size_t files = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder_)) ++files;
-  EXPECT_EQ(files, 3u);  // the hive, its lock and the unrelated file
+  EXPECT_FALSE(fs::exists(staleOfThisProcess));
+  for (const char* name : others) EXPECT_EQ(ReadBytes(folder_ / name), "not ours") << name;
+  // The hive, its lock and the others.
+  EXPECT_EQ(support::CountEntries(folder_), 2u + std::size(others));
 }
 
 TEST_F(HiveFile, ASymbolicLinkIsFollowedAndKept) {
@@ -312,21 +301,6 @@ TEST_F(HiveFile, ASymbolicLinkIsFollowedAndKept) {
   EXPECT_TRUE(Contains(ReadBytes(target), "\"a\"=\"1\""));
   EXPECT_TRUE(fs::exists(realFolder / "hive.reg.lock"));
 }
-
-#ifndef _WIN32
-TEST_F(HiveFile, TheFileKeepsItsPermissions) {
-  HiveFileRegistry registry(hive_);
-  ASSERT_TRUE(write(registry, "Software\\K", "a", "1"));
-  EXPECT_EQ(fs::status(hive_).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write);
-  fs::permissions(hive_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                             fs::perms::others_read);
-  ASSERT_TRUE(write(registry, "Software\\K", "a", "2"));
-  EXPECT_EQ(fs::status(hive_).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                fs::perms::others_read);
-}
-#endif
 
 TEST_F(HiveFile, ADwordOfAnotherSizeReadsAsEmptyText) {
   WriteBytes(hive_,

@@ -11,19 +11,17 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/wide_text.h"
 #include "store/backup.h"
 #include "store/registry_win32.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
-#include "store/wtf8.h"
+#include "support/files.h"
 
 namespace tavelin {
 namespace {
 
-std::wstring Wide(std::string_view text) {
-  const std::u16string utf16 = Wtf8ToUtf16(text);
-  return std::wstring(utf16.begin(), utf16.end());
-}
+using platform::ToWide;
 
 constexpr RootKey kNotARoot() {
   return 0x80000099u;
@@ -36,7 +34,7 @@ class Win32RegistryTest : public ::testing::Test {
                  std::to_string(GetTickCount64())),
         registry_(sandbox_) {}
   ~Win32RegistryTest() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, Wide(sandbox_).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, ToWide(sandbox_).c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TavelinTests");
   }
 
@@ -44,7 +42,7 @@ class Win32RegistryTest : public ::testing::Test {
   std::wstring RawString(const std::string& path, const wchar_t* name) {
     wchar_t buffer[256] = {};
     DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_CURRENT_USER, Wide(path).c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
+    if (RegGetValueW(HKEY_CURRENT_USER, ToWide(path).c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
                      &size) != ERROR_SUCCESS) {
       return L"<missing>";
     }
@@ -64,7 +62,7 @@ TEST_F(Win32RegistryTest, WritesLandUnderTheCurrentUserBelowThePrefix) {
 
   // And reads find what another writer put there.
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(sandbox_ + "\\Other").c_str(), 0, nullptr, 0,
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ToWide(sandbox_ + "\\Other").c_str(), 0, nullptr, 0,
                             KEY_SET_VALUE, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   const wchar_t data[] = L"written elsewhere";
@@ -76,7 +74,7 @@ TEST_F(Win32RegistryTest, WritesLandUnderTheCurrentUserBelowThePrefix) {
 TEST_F(Win32RegistryTest, CreatedKeysCarryTheClassOne) {
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "Software\\Tavelin", "v", "x"));
   HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Wide(sandbox_ + "\\Software\\Tavelin").c_str(), 0,
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, ToWide(sandbox_ + "\\Software\\Tavelin").c_str(), 0,
                           KEY_READ, &key),
             ERROR_SUCCESS);
   wchar_t keyClass[16] = {};
@@ -121,7 +119,7 @@ TEST_F(Win32RegistryTest, AFailedWriteIsToldEachTimeWithTheSystemsReason) {
   // create would otherwise make its missing parents volatile too.)
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "Lasting", "v", "first"));
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(sandbox_ + "\\Volatile").c_str(), 0, nullptr,
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ToWide(sandbox_ + "\\Volatile").c_str(), 0, nullptr,
                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(key);
@@ -191,8 +189,8 @@ TEST_F(Win32RegistryTest, AMissingKeyOrValueIsNoReadFailure) {
 TEST_F(Win32RegistryTest, RegImportOfABackupRestoresTheKeysExactly) {
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url1", "A"));
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url2", "B \"q\""));
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("tavelin-backup-" + std::to_string(GetCurrentProcessId()));
+  const support::TemporaryFolder temporary("backup");
+  const std::filesystem::path folder = temporary / "backups";
   registry_.setBackupFolder(std::make_unique<BackupFolder>(folder));
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url1", "changed"));
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url9", "added"));
@@ -218,8 +216,6 @@ TEST_F(Win32RegistryTest, RegImportOfABackupRestoresTheKeysExactly) {
   EXPECT_EQ(RawString(typed, L"url2"), L"B \"q\"");
   EXPECT_EQ(RawString(typed, L"url9"), L"<missing>");
   EXPECT_FALSE(registry_.keyExists(kCurrentUser, kSettingsKey));
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -13,36 +12,29 @@
 
 #include "app/mainn.h"
 #include "dialogs/address_dialog.h"
+#include "platform/wide_text.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
+#include "support/files.h"
 #include "support/recording_screen.h"
 
 #ifndef _WIN32
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/child_process.h"
 #endif
 
 namespace tavelin {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::PathText;
 using testing::RecordingLauncher;
 using testing::RecordingScreen;
 using Strings = std::vector<std::string>;
 
 const std::string kDamaged = "WINE REGISTRY Version 2\n;; not ours\n";
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using support::ReadBytes;
+using support::WriteBytes;
 
 std::set<std::string> FolderNames(const fs::path& folder) {
   std::set<std::string> names;
@@ -54,18 +46,10 @@ std::set<std::string> FolderNames(const fs::path& folder) {
 
 class StoreFailures : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() /
-        ("tavelin-failures-" + std::to_string(static_cast<long long>(
-                                   std::chrono::steady_clock::now().time_since_epoch().count())));
-    fs::create_directories(folder_);
-    hive_ = folder_ / "HKEY_CURRENT_USER.reg";
-  }
   void TearDown() override {
+    // A test may leave the folder read-only.
     std::error_code ignored;
     fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(folder_, ignored);
   }
 
   // Stores the addresses (and a save mode) the way another run of the program would.
@@ -86,8 +70,9 @@ class StoreFailures : public ::testing::Test {
     return list.items();
   }
 
-  fs::path folder_;
-  fs::path hive_;
+  support::TemporaryFolder temporary_{"failures"};
+  const fs::path& folder_ = temporary_.path();
+  const fs::path hive_ = folder_ / "HKEY_CURRENT_USER.reg";
 };
 
 struct Program {
@@ -267,13 +252,15 @@ TEST_F(StoreFailures, OnlyANameEndingInRegBecomesANewFile) {
 }
 
 #ifndef _WIN32
-// Runs `body` in a child process and returns its exit code; the child must report through it.
-int InChild(const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+// Runs `body` in a child process set up as asked (support/child_process.h) and returns the
+// number it ends with; the child must report through it.
+int InChild(const support::ChildSetup& setup, const std::function<int()>& body) {
+  const support::ChildResult child = support::RunInChild(setup, [&] {
+    const int code = body();
+    return support::WorkResult{code == 0, std::to_string(code)};
+  });
+  EXPECT_TRUE(child.ran) << child.problem;
+  return child.ran ? std::stoi(child.work.message) : -1;
 }
 
 // Checks for the children: 0 when all held, otherwise the number of the first that did not.
@@ -294,8 +281,9 @@ TEST_F(StoreFailures, AReadOnlyFolderIsReadAndEveryWriteIsRefusedAloud) {
                              fs::perms::others_read);
   fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
-  const int result = InChild([&] {
-    if (setgid(65534) != 0 || setuid(65534) != 0) return 90;
+  support::ChildSetup unprivileged;
+  unprivileged.unprivileged = true;
+  const int result = InChild(unprivileged, [&] {
     Program p(hive_);
     const Strings atStart = p.told();  // the compaction has nothing to write
     p.mainn.List1_Click(1);
@@ -314,11 +302,9 @@ TEST_F(StoreFailures, AReadOnlyFolderIsReadAndEveryWriteIsRefusedAloud) {
 TEST_F(StoreFailures, AFullDiskIsToldAndTheOldFileStays) {
   Prepare({"A"}, "One");
   const std::string good = ReadBytes(hive_);
-  const int result = InChild([&] {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlim_t limit = static_cast<rlim_t>(good.size() + 16);
-    const rlimit small{limit, limit};
-    if (setrlimit(RLIMIT_FSIZE, &small) != 0) return 90;
+  support::ChildSetup smallDisk;
+  smallDisk.fileSizeLimit = good.size() + 16;
+  const int result = InChild(smallDisk, [&] {
     Program p(hive_);
     p.add(std::string(4096, 'x'));
     const Strings told = p.told();

@@ -2,9 +2,7 @@
 // change, and the store following in automatic mode only.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,7 +13,9 @@
 #include "store/registry_file.h"
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
+#include "support/files.h"
 #include "support/recording_screen.h"
+#include "support/stored_list.h"
 
 namespace tavelin {
 namespace {
@@ -26,19 +26,11 @@ using testing::RecordingScreen;
 using Strings = std::vector<std::string>;
 
 Strings StoredList(RegistryBackend& backend) {
-  Strings out;
-  for (std::size_t n = 1; n <= kStoredAddressWindow + 1; ++n) {
-    if (!backend.queryValue(kCurrentUser, kTypedUrlsKey, UrlValueName(n))) continue;
-    out.push_back(modReg::ReadRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n)));
-  }
-  return out;
+  return support::StoredTexts(backend, kStoredAddressWindow + 1);
 }
 
 void StoreList(RegistryBackend& backend, const Strings& texts) {
-  Transaction transaction(backend);
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    modReg::WriteRegString(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(i + 1), texts[i]);
-  }
+  support::StoreUrls(backend, support::Numbered(texts));
 }
 
 struct Program {
@@ -75,8 +67,9 @@ struct Change {
 
 // Each kind of change, from A, B, C (or a list with blanks), in both save modes.
 TEST(Undo, EveryKindOfChangeGoesBackAndForth) {
-  const fs::path file = fs::temp_directory_path() / "tavelin-undo-import.txt";
-  std::ofstream(file, std::ios::binary) << "x\r\n\r\ny\r\n";
+  const support::TemporaryFolder folder("undo");
+  const fs::path file = folder / "import.txt";
+  support::WriteBytes(file, "x\r\n\r\ny\r\n");
   const std::vector<Change> changes{
       {"delete", 1, [](Program& p) { p.mainn.DeleteURL_Click(); }},
       {"delete key", 2, [](Program& p) { p.mainn.List1_KeyDown(keys::kDelete, shift::kAlt); }},
@@ -232,11 +225,7 @@ TEST(Undo, TheSaveModeAtTheUndoDecidesWhetherTheStoreFollows) {
 }
 
 TEST(Undo, ARefusedSaveAllCanBeUndoneAndTheFileStays) {
-  const fs::path folder =
-      fs::temp_directory_path() /
-      ("tavelin-undo-" +
-       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-  fs::create_directories(folder);
+  const support::TemporaryFolder folder("undo");
   const fs::path hive = folder / "HKEY_CURRENT_USER.reg";
   {
     HiveFileRegistry registry(hive);
@@ -244,16 +233,14 @@ TEST(Undo, ARefusedSaveAllCanBeUndoneAndTheFileStays) {
     p.mainn.List1_Click(1);
     p.mainn.DeleteURL_Click();
     const std::string damaged = "WINE REGISTRY Version 2\n";
-    std::ofstream(hive, std::ios::binary | std::ios::trunc) << damaged;
+    support::WriteBytes(hive, damaged);
     p.mainn.Command1_Click();
     EXPECT_EQ(p.screen.messages.size(), 1u);
     p.mainn.Undo_Click();  // Ctrl+Z in manual mode: only the list changes
     EXPECT_EQ(p.list(), (Strings{"A", "B", "C"}));
     EXPECT_EQ(p.selection(), 1);
-    std::ifstream in(hive, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+    EXPECT_EQ(support::ReadBytes(hive), damaged);
   }
-  fs::remove_all(folder);
 }
 
 TEST(Undo, ARefusedUndoKeepsTheUndoneListAndSaysSo) {

@@ -4,14 +4,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
+#include "platform/wtf8.h"
 #include "store/reg_file_format.h"
 #include "store/registry_file.h"
-#include "store/wtf8.h"
+#include "support/files.h"
 
 namespace tavelin {
 namespace {
@@ -40,10 +39,7 @@ int Reg(std::initializer_list<std::string> arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using support::ReadBytes;
 
 RegValue Text(std::uint32_t type, std::u16string_view text) {
   const std::string bytes = TextToUtf16LeBytes(text) + std::string(2, '\0');

@@ -1,4 +1,4 @@
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 #include <cstdint>
 

@@ -1,0 +1,165 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "platform/atomic_replace.h"
+#include "platform/os_handle.h"
+#include "platform/system_error.h"
+#include "platform/wide_text.h"
+
+namespace tavelin::platform {
+
+namespace fs = std::filesystem;
+
+struct FileReplacement::Open {
+  OsHandle fd;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+namespace {
+
+// Built in place: "\"" + text + "\"" draws a false -Wrestrict from GCC 12.
+std::string Quoted(const fs::path& path) {
+  std::string text = PathText(path);
+  text.insert(text.begin(), '"');
+  text.push_back('"');
+  return text;
+}
+
+std::string Reason() {
+  return SystemErrorText(LastSystemError());
+}
+
+bool SameOwnerAndMode(const struct stat& a, const struct stat& b) {
+  return a.st_uid == b.st_uid && a.st_gid == b.st_gid && (a.st_mode & 07777) == (b.st_mode & 07777);
+}
+
+}  // namespace
+
+unsigned long CurrentProcessId() {
+  return static_cast<unsigned long>(::getpid());
+}
+
+FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access)
+    : target_(FollowLinks(target)) {
+  struct stat old {};
+  bool replacing = false;
+  if (::stat(target_.c_str(), &old) == 0) {
+    if (S_ISDIR(old.st_mode)) {
+      fail(Quoted(target_) + " is a folder");
+      return;
+    }
+    if (!S_ISREG(old.st_mode)) {
+      fail(Quoted(target_) + " is not a regular file");
+      return;
+    }
+    replacing = true;
+  } else if (errno != ENOENT) {
+    fail("cannot examine " + Quoted(target_) + ": " + Reason());
+    return;
+  }
+
+  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+  static std::atomic<unsigned long> counter{0};
+  auto open = std::make_unique<Open>();
+  // A name of a killed process with the same id may still be there: take the next one.
+  for (int attempt = 0; attempt < 100 && !open->fd.valid(); ++attempt) {
+    temporary_ = folder / TemporaryFileName(target_, CurrentProcessId(), counter++);
+    // Never wider than 0600 until the final permissions are set below.
+    const mode_t mode = !replacing && access == NewFileAccess::kShared ? 0666 : 0600;
+    open->fd = OsHandle(
+        ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!open->fd.valid() && errno != EEXIST) break;
+  }
+  if (!open->fd.valid()) {
+    const std::string reason = Reason();
+    temporary_.clear();
+    fail("cannot create a temporary file in " + Quoted(folder) + ": " + reason);
+    return;
+  }
+  open_ = std::move(open);
+
+  struct stat made {};
+  if (::fstat(open_->fd.get(), &made) != 0) {
+    fail("cannot examine " + Quoted(temporary_) + ": " + Reason());
+    return;
+  }
+  open_->device = made.st_dev;
+  open_->inode = made.st_ino;
+  if (replacing) {
+    // Owner first: a change of owner clears the set-id bits that the mode then restores.
+    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(open_->fd.get(), old.st_uid, old.st_gid) != 0) {
+      fail("cannot keep the owner and group of " + Quoted(target_) + ": " + Reason());
+      return;
+    }
+    if (::fchmod(open_->fd.get(), old.st_mode & 07777) != 0) {
+      fail("cannot keep the permissions of " + Quoted(target_) + ": " + Reason());
+      return;
+    }
+    // Some file systems accept a change they cannot hold; believe only what the file says.
+    if (::fstat(open_->fd.get(), &made) != 0 || !SameOwnerAndMode(made, old)) {
+      fail("cannot keep the owner and permissions of " + Quoted(target_) +
+           ": the file system does not keep them");
+      return;
+    }
+  } else if (access == NewFileAccess::kOwnerOnly && ::fchmod(open_->fd.get(), 0600) != 0) {
+    fail("cannot make " + Quoted(temporary_) + " private: " + Reason());
+  }
+}
+
+FileReplacement::~FileReplacement() {
+  discard();
+}
+
+void FileReplacement::discard() {
+  if (!open_) return;
+  open_->fd.close();
+  if (!committed_) ::unlink(temporary_.c_str());
+  open_.reset();
+}
+
+bool FileReplacement::write(std::string_view bytes) {
+  if (!open_) return false;
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(open_->fd.get(), bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return fail("cannot write to " + Quoted(temporary_) + ": " + Reason());
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool FileReplacement::commit() {
+  if (!open_) return false;
+  // Another writer may have filled the temporary through its name; it must still be the file
+  // made above, or its permissions and this process's ownership of it are not known.
+  struct stat named {};
+  if (::lstat(temporary_.c_str(), &named) != 0 || !S_ISREG(named.st_mode) ||
+      named.st_dev != open_->device || named.st_ino != open_->inode) {
+    return fail(Quoted(temporary_) + " was replaced by another file while it was written");
+  }
+  // Errors of earlier writes (a full disk, a failing device) may show only when flushed.
+  if (::fsync(open_->fd.get()) != 0 || !open_->fd.close()) {
+    return fail("cannot write to " + Quoted(temporary_) + ": " + Reason());
+  }
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    return fail("cannot replace " + Quoted(target_) + ": " + Reason());
+  }
+  committed_ = true;
+  open_.reset();
+  // The rename lasts once the folder is on disk. The new file is in place either way, so a
+  // folder that cannot be flushed (some file systems refuse) is no failure of the write.
+  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+  OsHandle folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folderFd.valid()) ::fsync(folderFd.get());
+  return true;
+}
+
+}  // namespace tavelin::platform

@@ -1,0 +1,26 @@
+// An exclusive lock on a lock file, waited for at most a given time. One implementation per
+// platform (file_lock_posix.cpp, file_lock_win32.cpp).
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace tavelin::platform {
+
+// Held until destroyed. The lock file itself stays: a file that is renamed over cannot carry a
+// lock, so a lock for a file that is replaced whole lives in a stable file beside it.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+enum class LockStatus { kLocked, kTimedOut, kFailed };
+
+// Takes the lock, creating the lock file (not its folder) when missing, and waits for it at
+// most `timeout`. `error` says why when it is not taken.
+LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::milliseconds timeout,
+                           std::unique_ptr<FileLock>& lock, std::string& error);
+
+}  // namespace tavelin::platform

@@ -1,0 +1,281 @@
+// The platform layer's own promises, natively and under Wine: which names are its
+// temporaries, a replacement filled by another writer, whole-file reads, the lock, error texts
+// and paths as text. How the files the program writes behave is in file_writers_test.cpp.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/atomic_replace.h"
+#include "platform/file_lock.h"
+#include "platform/read_file.h"
+#include "platform/system_error.h"
+#include "platform/wide_text.h"
+#include "support/files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+
+#include <cerrno>
+#endif
+
+namespace tavelin {
+namespace {
+
+namespace fs = std::filesystem;
+using support::CountEntries;
+using support::ReadBytes;
+using support::WriteBytes;
+
+// ---- temporary names -----------------------------------------------------------------------
+
+struct NameCase {
+  const char* name;
+  bool own;
+};
+
+class OwnTemporaryName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(OwnTemporaryName, IsOnlyTheExactPatternForThatTarget) {
+  const fs::path target = fs::path("folder") / "hive.reg";
+  EXPECT_EQ(platform::IsOwnTemporaryName(target, GetParam().name), GetParam().own)
+      << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, OwnTemporaryName,
+    testing::Values(NameCase{"hive.reg.tmp-4242-0", true}, NameCase{"hive.reg.tmp-1-17", true},
+                    NameCase{"hive.reg.tmp-0-0", true},
+                    // Another target's, the target itself, its lock.
+                    NameCase{"other.reg.tmp-4242-0", false}, NameCase{"hive.reg", false},
+                    NameCase{"hive.reg.lock", false}, NameCase{"xhive.reg.tmp-1-2", false},
+                    NameCase{"HIVE.REG.tmp-1-2", false},
+                    // Someone else's names that share the mark.
+                    NameCase{".tmp-notes", false}, NameCase{"hive.reg.tmp-notes", false},
+                    NameCase{"hive.reg.tmp-", false}, NameCase{"hive.reg.tmp-12", false},
+                    NameCase{"hive.reg.tmp-12-", false}, NameCase{"hive.reg.tmp--3", false},
+                    NameCase{"hive.reg.tmp-1-2-3", false}, NameCase{"hive.reg.tmp-1-2.bak", false},
+                    NameCase{"hive.reg.tmp-1-2x", false}, NameCase{"hive.reg.tmp-+1-2", false},
+                    // Numbers this program never writes.
+                    NameCase{"hive.reg.tmp-01-2", false}, NameCase{"hive.reg.tmp-1-002", false},
+                    NameCase{"hive.reg.tmp-123456789012345678901-0", false}));
+
+TEST(OwnTemporaryName, RecognisesWhatTheReplacementMakes) {
+  support::TemporaryFolder folder("platform");
+  const fs::path target = folder / "list.txt";
+  for (int i = 0; i < 3; ++i) {
+    platform::FileReplacement replacement(target, platform::NewFileAccess::kShared);
+    ASSERT_TRUE(replacement.ok()) << replacement.error();
+    EXPECT_EQ(replacement.temporary().parent_path(), folder.path());
+    EXPECT_TRUE(platform::IsOwnTemporaryName(target, replacement.temporary().filename()))
+        << platform::PathText(replacement.temporary());
+    EXPECT_FALSE(
+        platform::IsOwnTemporaryName(folder / "other.txt", replacement.temporary().filename()));
+  }
+  EXPECT_EQ(CountEntries(folder.path()), 0u) << "an unfinished replacement left its temporary";
+  EXPECT_TRUE(platform::IsOwnTemporaryName(
+      target, platform::TemporaryFileName(target, platform::CurrentProcessId(), 99)));
+}
+
+// ---- a replacement in steps ----------------------------------------------------------------
+
+class Replacement : public testing::Test {
+ protected:
+  support::TemporaryFolder folder_{"platform"};
+  const fs::path target_ = folder_ / "target.dat";
+};
+
+TEST_F(Replacement, TakesWhatAnotherWriterPutThroughThePath) {
+  WriteBytes(target_, "old");
+  platform::FileReplacement replacement(target_, platform::NewFileAccess::kOwnerOnly);
+  ASSERT_TRUE(replacement.ok()) << replacement.error();
+  {
+    // As a library that can only save to a path does it: open, truncate, write, close.
+    std::ofstream out(replacement.temporary(), std::ios::binary | std::ios::trunc);
+    out << "written by another";
+  }
+  EXPECT_EQ(ReadBytes(target_), "old");
+  ASSERT_TRUE(replacement.commit()) << replacement.error();
+  EXPECT_EQ(ReadBytes(target_), "written by another");
+  EXPECT_EQ(CountEntries(folder_.path()), 1u);
+}
+
+TEST_F(Replacement, RefusesATemporaryThatIsNoLongerItsOwn) {
+  WriteBytes(target_, "old");
+  platform::FileReplacement replacement(target_, platform::NewFileAccess::kOwnerOnly);
+  ASSERT_TRUE(replacement.ok()) << replacement.error();
+  ASSERT_TRUE(replacement.write("ours"));
+  // The temporary moved away and another file made under its name: whose that one is and
+  // who may read it is unknown.
+  fs::rename(replacement.temporary(), folder_ / "moved");
+  WriteBytes(replacement.temporary(), "not ours");
+  EXPECT_FALSE(replacement.commit());
+  EXPECT_NE(replacement.error().find(platform::PathText(replacement.temporary())),
+            std::string::npos)
+      << replacement.error();
+  EXPECT_EQ(ReadBytes(target_), "old");
+  EXPECT_FALSE(fs::exists(replacement.temporary()));
+  EXPECT_EQ(CountEntries(folder_.path()), 2u);  // the target and the moved file
+}
+
+TEST_F(Replacement, AnUnfinishedOneLeavesTheFileAsItWas) {
+  WriteBytes(target_, "old");
+  {
+    platform::FileReplacement replacement(target_, platform::NewFileAccess::kShared);
+    ASSERT_TRUE(replacement.write("half of the new"));
+    EXPECT_TRUE(fs::exists(replacement.temporary()));
+  }
+  EXPECT_EQ(ReadBytes(target_), "old");
+  EXPECT_EQ(CountEntries(folder_.path()), 1u);
+}
+
+TEST_F(Replacement, NeverReplacesAFolder) {
+  fs::create_directory(target_);
+  WriteBytes(target_ / "inside", "kept");
+  std::string error;
+  EXPECT_FALSE(
+      platform::ReplaceFileAtomically(target_, "x", platform::NewFileAccess::kShared, error));
+  EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+  EXPECT_EQ(ReadBytes(target_ / "inside"), "kept");
+  EXPECT_EQ(CountEntries(folder_.path()), 1u);
+}
+
+#ifndef _WIN32
+TEST_F(Replacement, NeverReplacesAPipeOrADevice) {
+  ASSERT_EQ(::mkfifo(target_.c_str(), 0600), 0);
+  const fs::path device = folder_ / "null";
+  fs::create_symlink("/dev/null", device);
+  for (const fs::path& path : {target_, device}) {
+    std::string error;
+    EXPECT_FALSE(
+        platform::ReplaceFileAtomically(path, "x", platform::NewFileAccess::kShared, error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  }
+  EXPECT_TRUE(fs::is_fifo(target_));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(CountEntries(folder_.path()), 2u);
+}
+#endif
+
+// ---- whole-file reads ----------------------------------------------------------------------
+
+TEST(ReadWholeFile, ReadsEveryByteOfFilesOfAnySize) {
+  support::TemporaryFolder folder("platform");
+  // Empty, and sizes around the reader's buffers, with every byte value.
+  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095},
+                                 std::size_t{65537}, std::size_t{300001}}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    WriteBytes(folder / "file", bytes);
+    const platform::FileRead read = platform::ReadWholeFile(folder / "file");
+    ASSERT_EQ(read.status, platform::FileRead::Status::kRead) << size << ": " << read.error;
+    EXPECT_EQ(read.bytes, bytes) << size;
+  }
+}
+
+TEST(ReadWholeFile, TellsMissingFilesFromThingsThatAreNotFiles) {
+  support::TemporaryFolder folder("platform");
+  fs::create_directory(folder / "sub");
+  EXPECT_EQ(platform::ReadWholeFile(folder / "none").status, platform::FileRead::Status::kMissing);
+  EXPECT_EQ(platform::ReadWholeFile(folder / "no-folder" / "none").status,
+            platform::FileRead::Status::kMissing);
+  EXPECT_EQ(platform::ReadWholeFile(folder / "sub").status,
+            platform::FileRead::Status::kNotRegularFile);
+}
+
+#ifdef __linux__
+TEST(ReadWholeFile, AFailedReadSaysWhy) {
+  // Reading this process's own memory at address 0 fails with an I/O error, even as root.
+  const platform::FileRead read = platform::ReadWholeFile("/proc/self/mem");
+  EXPECT_EQ(read.status, platform::FileRead::Status::kFailed);
+  EXPECT_EQ(read.error, platform::SystemErrorText(EIO));
+  EXPECT_TRUE(read.bytes.empty());
+}
+#endif
+
+// ---- the lock ------------------------------------------------------------------------------
+
+TEST(FileLock, IsExclusiveUntilReleased) {
+  support::TemporaryFolder folder("platform");
+  const fs::path lockPath = folder / "x.lock";
+  std::unique_ptr<platform::FileLock> first;
+  std::unique_ptr<platform::FileLock> second;
+  std::string error;
+  ASSERT_EQ(platform::AcquireFileLock(lockPath, std::chrono::milliseconds(0), first, error),
+            platform::LockStatus::kLocked)
+      << error;
+  EXPECT_EQ(platform::AcquireFileLock(lockPath, std::chrono::milliseconds(20), second, error),
+            platform::LockStatus::kTimedOut);
+  EXPECT_FALSE(second);
+  EXPECT_FALSE(error.empty());
+  first.reset();
+  EXPECT_EQ(platform::AcquireFileLock(lockPath, std::chrono::milliseconds(0), second, error),
+            platform::LockStatus::kLocked)
+      << error;
+  EXPECT_TRUE(fs::exists(lockPath)) << "the lock file stays";
+  EXPECT_EQ(platform::AcquireFileLock(folder / "no-folder" / "x.lock", std::chrono::milliseconds(0),
+                                      first, error),
+            platform::LockStatus::kFailed);
+  EXPECT_FALSE(error.empty());
+}
+
+// ---- system error text ---------------------------------------------------------------------
+
+TEST(SystemErrorText, IsOneClauseThatCanFollowAColon) {
+#ifdef _WIN32
+  const platform::SystemErrorCode codes[] = {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND,
+                                             ERROR_DISK_FULL};
+#else
+  const platform::SystemErrorCode codes[] = {EACCES, ENOENT, ENOSPC};
+#endif
+  for (const platform::SystemErrorCode code : codes) {
+    const std::string text = platform::SystemErrorText(code);
+    ASSERT_FALSE(text.empty()) << code;
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.back(), '.') << text;
+    EXPECT_NE(text.back(), ' ') << text;
+#ifdef _WIN32
+    // The texts are translated; the number says which error it was in any language.
+    const std::string number = "(error " + std::to_string(code) + ")";
+    EXPECT_EQ(text.substr(text.size() - number.size()), number) << text;
+#endif
+  }
+#ifdef _WIN32
+  EXPECT_EQ(platform::SystemErrorText(0x2FFFFFFFu), "error " + std::to_string(0x2FFFFFFFu));
+#endif
+}
+
+// ---- paths as text -------------------------------------------------------------------------
+
+TEST(PathText, NamesFilesAsTheProgramWritesThem) {
+  support::TemporaryFolder folder("platform");
+  // Latin, Cyrillic, CJK and a character outside the BMP (a surrogate pair in UTF-16).
+  const std::string name = "caf\xC3\xA9-\xD0\x96-\xE4\xB8\xAD-\xF0\x9F\x98\x80.txt";
+  const fs::path path = folder.path() / platform::PathFromText(name);
+  WriteBytes(path, "x");
+  ASSERT_EQ(CountEntries(folder.path()), 1u);
+  const fs::path found = fs::directory_iterator(folder.path())->path();
+  EXPECT_EQ(platform::PathText(found.filename()), name);
+  EXPECT_EQ(platform::PathText(platform::PathFromText(name)), name);
+  EXPECT_EQ(platform::ReadWholeFile(platform::PathFromText(platform::PathText(found))).bytes, "x");
+}
+
+#ifdef _WIN32
+TEST(WideText, KeepsUnpairedSurrogates) {
+  const std::wstring wide = {L'a', static_cast<wchar_t>(0xD800), L'b',
+                             static_cast<wchar_t>(0xDC00)};
+  EXPECT_EQ(platform::FromWide(wide),
+            "a\xED\xA0\x80"
+            "b\xED\xB0\x80");
+  EXPECT_EQ(platform::ToWide(platform::FromWide(wide)), wide);
+  EXPECT_EQ(platform::ToWide("\xC3\xA9"), std::wstring(1, static_cast<wchar_t>(0xE9)));
+}
+#endif
+
+}  // namespace
+}  // namespace tavelin
