@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "store/wtf8.h"
+#include "platform/wtf8.h"
 
 namespace tavelin::win32 {
 
