@@ -1,5 +1,6 @@
 // Starts the real program on a prepared hive file and checks the file afterwards.
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +30,8 @@ struct RunningProgram {
   explicit RunningProgram(const QString& hive) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TAVELIN_REGISTRY"), hive);
+    // Backups go beside the hive, never into the home folder of whoever runs the tests.
+    env.insert(QStringLiteral("XDG_STATE_HOME"), QFileInfo(hive).absolutePath() + "/state");
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
     process.setProcessEnvironment(env);
