@@ -69,7 +69,9 @@ void MainWindow::buildMenus() {
       }
       action->setShortcuts(shortcuts);
       const auto handler = item.handler;
-      connect(action, &QAction::triggered, this, [this, handler] { (core_.*handler)(); });
+      // The core is named before the call: GCC's -fsanitize=vptr otherwise checks this->core_
+      // in one branch of the member-pointer call and reads an unset register in the other.
+      connect(action, &QAction::triggered, this, [&core = core_, handler] { (core.*handler)(); });
     }
     if (spec.name == Mainn::kOptionsMenu) {
       optionsMenu_ = menu;
