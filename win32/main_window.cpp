@@ -71,7 +71,8 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::create(int showCommand) {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   if (!RegisterWindowClass(WindowProc)) return false;
 
@@ -495,6 +496,10 @@ void MainWindow::showSelection(int index) {
 }
 
 HWND MainWindow::ownerWindow() const {
+  // A box shown from a dialog covers the dialog.
+  for (auto at = dialogs_.rbegin(); at != dialogs_.rend(); ++at) {
+    if ((*at)->hwnd() != nullptr) return (*at)->hwnd();
+  }
   return hwnd_;
 }
 
@@ -552,7 +557,20 @@ std::optional<std::string> MainWindow::chooseFile(const FileDialogSpec& spec) {
   return std::nullopt;
 }
 
-void MainWindow::runDialog(Dialog& /*dialog*/) {}
+void MainWindow::runDialog(Dialog& dialog) {
+  const HWND owner = ownerWindow();
+  DialogWindow window(dialog, dpi_, [this](Dialog& shown, HWND hwnd) { dialogShown(shown, hwnd); });
+  dialogs_.push_back(&window);
+  window.run(owner);
+  std::erase(dialogs_, &window);
+}
+
+DialogWindow* MainWindow::dialogWindow(const Dialog& dialog) const {
+  for (DialogWindow* window : dialogs_) {
+    if (&window->dialog() == &dialog) return window;
+  }
+  return nullptr;
+}
 
 void MainWindow::openDialog(Dialog& dialog) {
   dialog.setOpen(true);
@@ -562,11 +580,16 @@ void MainWindow::openDialog(Dialog& dialog) {
 
 void MainWindow::closeDialog(Dialog& dialog) {
   dialog.setOpen(false);
+  if (DialogWindow* window = dialogWindow(dialog)) window->close();
 }
 
-void MainWindow::dialogChanged(Dialog& /*dialog*/) {}
+void MainWindow::dialogChanged(Dialog& dialog) {
+  if (DialogWindow* window = dialogWindow(dialog)) window->redraw();
+}
 
-void MainWindow::focusTextSelectAll(Dialog& /*dialog*/) {}
+void MainWindow::focusTextSelectAll(Dialog& dialog) {
+  if (DialogWindow* window = dialogWindow(dialog)) window->focusTextSelectAll();
+}
 
 UINT MainWindow::trackPopUpMenu(HMENU menu, POINT at, UINT flags) {
   return static_cast<UINT>(TrackPopupMenu(menu, flags, at.x, at.y, 0, hwnd_, nullptr));

@@ -18,6 +18,7 @@
 #include "browse/browser_launcher.h"
 #include "store/address_list.h"
 #include "store/registry.h"
+#include "win32/dialog_windows.h"
 
 namespace tavelin::win32 {
 
@@ -65,8 +66,12 @@ class MainWindow : public Screen, private AddressListObserver {
                             UINT type);
   virtual bool runFileDialog(OPENFILENAMEW& dialog, bool save);
   virtual UINT trackPopUpMenu(HMENU menu, POINT at, UINT flags);
-  // The dialog windows are not built yet: the core's dialog stays open for its handlers.
+  // Runs the dialog's system dialog, modal over the window it covers.
   virtual void runDialog(Dialog& dialog);
+  // The dialog is up and its modal loop runs; tests act in the user's place here.
+  virtual void dialogShown(Dialog& /*dialog*/, HWND /*window*/) {}
+  // The system dialog of an open core dialog, or nothing.
+  DialogWindow* dialogWindow(const Dialog& dialog) const;
 
   // The window that a box shown now covers and is owned by.
   HWND ownerWindow() const;
@@ -111,6 +116,7 @@ class MainWindow : public Screen, private AddressListObserver {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   HWND savedFocus_ = nullptr;
+  std::vector<DialogWindow*> dialogs_;  // the open ones, the newest last
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
   bool showingSelection_ = false;
 };

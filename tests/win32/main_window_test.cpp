@@ -57,19 +57,7 @@ class MainWindowTest : public ::testing::Test {
     GetClientRect(list, &client);
     return MAKELPARAM(client.right / 2, client.bottom - 3);
   }
-  void Command(std::string_view item) {
-    const auto menus = Mainn::Menus();
-    for (std::size_t m = 0; m < menus.size(); ++m) {
-      for (std::size_t i = 0; i < menus[m].items.size(); ++i) {
-        if (menus[m].items[i].name == item) {
-          SendMessageW(window->hwnd(), WM_COMMAND, MenuCommandId(m, i), 0);
-          Pump(*window);
-          return;
-        }
-      }
-    }
-    FAIL() << "no menu item " << item;
-  }
+  void Command(std::string_view item) { ASSERT_TRUE(MenuCommand(*window, item)) << item; }
   // A key as the keyboard gives it to the focused control, through the message loop.
   void Key(WPARAM key, UINT down = WM_KEYDOWN, LPARAM flags = 0) {
     SetFocus(list);

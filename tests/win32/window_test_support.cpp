@@ -2,9 +2,11 @@
 
 #include <string_view>
 
+#include "app/mainn.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
+#include "win32/menus.h"
 
 namespace tavelin::win32::testing {
 
@@ -42,7 +44,48 @@ UINT RecordingWindow::trackPopUpMenu(HMENU menu, POINT at, UINT flags) {
 
 void RecordingWindow::runDialog(Dialog& dialog) {
   dialogs.push_back(dialog.kind());
-  if (inDialog) inDialog(dialog);
+  MainWindow::runDialog(dialog);
+}
+
+void RecordingWindow::dialogShown(Dialog& dialog, HWND window) {
+  if (inDialog) inDialog(dialog, window);
+  if (dialog.isOpen() && IsWindow(window)) {
+    ++leftOpen;
+    SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  }
+}
+
+void PumpDialog(HWND dialog) {
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    if (IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void PressKey(HWND dialog, UINT key) {
+  HWND focus = GetFocus();
+  const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+  PostMessageW(focus, WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
+  PumpDialog(dialog);
+  if (IsWindow(focus)) {
+    PostMessageW(focus, WM_KEYUP, key, 1 | (static_cast<LPARAM>(scan) << 16) | (3LL << 30));
+  }
+  PumpDialog(dialog);
+}
+
+void TypeText(HWND dialog, std::wstring_view text) {
+  for (wchar_t c : text) PostMessageW(GetFocus(), WM_CHAR, c, 1);
+  PumpDialog(dialog);
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
 }
 
 void Pump(MainWindow& window) {
@@ -53,6 +96,20 @@ void Pump(MainWindow& window) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+}
+
+bool MenuCommand(MainWindow& window, std::string_view item) {
+  const auto menus = Mainn::Menus();
+  for (std::size_t m = 0; m < menus.size(); ++m) {
+    for (std::size_t i = 0; i < menus[m].items.size(); ++i) {
+      if (menus[m].items[i].name == item) {
+        SendMessageW(window.hwnd(), WM_COMMAND, MenuCommandId(m, i), 0);
+        Pump(window);
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 std::vector<std::wstring> ListRows(HWND list) {

@@ -66,7 +66,10 @@ class RecordingWindow : public MainWindow {
   UINT popUpChoice = 0;  // the item the user picks, 0 for none
 
   std::vector<DialogKind> dialogs;
-  std::function<void(Dialog&)> inDialog;  // what the user does while a dialog is open
+  // What the user does while a dialog is up, from inside its modal loop. A dialog still
+  // open afterwards is closed with its close box and counted in `leftOpen`.
+  std::function<void(Dialog&, HWND)> inDialog;
+  int leftOpen = 0;
 
  protected:
   int runMessageBox(HWND owner, const std::wstring& text, const std::wstring& title,
@@ -74,10 +77,24 @@ class RecordingWindow : public MainWindow {
   bool runFileDialog(OPENFILENAMEW& dialog, bool save) override;
   UINT trackPopUpMenu(HMENU menu, POINT at, UINT flags) override;
   void runDialog(Dialog& dialog) override;
+  void dialogShown(Dialog& dialog, HWND window) override;
 };
+
+// Hands every waiting message to the dialog as its modal loop would, the dialog manager's
+// keys among them.
+void PumpDialog(HWND dialog);
+
+// A key pressed and released on the focused control, through the message queue.
+void PressKey(HWND dialog, UINT key);
+// A character typed into the focused control.
+void TypeText(HWND dialog, std::wstring_view text);
+// The text of a window, as the system gives it.
+std::wstring WindowText(HWND window);
 
 // Hands every waiting message to the window as its message loop would.
 void Pump(MainWindow& window);
+// Chooses the menu item of that name, as a click on it would; false when there is none.
+bool MenuCommand(MainWindow& window, std::string_view item);
 
 // What the list view answers to the system's text query, row by row.
 std::vector<std::wstring> ListRows(HWND list);

@@ -1,0 +1,423 @@
+#include "win32/dialog_windows.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "dialogs/address_dialog.h"
+#include "dialogs/frm_about.h"
+#include "dialogs/frm_settings.h"
+#include "win32/layout.h"
+
+namespace tavelin::win32 {
+
+namespace {
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr int kTooltipWidthAt96 = 320;
+
+// A dialog with no controls, no size and no title: everything is built from the core's
+// layout once the dialog exists. The template must be DWORD-aligned.
+struct alignas(4) EmptyTemplate {
+  std::array<WORD, 12> words{};
+};
+
+EmptyTemplate MakeTemplate() {
+  DLGTEMPLATE header{};
+  header.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  EmptyTemplate empty;
+  static_assert(sizeof(DLGTEMPLATE) + 3 * sizeof(WORD) <= sizeof(empty.words));
+  // After the header: no menu, the system's dialog class, an empty title.
+  std::memcpy(empty.words.data(), &header, sizeof(header));
+  return empty;
+}
+
+bool TakesFocus(ControlKind kind) {
+  return kind == ControlKind::kPushButton || kind == ControlKind::kTextBox ||
+         kind == ControlKind::kOptionButton;
+}
+
+// Frames go last, below the option buttons they surround, so that the buttons draw over
+// them; the rest keep the tab order.
+int CreationRank(const ControlSpec& spec) {
+  if (spec.kind == ControlKind::kFrame) return (1 << 20) + spec.tabIndex;
+  return spec.tabIndex < 0 ? (1 << 19) : spec.tabIndex;
+}
+
+}  // namespace
+
+DialogWindow::DialogWindow(Dialog& dialog, int dpi, std::function<void(Dialog&, HWND)> shown)
+    : dialog_(dialog), dpi_(dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI), shown_(std::move(shown)) {}
+
+DialogWindow::~DialogWindow() {
+  for (HFONT font : fonts_) DeleteObject(font);
+}
+
+void DialogWindow::run(HWND owner) {
+  const EmptyTemplate empty = MakeTemplate();
+  DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                          reinterpret_cast<const DLGTEMPLATE*>(empty.words.data()), owner, Proc,
+                          reinterpret_cast<LPARAM>(this));
+  hwnd_ = nullptr;
+  text_ = nullptr;
+  tooltip_ = nullptr;
+}
+
+void DialogWindow::close() {
+  if (hwnd_ == nullptr) return;
+  KillTimer(hwnd_, kTimerId);
+  EndDialog(hwnd_, 0);
+}
+
+HWND DialogWindow::control(std::string_view name) const {
+  if (hwnd_ == nullptr) return nullptr;
+  const int id = ControlId(dialog_.layout(), name);
+  return id == 0 ? nullptr : GetDlgItem(hwnd_, id);
+}
+
+INT_PTR CALLBACK DialogWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<DialogWindow*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, lParam);
+    self->hwnd_ = hwnd;
+    self->initialise(GetWindow(hwnd, GW_OWNER));
+    return FALSE;  // the focus is set
+  }
+  auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr || self->hwnd_ != hwnd) return FALSE;
+  return self->handle(message, wParam, lParam);
+}
+
+INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      // What the dialog manager makes of Enter and Esc: no button is the default or the
+      // cancel button, so both press nothing.
+      if (id == IDOK || id == IDCANCEL) return TRUE;
+      if (lParam == 0) return TRUE;
+      if (HIWORD(wParam) == BN_CLICKED) clicked(id);
+      if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == text_) textChanged();
+      return TRUE;
+    }
+    case DM_GETDEFID:
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT,
+                        defaultButton_ != 0 ? MAKELONG(defaultButton_, DC_HASDEFID) : 0);
+      return TRUE;
+    case WM_SYSCOMMAND:
+      // The close box and Alt+F4: the dialog's own close, which writes nothing.
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        dialog_.CloseBox_Click();
+        return TRUE;
+      }
+      return FALSE;
+    case WM_CLOSE:
+      return TRUE;  // only SC_CLOSE closes; a control's own WM_CLOSE does not
+    case WM_TIMER:
+      if (wParam == kTimerId && dialog_.kind() == DialogKind::kAbout) {
+        static_cast<FrmAbout&>(dialog_).Timer1_Timer();
+      }
+      return TRUE;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      // The text box and the labels sit on the button face; the credit is in the
+      // highlight colour.
+      const HDC dc = reinterpret_cast<HDC>(wParam);
+      const ControlSpec* spec =
+          ControlForId(dialog_.layout(), GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      if (spec != nullptr && spec->highlightText) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+      return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case kShownMessage:
+      if (shown_) shown_(dialog_, hwnd_);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+void DialogWindow::initialise(HWND owner) {
+  owner_ = owner;
+  SetWindowTextW(hwnd_, Widen(dialog_.layout().caption).c_str());
+  createControls();
+  place(owner);
+  redraw();
+
+  // The first control in tab order that takes the focus.
+  HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  if (text_ != nullptr) first = text_;
+  if (first != nullptr) SetFocus(first);
+  if (dialog_.kind() == DialogKind::kAdd || dialog_.kind() == DialogKind::kEdit) {
+    const auto& address = static_cast<const AddressDialog&>(dialog_);
+    if (text_ != nullptr && address.Text1SelectedOnOpen()) SendMessageW(text_, EM_SETSEL, 0, -1);
+  }
+  if (const ControlSpec* timer = dialog_.layout().control("Timer1")) {
+    SetTimer(hwnd_, kTimerId, static_cast<UINT>(timer->interval), nullptr);
+  }
+  ShowWindow(hwnd_, SW_SHOW);
+  PostMessageW(hwnd_, kShownMessage, 0, 0);
+}
+
+void DialogWindow::createControls() {
+  const FormSpec& form = dialog_.layout();
+  std::vector<const ControlSpec*> ordered;
+  for (const ControlSpec& spec : form.controls) ordered.push_back(&spec);
+  std::stable_sort(ordered.begin(), ordered.end(), [](const ControlSpec* a, const ControlSpec* b) {
+    return CreationRank(*a) < CreationRank(*b);
+  });
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  std::string_view lastParent = "-";
+  for (const ControlSpec* spec : ordered) {
+    if (spec->kind == ControlKind::kTimer) continue;
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(form, spec->name)));
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    if (TakesFocus(spec->kind) && spec->tabIndex >= 0) style |= WS_TABSTOP;
+    // Each button is a group of its own; a frame's option buttons are one group.
+    if (spec->kind != ControlKind::kOptionButton || spec->parent != lastParent) style |= WS_GROUP;
+    lastParent = spec->kind == ControlKind::kOptionButton ? spec->parent : "-";
+
+    PixelRect at = ToPixels(spec->rect, dpi_);
+    if (const ControlSpec* frame = form.control(spec->parent)) {
+      const PixelRect origin = ToPixels(frame->rect, dpi_);
+      at.left += origin.left;
+      at.top += origin.top;
+    }
+    const wchar_t* windowClass = WC_BUTTONW;
+    DWORD exStyle = 0;
+    switch (spec->kind) {
+      case ControlKind::kPushButton:
+        style |= BS_PUSHBUTTON;
+        break;
+      case ControlKind::kOptionButton:
+        style |= BS_AUTORADIOBUTTON;
+        break;
+      case ControlKind::kFrame:
+        style |= BS_GROUPBOX;
+        break;
+      case ControlKind::kTextBox:
+        windowClass = WC_EDITW;
+        exStyle = WS_EX_CLIENTEDGE;
+        style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL;
+        break;
+      case ControlKind::kLabel:
+        windowClass = WC_STATICW;
+        style |= SS_NOPREFIX | (spec->wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+        break;
+      default:
+        continue;
+    }
+    const std::wstring text = spec->kind == ControlKind::kTextBox ? L"" : Widen(spec->text);
+    HWND created = CreateWindowExW(exStyle, windowClass, text.c_str(), style, at.left, at.top,
+                                   at.width, at.height, hwnd_, id, instance, nullptr);
+    if (created == nullptr) continue;
+    HFONT font = CreateControlFont(spec->font, dpi_);
+    fonts_.push_back(font);
+    SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    if (spec->kind == ControlKind::kTextBox) {
+      text_ = created;
+      SendMessageW(created, EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
+      SetWindowSubclass(created, TextProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    } else if (spec->kind == ControlKind::kPushButton) {
+      // Only About's one button is the default, which Enter presses.
+      if (dialog_.kind() == DialogKind::kAbout) {
+        defaultButton_ = static_cast<int>(reinterpret_cast<INT_PTR>(id));
+        SendMessageW(created, BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
+      } else {
+        SetWindowSubclass(created, ButtonProc, 1, 0);
+      }
+    }
+    if (!spec->tooltip.empty()) {
+      if (tooltip_ == nullptr) {
+        tooltip_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
+        SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0,
+                     MulDiv(kTooltipWidthAt96, dpi_, USER_DEFAULT_SCREEN_DPI));
+      }
+      std::wstring tip = Widen(spec->tooltip);
+      TTTOOLINFOW tool{};
+      tool.cbSize = sizeof(tool);
+      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.hwnd = hwnd_;
+      tool.uId = reinterpret_cast<UINT_PTR>(created);
+      tool.lpszText = tip.data();
+      SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+  }
+}
+
+void DialogWindow::place(HWND owner) {
+  const FormSpec& form = dialog_.layout();
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  const SIZE client = ClientSizeInPixels(form, dpi_);
+  const SIZE outer = WindowSizeForClient(client, style, exStyle, false, dpi_);
+  RECT over{};
+  if (owner != nullptr) {
+    GetWindowRect(owner, &over);
+  } else {
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &over, 0);
+  }
+  int left = over.left + (over.right - over.left - outer.cx) / 2;
+  int top = over.top + (over.bottom - over.top - outer.cy) / 2;
+  // Wholly on the screen the owner is on, when it fits.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (GetMonitorInfoW(MonitorFromRect(&over, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& area = monitor.rcWork;
+    left = std::max(static_cast<int>(area.left),
+                    std::min(left, static_cast<int>(area.right) - static_cast<int>(outer.cx)));
+    top = std::max(static_cast<int>(area.top),
+                   std::min(top, static_cast<int>(area.bottom) - static_cast<int>(outer.cy)));
+  }
+  SetWindowPos(hwnd_, nullptr, left, top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  // Correct by what the client area actually got, as the main window does.
+  RECT got{};
+  GetClientRect(hwnd_, &got);
+  const int dx = client.cx - (got.right - got.left);
+  const int dy = client.cy - (got.bottom - got.top);
+  if (dx != 0 || dy != 0) {
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx + dx, outer.cy + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void DialogWindow::redraw() {
+  if (hwnd_ == nullptr) return;
+  switch (dialog_.kind()) {
+    case DialogKind::kAdd:
+    case DialogKind::kEdit: {
+      const auto& address = static_cast<const AddressDialog&>(dialog_);
+      if (text_ == nullptr || Narrow(boxText()) == address.Text1()) return;
+      drawing_ = true;
+      SetWindowTextW(text_, Widen(address.Text1()).c_str());
+      drawing_ = false;
+      return;
+    }
+    case DialogKind::kSettings: {
+      const auto& settings = static_cast<const FrmSettings&>(dialog_);
+      for (int number = 1; number <= 4; ++number) {
+        if (HWND option = control("Option" + std::to_string(number))) {
+          SendMessageW(option, BM_SETCHECK, settings.Option(number) ? BST_CHECKED : BST_UNCHECKED,
+                       0);
+        }
+      }
+      return;
+    }
+    case DialogKind::kAbout: {
+      const ControlSpec* spec = dialog_.layout().control("Label2");
+      HWND credit = control("Label2");
+      if (spec == nullptr || credit == nullptr) return;
+      PixelRect at = ToPixels(spec->rect, dpi_);
+      at.left = TwipsToPixels(
+          static_cast<double>(static_cast<const FrmAbout&>(dialog_).creditLeftTwips()), dpi_);
+      // Left of the client area the label is simply clipped.
+      MoveWindow(credit, at.left, at.top, at.width, at.height, TRUE);
+      return;
+    }
+  }
+}
+
+void DialogWindow::focusTextSelectAll() {
+  if (text_ == nullptr) return;
+  SetFocus(text_);
+  SendMessageW(text_, EM_SETSEL, 0, -1);
+}
+
+std::wstring DialogWindow::boxText() const {
+  if (text_ == nullptr) return {};
+  const int length = GetWindowTextLengthW(text_);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(text_, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::max(got, 0)));
+  return text;
+}
+
+void DialogWindow::textChanged() {
+  if (drawing_) return;
+  if (dialog_.kind() == DialogKind::kAdd || dialog_.kind() == DialogKind::kEdit) {
+    static_cast<AddressDialog&>(dialog_).Text1_Change(Narrow(boxText()));
+  }
+}
+
+void DialogWindow::clicked(int id) {
+  const ControlSpec* spec = ControlForId(dialog_.layout(), id);
+  if (spec == nullptr) return;
+  const std::string_view name = spec->name;
+  switch (dialog_.kind()) {
+    case DialogKind::kAdd:
+    case DialogKind::kEdit: {
+      auto& address = static_cast<AddressDialog&>(dialog_);
+      if (name == "Command1") address.Command1_Click();
+      if (name == "Command2") address.Command2_Click();
+      return;
+    }
+    case DialogKind::kSettings: {
+      auto& settings = static_cast<FrmSettings&>(dialog_);
+      if (name == "Option1") settings.Option1_Click();
+      if (name == "Option2") settings.Option2_Click();
+      if (name == "Option3") settings.Option3_Click();
+      if (name == "Option4") settings.Option4_Click();
+      if (name == "Command1") settings.Command1_Click();
+      if (name == "Command2") settings.Command2_Click();
+      if (name == "Command3") settings.Command3_Click();
+      return;
+    }
+    case DialogKind::kAbout:
+      if (name == "Command1") static_cast<FrmAbout&>(dialog_).Command1_Click();
+      return;
+  }
+}
+
+LRESULT CALLBACK DialogWindow::TextProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR /*id*/, DWORD_PTR /*self*/) {
+  switch (message) {
+    case WM_KEYDOWN:
+      // Esc does nothing (Wine's multi-line box would close the dialog); Tab moves on, as
+      // in any other control, rather than typing a tab.
+      if (wParam == VK_ESCAPE) return 0;
+      if (wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+        SendMessageW(GetParent(hwnd), WM_NEXTDLGCTL, GetKeyState(VK_SHIFT) < 0 ? 1 : 0, FALSE);
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      if (wParam == VK_ESCAPE) return 0;
+      if (wParam == L'\t' && GetKeyState(VK_CONTROL) >= 0) return 0;
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, TextProc, 1);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK DialogWindow::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR /*id*/, DWORD_PTR /*self*/) {
+  switch (message) {
+    case WM_GETDLGCODE: {
+      // Never the default button, even with the focus: Enter on it presses nothing.
+      const LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+      return (code & ~DLGC_DEFPUSHBUTTON) | DLGC_UNDEFPUSHBUTTON;
+    }
+    case BM_SETSTYLE:
+      // The dialog manager marks the focused button as the default; it stays a plain one.
+      wParam &= ~static_cast<WPARAM>(BS_DEFPUSHBUTTON);
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, ButtonProc, 1);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace tavelin::win32
