@@ -1,0 +1,62 @@
+# Builds the Windows zip with CPack and checks what a user unpacks: one folder holding the
+# program, its README and the licence, the texts with Windows line ends, and the program a
+# Windows executable with the resources the build gave it.
+# usage: cmake -DBINARY_DIR=<mingw build> -DPROGRAM=<built exe> -P check-zip.cmake
+execute_process(COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP --config ${BINARY_DIR}/CPackConfig.cmake
+                WORKING_DIRECTORY ${BINARY_DIR} RESULT_VARIABLE failed OUTPUT_VARIABLE log
+                ERROR_VARIABLE log)
+if(failed)
+  message(FATAL_ERROR "cpack failed:\n${log}")
+endif()
+file(GLOB zips ${BINARY_DIR}/package/Tavelin-*-windows-x64.zip)
+list(LENGTH zips count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one zip, found: ${zips}")
+endif()
+string(REGEX REPLACE "\\.zip$" "" folder "${zips}")
+get_filename_component(folder ${folder} NAME)
+
+set(out ${BINARY_DIR}/zip-check)
+file(REMOVE_RECURSE ${out})
+file(MAKE_DIRECTORY ${out})
+file(ARCHIVE_EXTRACT INPUT ${zips} DESTINATION ${out})
+file(GLOB_RECURSE found RELATIVE ${out} ${out}/*)
+list(SORT found)
+set(expected "${folder}/LICENSE.txt;${folder}/README.txt;${folder}/Tavelin v2.2.exe")
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "the zip holds: ${found}\nexpected: ${expected}")
+endif()
+
+# The texts are ASCII, so in their hex digits a line end cannot straddle two bytes. (file(READ)
+# without HEX would drop the carriage returns.)
+foreach(text LICENSE.txt README.txt)
+  file(READ ${out}/${folder}/${text} content HEX)
+  string(REGEX MATCHALL "0d0a" windows "${content}")
+  string(REGEX MATCHALL "0a" all "${content}")
+  list(LENGTH windows crlf)
+  list(LENGTH all lf)
+  if(crlf EQUAL 0 OR NOT crlf EQUAL lf)
+    message(FATAL_ERROR "${text} does not have Windows line ends (${crlf} of ${lf})")
+  endif()
+endforeach()
+
+set(exe "${out}/${folder}/Tavelin v2.2.exe")
+file(READ "${exe}" head LIMIT 2 HEX)
+if(NOT head STREQUAL "4d5a")
+  message(FATAL_ERROR "the program in the zip is not a Windows executable")
+endif()
+# Stripped of symbols, so no larger than the built program, and still carrying its version
+# record (UTF-16 "FileVersion") and manifest.
+file(SIZE "${exe}" zipped)
+file(SIZE "${PROGRAM}" built)
+if(zipped GREATER built)
+  message(FATAL_ERROR "the zipped program (${zipped} bytes) is larger than the built one (${built})")
+endif()
+file(READ "${exe}" image HEX)
+foreach(marker "460069006c006500560065007200730069006f006e00" "617373656d626c79")
+  string(FIND "${image}" "${marker}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the zipped program lost a resource (${marker})")
+  endif()
+endforeach()
+message(STATUS "${folder}.zip: ${found}")
