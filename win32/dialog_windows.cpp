@@ -26,7 +26,8 @@ struct alignas(4) EmptyTemplate {
 
 EmptyTemplate MakeTemplate() {
   DLGTEMPLATE header{};
-  header.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  // Without WS_CLIPCHILDREN: the frames draw no inside of their own, the dialog draws it.
+  header.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
   EmptyTemplate empty;
   static_assert(sizeof(DLGTEMPLATE) + 3 * sizeof(WORD) <= sizeof(empty.words));
   // After the header: no menu, the system's dialog class, an empty title.
@@ -157,6 +158,8 @@ void DialogWindow::initialise(HWND owner) {
   if (const ControlSpec* timer = dialog_.layout().control("Timer1")) {
     SetTimer(hwnd_, kTimerId, static_cast<UINT>(timer->interval), nullptr);
   }
+  // Up before anything queued runs, rather than when the dialog manager first finds the
+  // queue empty.
   ShowWindow(hwnd_, SW_SHOW);
   PostMessageW(hwnd_, kShownMessage, 0, 0);
 }
