@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "browse/address.h"
+#include "platform/system_function_win32.h"
 #include "platform/wide_text.h"
 
 namespace tavelin {
@@ -44,13 +45,14 @@ class SystemWindowsShell : public WindowsShell {
  public:
   std::wstring htmlProgram() override {
     // Asking the association directly needs no sample file on disk.
+    const auto query =
+        platform::SystemFunction<decltype(AssocQueryStringW)>(L"shlwapi.dll", "AssocQueryStringW");
+    if (query == nullptr) return {};
     DWORD size = 0;
-    HRESULT hr =
-        AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, L".html", L"open", nullptr, &size);
+    HRESULT hr = query(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, L".html", L"open", nullptr, &size);
     if ((hr != S_OK && hr != S_FALSE) || size == 0) return {};
     std::wstring program(size, L'\0');
-    hr = AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, L".html", L"open", program.data(),
-                           &size);
+    hr = query(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, L".html", L"open", program.data(), &size);
     if (hr != S_OK) return {};
     program.resize(program.find(L'\0') == std::wstring::npos ? program.size()
                                                              : program.find(L'\0'));
@@ -59,8 +61,12 @@ class SystemWindowsShell : public WindowsShell {
 
   std::intptr_t execute(const std::wstring& program, const std::wstring& parameters,
                         int show) override {
+    const auto shellExecute =
+        platform::SystemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    // As ShellExecute itself reports a missing library.
+    if (shellExecute == nullptr) return SE_ERR_DLLNOTFOUND;
     const HINSTANCE result =
-        ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), nullptr, show);
+        shellExecute(nullptr, L"open", program.c_str(), parameters.c_str(), nullptr, show);
     return reinterpret_cast<std::intptr_t>(result);
   }
 };

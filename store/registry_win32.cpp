@@ -67,6 +67,8 @@ class OpenKey {
     if (handle_ != nullptr) RegCloseKey(handle_);
   }
   HKEY* out() { return &handle_; }
+  // After a failed open, which may leave anything in the handle.
+  void reset() { handle_ = nullptr; }
   HKEY get() const { return handle_; }
 
  private:
@@ -76,6 +78,32 @@ class OpenKey {
 // The access the registry routines ask for when they open or create a key: READ_CONTROL with
 // query, set, create sub-key, enumerate, notify and create link.
 constexpr REGSAM kRoutineAccess = 0x2003F;
+
+// What a value read asks for first: an address and its terminator, usually.
+constexpr DWORD kFirstReadBytes = 1024;
+
+// Reads one value of an open key whole. Most values fit a small buffer and are read in one
+// call; a larger one says its size and is read again at that size (again, if it grew in
+// between).
+LSTATUS ReadValue(HKEY key, const std::wstring& name, RegValue& value) {
+  DWORD type = 0;
+  std::vector<std::uint8_t> data(kFirstReadBytes);
+  DWORD size = kFirstReadBytes;
+  LSTATUS rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
+  auto again = [&] { return rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && size > data.size()); };
+  for (int attempt = 0; attempt < 16 && again(); ++attempt) {
+    data.resize(size);
+    DWORD got = size;
+    rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.empty() ? nullptr : data.data(),
+                          &got);
+    size = rc == ERROR_MORE_DATA && got <= size ? size * 2 + 2 : got;
+  }
+  if (rc != ERROR_SUCCESS) return rc;
+  if (size > data.size()) return ERROR_MORE_DATA;
+  data.resize(size);
+  value = RegValue{type, std::move(data)};
+  return ERROR_SUCCESS;
+}
 
 }  // namespace
 
@@ -109,26 +137,14 @@ std::optional<RegValue> Win32Registry::queryValue(RootKey root, std::string_view
 
   OpenKey key;
   LSTATUS rc = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
-  if (rc != ERROR_SUCCESS) return fail(rc);
-
-  // Ask for the size first, then read; if the value grew in between, ask again.
-  const std::wstring wideName = ToWide(name);
-  DWORD type = 0;
-  DWORD size = 0;
-  rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, nullptr, &size);
-  std::vector<std::uint8_t> data;
-  for (int attempt = 0; attempt < 16 && (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA); ++attempt) {
-    data.resize(size);
-    DWORD got = size;
-    rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type,
-                          data.empty() ? nullptr : data.data(), &got);
-    if (rc == ERROR_SUCCESS && got <= data.size()) {
-      data.resize(got);
-      return RegValue{type, std::move(data)};
-    }
-    if (rc == ERROR_SUCCESS) rc = ERROR_MORE_DATA;  // nothing was read into the buffer
-    size = got > size ? got : size * 2 + 2;
+  if (rc != ERROR_SUCCESS) {
+    key.reset();
+    return fail(rc);
   }
+  RegValue value;
+
+  rc = ReadValue(key.get(), ToWide(name), value);
+  if (rc == ERROR_SUCCESS) return value;
   return fail(rc);
 }
 
@@ -143,28 +159,39 @@ bool Win32Registry::setValue(RootKey root, std::string_view keyPath, std::string
   };
   if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
   if (value.data.size() > std::numeric_limits<DWORD>::max()) return fail(ERROR_INVALID_PARAMETER);
-  // Storing what is there already is no write: a start-up on a compact store changes nothing.
-  if (const std::optional<RegValue> stored = queryValue(root, keyPath, name);
-      stored && *stored == value) {
-    return true;
+  // One key handle for the whole call: an existing key is opened, and what it holds already
+  // is not written again (a start-up on a compact store changes nothing).
+  const std::wstring wideName = ToWide(name);
+  OpenKey key;
+  LSTATUS rc = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
+  if (rc == ERROR_SUCCESS) {
+    if (RegValue stored;
+        ReadValue(key.get(), wideName, stored) == ERROR_SUCCESS && stored == value) {
+      return true;
+    }
+  } else if (IsMissing(rc)) {
+    key.reset();
+  } else {
+    key.reset();
+    return fail(rc);
   }
+  // The backup is taken while the store still reads as it was, before even a key is made.
   snapshotForBackup();
   if (!writePendingBackup()) return false;
-
-  // Class "1", non-volatile, and a handle that child processes could inherit: the key is
-  // created the way the program has always created it.
-  SECURITY_ATTRIBUTES security{};
-  security.nLength = sizeof(security);
-  security.lpSecurityDescriptor = nullptr;
-  security.bInheritHandle = TRUE;
-  wchar_t keyClass[] = L"1";
-  OpenKey key;
-  DWORD disposition = 0;
-  LSTATUS rc =
-      RegCreateKeyExW(ToHkey(root), ToWide(path).c_str(), 0, keyClass, REG_OPTION_NON_VOLATILE,
-                      kRoutineAccess, &security, key.out(), &disposition);
-  if (rc != ERROR_SUCCESS) return fail(rc);
-  rc = RegSetValueExW(key.get(), ToWide(name).c_str(), 0, value.type,
+  if (key.get() == nullptr) {
+    // Class "1", non-volatile, and a handle that child processes could inherit: the key is
+    // created the way the program has always created it.
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof(security);
+    security.lpSecurityDescriptor = nullptr;
+    security.bInheritHandle = TRUE;
+    wchar_t keyClass[] = L"1";
+    DWORD disposition = 0;
+    rc = RegCreateKeyExW(ToHkey(root), ToWide(path).c_str(), 0, keyClass, REG_OPTION_NON_VOLATILE,
+                         kRoutineAccess, &security, key.out(), &disposition);
+    if (rc != ERROR_SUCCESS) return fail(rc);
+  }
+  rc = RegSetValueExW(key.get(), wideName.c_str(), 0, value.type,
                       value.data.empty() ? nullptr : value.data.data(),
                       static_cast<DWORD>(value.data.size()));
   if (rc != ERROR_SUCCESS) return fail(rc);
@@ -181,15 +208,28 @@ bool Win32Registry::deleteValue(RootKey root, std::string_view keyPath, std::str
   };
   if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
 
-  if (keyExists(root, keyPath) && !queryValue(root, keyPath, name)) return true;  // no write
+  // One key handle for the whole call: under an existing key a value that is not there is
+  // no write.
+  const std::wstring wideName = ToWide(name);
+  OpenKey key;
+  LSTATUS rc = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
+  if (rc == ERROR_SUCCESS) {
+    rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (IsMissing(rc)) return true;
+  } else if (IsMissing(rc)) {
+    key.reset();
+  } else {
+    key.reset();
+    return fail(rc);
+  }
   snapshotForBackup();
   if (!writePendingBackup()) return false;
-
   // Creating rather than opening: a delete under a missing key leaves the key behind, empty.
-  OpenKey key;
-  LSTATUS rc = RegCreateKeyW(ToHkey(root), ToWide(path).c_str(), key.out());
-  if (rc != ERROR_SUCCESS) return fail(rc);
-  rc = RegDeleteValueW(key.get(), ToWide(name).c_str());
+  if (key.get() == nullptr) {
+    rc = RegCreateKeyW(ToHkey(root), ToWide(path).c_str(), key.out());
+    if (rc != ERROR_SUCCESS) return fail(rc);
+  }
+  rc = RegDeleteValueW(key.get(), wideName.c_str());
   if (rc != ERROR_SUCCESS && !IsMissing(rc)) return fail(rc);
   return true;
 }
@@ -197,8 +237,12 @@ bool Win32Registry::deleteValue(RootKey root, std::string_view keyPath, std::str
 bool Win32Registry::keyExists(RootKey root, std::string_view keyPath) {
   if (!IsPredefinedRoot(root)) return false;
   OpenKey key;
-  return RegOpenKeyExW(ToHkey(root), ToWide(fullKeyPath(keyPath)).c_str(), 0, KEY_READ,
-                       key.out()) == ERROR_SUCCESS;
+  if (RegOpenKeyExW(ToHkey(root), ToWide(fullKeyPath(keyPath)).c_str(), 0, KEY_READ, key.out()) ==
+      ERROR_SUCCESS) {
+    return true;
+  }
+  key.reset();
+  return false;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "dialogs/dialog.h"
+#include "platform/system_function_win32.h"
 #include "win32/layout.h"
 #include "win32/menus.h"
 
@@ -521,7 +522,15 @@ bool MainWindow::askYesNo(const MessageBoxSpec& question) {
 }
 
 bool MainWindow::runFileDialog(OPENFILENAMEW& dialog, bool save) {
-  return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != 0;
+  const auto run = platform::SystemFunction<decltype(GetOpenFileNameW)>(
+      L"comdlg32.dll", save ? "GetSaveFileNameW" : "GetOpenFileNameW");
+  return run != nullptr && run(&dialog) != 0;
+}
+
+DWORD MainWindow::fileDialogError() const {
+  const auto error = platform::SystemFunction<decltype(CommDlgExtendedError)>(
+      L"comdlg32.dll", "CommDlgExtendedError");
+  return error != nullptr ? error() : 0;
 }
 
 std::optional<std::string> MainWindow::chooseFile(const FileDialogSpec& spec) {
@@ -551,7 +560,7 @@ std::optional<std::string> MainWindow::chooseFile(const FileDialogSpec& spec) {
     if (runFileDialog(dialog, spec.save)) return Narrow(name.data());
     // A last name the dialog cannot start from (a folder that has gone, a character the
     // file system refuses) must not keep the dialog from opening.
-    if (CommDlgExtendedError() != FNERR_INVALIDFILENAME || initial.empty()) break;
+    if (fileDialogError() != FNERR_INVALIDFILENAME || initial.empty()) break;
     initial.clear();
   }
   return std::nullopt;

@@ -65,6 +65,8 @@ class MainWindow : public Screen, private AddressListObserver {
   virtual int runMessageBox(HWND owner, const std::wstring& text, const std::wstring& title,
                             UINT type);
   virtual bool runFileDialog(OPENFILENAMEW& dialog, bool save);
+  // Why the last file dialog gave no file: 0 when the user cancelled it.
+  DWORD fileDialogError() const;
   virtual UINT trackPopUpMenu(HMENU menu, POINT at, UINT flags);
   // Runs the dialog's system dialog, modal over the window it covers.
   virtual void runDialog(Dialog& dialog);
