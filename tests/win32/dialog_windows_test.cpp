@@ -203,6 +203,12 @@ TEST_F(DialogWindowTest, TheCloseBoxAndAltF4CloseADialogAndWriteNothing) {
     PumpDialog(dialog);
     EXPECT_FALSE(core.isOpen());
   });
+  // "Cancel" likewise.
+  InDialog("Settings", [&](Dialog& core, HWND dialog) {
+    Click(dialog, Item(dialog, core, "Option2"));
+    Click(dialog, Item(dialog, core, "Command3"));
+    EXPECT_FALSE(core.isOpen());
+  });
   EXPECT_EQ(Stored(registry), (std::vector<std::string>{"a"}));
   EXPECT_EQ(modReg::ReadRegString(registry, kCurrentUser, kSettingsKey, kSaveModeValue), "One");
   EXPECT_TRUE(window->boxes.empty());

@@ -403,6 +403,25 @@ TEST_F(MainWindowTest, ButtonsMoveAndSave) {
 
 // --- Keys ----------------------------------------------------------------------------------
 
+TEST_F(MainWindowTest, CtrlZUndoesADeleteAndCtrlYRedoesIt) {
+  Open({"a", "b", "c"}, "One");
+  Key(VK_DELETE);
+  EXPECT_EQ(Stored(registry), (std::vector<std::string>{"b", "c"}));
+  {
+    HeldKeys ctrl{VK_CONTROL};
+    Key('Z');
+  }
+  EXPECT_EQ(ListRows(list), (Rows{L"a", L"b", L"c"}));
+  EXPECT_EQ(Stored(registry), (std::vector<std::string>{"a", "b", "c"}));
+  {
+    HeldKeys ctrl{VK_CONTROL};
+    Key('Y');
+  }
+  EXPECT_EQ(ListRows(list), (Rows{L"b", L"c"}));
+  EXPECT_EQ(Stored(registry), (std::vector<std::string>{"b", "c"}));
+  ExpectNoMessage();
+}
+
 TEST_F(MainWindowTest, DeleteWithAnyModifierDeletesTheSelectedEntry) {
   Open({"a", "b", "c", "d", "e"}, "One");
   Key(VK_DELETE);
