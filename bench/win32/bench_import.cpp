@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "browse/browser_launcher.h"
+#include "files/list_file.h"
 #include "store/registry.h"
 #include "store/registry_memory.h"
 #include "store/settings_store.h"
+#include "win32/layout.h"
 #include "win32/main_window.h"
 
 namespace {
@@ -38,9 +40,7 @@ class AnsweringWindow : public tavelin::win32::MainWindow {
   std::wstring file;
 
  protected:
-  int runMessageBox(HWND, const std::wstring&, const std::wstring&, UINT) override {
-    return IDYES;
-  }
+  int runMessageBox(HWND, const std::wstring&, const std::wstring&, UINT) override { return IDYES; }
   bool runFileDialog(OPENFILENAMEW& dialog, bool) override {
     file.copy(dialog.lpstrFile, file.size());
     dialog.lpstrFile[file.size()] = L'\0';
@@ -73,17 +73,20 @@ int wmain() {
   const std::wstring path = std::wstring(folder) + L"tavelin-bench-import.txt";
   {
     std::ofstream out(std::filesystem::path(path), std::ios::binary);
-    for (int i = 0; i < kLines; ++i) out << "http://host" << i << ".example/some/path?q=" << i << "\r\n";
+    for (int i = 0; i < kLines; ++i)
+      out << "http://host" << i << ".example/some/path?q=" << i << "\r\n";
   }
 
   std::vector<double> bare;
+  std::vector<double> reading;
   std::vector<double> window;
   std::size_t lines = 0;
   for (int run = 0; run < kRuns; ++run) {
     {
       const auto start = Clock::now();
       std::ifstream in(std::filesystem::path(path), std::ios::binary);
-      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::string text((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
       std::vector<std::string> split;
       std::size_t at = 0;
       while (at < text.size()) {
@@ -96,6 +99,13 @@ int wmain() {
       }
       bare.push_back(Milliseconds(start));
       lines = split.size();
+    }
+    {
+      // The part of the command that reads and decodes the file.
+      const auto start = Clock::now();
+      const tavelin::ListFileRead read = tavelin::ReadListFile(tavelin::win32::Narrow(path));
+      reading.push_back(Milliseconds(start));
+      if (read.entries.size() != kLines) return 1;
     }
     {
       tavelin::MemoryRegistry registry;
@@ -122,8 +132,9 @@ int wmain() {
   DeleteFileW(path.c_str());
   const double b = Median(bare);
   const double w = Median(window);
-  std::printf("import of %zu lines into the window: %.1f ms; bare read and split: %.1f ms; "
-              "ratio %.2f (goal: at most 3)\n",
-              lines, w, b, w / b);
+  std::printf(
+      "import of %zu lines into the window: %.1f ms (reading the file %.1f ms of it); "
+      "bare read and split: %.1f ms; ratio %.2f (goal: at most 3)\n",
+      lines, w, Median(reading), b, w / b);
   return 0;
 }

@@ -79,9 +79,9 @@ int wmain(int argc, wchar_t** argv) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = L"BareWindow";
   RegisterClassExW(&windowClass);
-  HWND hwnd = CreateWindowExW(0, L"BareWindow", L"Bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 540, 300, nullptr, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+  HWND hwnd =
+      CreateWindowExW(0, L"BareWindow", L"Bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                      540, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (hwnd == nullptr) return 1;
   ShowWindow(hwnd, SW_SHOWNORMAL);
   UpdateWindow(hwnd);
