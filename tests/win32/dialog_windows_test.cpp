@@ -23,15 +23,8 @@ namespace {
 
 using Rows = std::vector<std::wstring>;
 
-class DialogWindowTest : public ::testing::Test {
+class DialogWindowTest : public WindowTest {
  protected:
-  void Open(const std::vector<std::string>& entries, const std::string& saveMode = "One") {
-    Store(registry, entries, saveMode);
-    window = std::make_unique<RecordingWindow>(registry, launcher);
-    ASSERT_TRUE(window->create(SW_SHOWNORMAL));
-    Pump(*window);
-    list = window->control("List1");
-  }
   void TearDown() override {
     EXPECT_EQ(window ? window->leftOpen : 0, 0) << "a dialog was still open";
     window.reset();
@@ -60,11 +53,6 @@ class DialogWindowTest : public ::testing::Test {
     SendMessageW(button, BM_CLICK, 0, 0);
     PumpDialog(dialog);
   }
-
-  MemoryRegistry registry;
-  RecordingLauncher launcher;
-  std::unique_ptr<RecordingWindow> window;
-  HWND list = nullptr;
 };
 
 TEST_F(DialogWindowTest, EachDialogIsOwnedByTheMainWindowCentredOverItAtItsSize) {

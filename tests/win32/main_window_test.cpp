@@ -22,16 +22,8 @@ namespace {
 
 using Rows = std::vector<std::wstring>;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowTest {
  protected:
-  void Open(const std::vector<std::string>& entries, const std::string& saveMode = "One") {
-    Store(registry, entries, saveMode);
-    window = std::make_unique<RecordingWindow>(registry, launcher);
-    ASSERT_TRUE(window->create(SW_SHOWNORMAL));
-    Pump(*window);
-    list = window->control("List1");
-    ASSERT_NE(list, nullptr);
-  }
   void TearDown() override {
     window.reset();
     Pump0();
@@ -67,11 +59,6 @@ class MainWindowTest : public ::testing::Test {
     Pump(*window);
   }
   void ExpectNoMessage() { EXPECT_TRUE(window->boxes.empty()) << Narrow(window->boxes[0].text); }
-
-  MemoryRegistry registry;
-  RecordingLauncher launcher;
-  std::unique_ptr<RecordingWindow> window;
-  HWND list = nullptr;
 };
 
 // --- Start-up ------------------------------------------------------------------------------

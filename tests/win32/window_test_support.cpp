@@ -88,6 +88,15 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+void WindowTest::Open(const std::vector<std::string>& entries, const std::string& saveMode) {
+  Store(registry, entries, saveMode);
+  window = std::make_unique<RecordingWindow>(registry, launcher);
+  ASSERT_TRUE(window->create(SW_SHOWNORMAL));
+  Pump(*window);
+  list = window->control("List1");
+  ASSERT_NE(list, nullptr);
+}
+
 void Pump(MainWindow& window) {
   MSG message{};
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

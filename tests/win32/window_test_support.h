@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,6 +92,18 @@ void PressKey(HWND dialog, UINT key);
 void TypeText(HWND dialog, std::wstring_view text);
 // The text of a window, as the system gives it.
 std::wstring WindowText(HWND window);
+
+// What every window test starts from: a store in memory and the real main window over it.
+class WindowTest : public ::testing::Test {
+ protected:
+  // Stores the entries and the save mode, then opens the main window as the program does.
+  void Open(const std::vector<std::string>& entries, const std::string& saveMode = "One");
+
+  MemoryRegistry registry;
+  RecordingLauncher launcher;
+  std::unique_ptr<RecordingWindow> window;
+  HWND list = nullptr;
+};
 
 // Hands every waiting message to the window as its message loop would.
 void Pump(MainWindow& window);
