@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "platform/atomic_replace.h"
-#include "platform/os_handle.h"
+#include "platform/os_handle_posix.h"
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "platform/atomic_replace.h"
-#include "platform/os_handle.h"
+#include "platform/os_handle_win32.h"
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "platform/file_lock.h"
-#include "platform/os_handle.h"
+#include "platform/os_handle_posix.h"
 #include "platform/system_error.h"
 
 namespace tavelin::platform {

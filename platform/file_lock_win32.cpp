@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/file_lock.h"
-#include "platform/os_handle.h"
+#include "platform/os_handle_win32.h"
 #include "platform/system_error.h"
 
 namespace tavelin::platform {

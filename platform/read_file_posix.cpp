@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <new>
 
-#include "platform/os_handle.h"
+#include "platform/os_handle_posix.h"
 #include "platform/read_file.h"
 #include "platform/system_error.h"
 

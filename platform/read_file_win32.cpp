@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "platform/os_handle.h"
+#include "platform/os_handle_win32.h"
 #include "platform/read_file.h"
 #include "platform/system_error.h"
 
