@@ -27,12 +27,12 @@ constexpr int TwipsToPixels(double twips, int dpi) {
   return static_cast<int>(scaled >= 0 ? scaled + 0.5 : scaled - 0.5);
 }
 
-struct FontSpec {
+struct FontStyle {
   std::string_view face = "Arial";
   double points = 9;
   bool bold = true;
 };
-inline constexpr FontSpec kArialBold9{"Arial", 9, true};
+inline constexpr FontStyle kArialBold9{"Arial", 9, true};
 
 enum class ControlKind {
   kListBox,        // single selection, unsorted
@@ -45,13 +45,13 @@ enum class ControlKind {
   kTimer,          // invisible; `interval` in milliseconds
 };
 
-struct ControlSpec {
+struct ControlLayout {
   std::string_view name = {};  // the control's name, e.g. "Command1"
   ControlKind kind = ControlKind::kPushButton;
   std::string_view text = {};  // caption or content
   TwipsRect rect = {};         // relative to the client area, or to `parent` when it is a frame
   int tabIndex = -1;           // -1: takes no part in the tab order
-  FontSpec font = kArialBold9;
+  FontStyle font = kArialBold9;
   std::string_view parent = {};          // the frame that holds an option button
   std::string_view tooltip = {};         // empty: none
   std::string_view picture = {};         // picture buttons: "arrow-up" or "arrow-down"
@@ -63,17 +63,17 @@ struct ControlSpec {
 
 enum class Placement { kCentreOfScreen, kCentreOverMainWindow };
 
-struct FormSpec {
+struct FormLayout {
   std::string_view name = {};  // e.g. "Mainn", "FrmAdd"
   std::string_view caption = {};
   int clientWidth = 0;  // twips, below the menu bar; the size is fixed
   int clientHeight = 0;
   bool minimizeBox = false;  // a close box always; a maximize box never
   Placement placement = Placement::kCentreOverMainWindow;
-  std::span<const ControlSpec> controls = {};
+  std::span<const ControlLayout> controls = {};
 
-  const ControlSpec* control(std::string_view controlName) const {
-    for (const ControlSpec& c : controls) {
+  const ControlLayout* control(std::string_view controlName) const {
+    for (const ControlLayout& c : controls) {
       if (c.name == controlName) return &c;
     }
     return nullptr;
@@ -116,7 +116,7 @@ struct Shortcut {
 class Mainn;
 
 // One menu item; a separator has a name, no caption and no handler.
-struct MenuItemSpec {
+struct MenuItemLayout {
   std::string_view name = {};
   std::string_view caption = {};
   void (Mainn::*handler)() = nullptr;
@@ -126,10 +126,10 @@ struct MenuItemSpec {
   bool separator() const { return handler == nullptr; }
 };
 
-struct MenuSpec {
+struct MenuLayout {
   std::string_view name = {};
   std::string_view caption = {};
-  std::span<const MenuItemSpec> items = {};
+  std::span<const MenuItemLayout> items = {};
 };
 
 }  // namespace tavelin

@@ -14,68 +14,68 @@ namespace tavelin {
 namespace {
 
 constexpr std::array kControls{
-    ControlSpec{
+    ControlLayout{
         .name = "List1", .kind = ControlKind::kListBox, .rect = {0, 0, 7935, 3435}, .tabIndex = 0},
-    ControlSpec{.name = "Command1",
-                .kind = ControlKind::kPushButton,
-                .text = "Save all changes",
-                .rect = {120, 3480, 2295, 375},
-                .tabIndex = 1},
-    ControlSpec{.name = "Command2",
-                .kind = ControlKind::kPictureButton,
-                .rect = {4200, 3480, 375, 375},
-                .tabIndex = 2,
-                .picture = "arrow-up",
-                .accessibleName = "Move the selected address up"},
-    ControlSpec{.name = "Command3",
-                .kind = ControlKind::kPictureButton,
-                .rect = {3720, 3480, 375, 375},
-                .tabIndex = 3,
-                .picture = "arrow-down",
-                .accessibleName = "Move the selected address down"},
+    ControlLayout{.name = "Command1",
+                  .kind = ControlKind::kPushButton,
+                  .text = "Save all changes",
+                  .rect = {120, 3480, 2295, 375},
+                  .tabIndex = 1},
+    ControlLayout{.name = "Command2",
+                  .kind = ControlKind::kPictureButton,
+                  .rect = {4200, 3480, 375, 375},
+                  .tabIndex = 2,
+                  .picture = "arrow-up",
+                  .accessibleName = "Move the selected address up"},
+    ControlLayout{.name = "Command3",
+                  .kind = ControlKind::kPictureButton,
+                  .rect = {3720, 3480, 375, 375},
+                  .tabIndex = 3,
+                  .picture = "arrow-down",
+                  .accessibleName = "Move the selected address down"},
 };
 
-const FormSpec kLayout{.name = "Mainn",
-                       .caption = "Tavelin v2.2 - ByQuorin",
-                       .clientWidth = 7965,
-                       .clientHeight = 3885,
-                       .minimizeBox = true,
-                       .placement = Placement::kCentreOfScreen,
-                       .controls = kControls};
+const FormLayout kLayout{.name = "Mainn",
+                         .caption = "Tavelin v2.2 - ByQuorin",
+                         .clientWidth = 7965,
+                         .clientHeight = 3885,
+                         .minimizeBox = true,
+                         .placement = Placement::kCentreOfScreen,
+                         .controls = kControls};
 
 constexpr std::array kFileItems{
-    MenuItemSpec{"FileReload", "Reload URLs", &Mainn::FileReload_Click, {keys::kF5, 0, "F5"}},
-    MenuItemSpec{
+    MenuItemLayout{"FileReload", "Reload URLs", &Mainn::FileReload_Click, {keys::kF5, 0, "F5"}},
+    MenuItemLayout{
         "FileSave", "Save list as", &Mainn::FileSave_Click, {keys::kS, shift::kCtrl, "Ctrl+S"}},
-    MenuItemSpec{
+    MenuItemLayout{
         "FileOpen", "Open list", &Mainn::FileOpen_Click, {keys::kO, shift::kCtrl, "Ctrl+O"}},
-    MenuItemSpec{"sepp", {}, nullptr, {}},
-    MenuItemSpec{"FileAbout", "About", &Mainn::FileAbout_Click, {}},
-    MenuItemSpec{"seppp", {}, nullptr, {}},
-    MenuItemSpec{"FileExit", "Exit", &Mainn::FileExit_Click, {}},
+    MenuItemLayout{"sepp", {}, nullptr, {}},
+    MenuItemLayout{"FileAbout", "About", &Mainn::FileAbout_Click, {}},
+    MenuItemLayout{"seppp", {}, nullptr, {}},
+    MenuItemLayout{"FileExit", "Exit", &Mainn::FileExit_Click, {}},
 };
 
 constexpr std::array kOptionsItems{
-    MenuItemSpec{"GotoAddress", "Go to selected address", &Mainn::GotoAddress_Click, {}},
-    MenuItemSpec{"seppppp", {}, nullptr, {}},
-    MenuItemSpec{"AddAddress", "Add new address", &Mainn::AddAddress_Click, {}},
-    MenuItemSpec{"EditAddress", "Edit selected address", &Mainn::EditAddress_Click, {}},
-    MenuItemSpec{"sep", {}, nullptr, {}},
-    MenuItemSpec{"DeleteURL", "Delete selected address", &Mainn::DeleteURL_Click, {}},
-    MenuItemSpec{"DeleteAll", "Delete all addresses", &Mainn::DeleteAll_Click, {}},
-    MenuItemSpec{"Undo", "Undo", &Mainn::Undo_Click, {keys::kZ, shift::kCtrl, "Ctrl+Z"}},
-    MenuItemSpec{"Redo",
-                 "Redo",
-                 &Mainn::Redo_Click,
-                 {keys::kY, shift::kCtrl, "Ctrl+Y"},
-                 {keys::kZ, shift::kCtrl | shift::kShift, "Ctrl+Shift+Z"}},
-    MenuItemSpec{"Se", {}, nullptr, {}},
-    MenuItemSpec{"Settings", "Settings", &Mainn::Settings_Click, {}},
+    MenuItemLayout{"GotoAddress", "Go to selected address", &Mainn::GotoAddress_Click, {}},
+    MenuItemLayout{"seppppp", {}, nullptr, {}},
+    MenuItemLayout{"AddAddress", "Add new address", &Mainn::AddAddress_Click, {}},
+    MenuItemLayout{"EditAddress", "Edit selected address", &Mainn::EditAddress_Click, {}},
+    MenuItemLayout{"sep", {}, nullptr, {}},
+    MenuItemLayout{"DeleteURL", "Delete selected address", &Mainn::DeleteURL_Click, {}},
+    MenuItemLayout{"DeleteAll", "Delete all addresses", &Mainn::DeleteAll_Click, {}},
+    MenuItemLayout{"Undo", "Undo", &Mainn::Undo_Click, {keys::kZ, shift::kCtrl, "Ctrl+Z"}},
+    MenuItemLayout{"Redo",
+                   "Redo",
+                   &Mainn::Redo_Click,
+                   {keys::kY, shift::kCtrl, "Ctrl+Y"},
+                   {keys::kZ, shift::kCtrl | shift::kShift, "Ctrl+Shift+Z"}},
+    MenuItemLayout{"Se", {}, nullptr, {}},
+    MenuItemLayout{"Settings", "Settings", &Mainn::Settings_Click, {}},
 };
 
 const std::array kMenus{
-    MenuSpec{"mnuFile", "File", kFileItems},
-    MenuSpec{Mainn::kOptionsMenu, "Options", kOptionsItems},
+    MenuLayout{"mnuFile", "File", kFileItems},
+    MenuLayout{Mainn::kOptionsMenu, "Options", kOptionsItems},
 };
 
 // The list-file dialogs' one filter.
@@ -106,11 +106,11 @@ std::string ListDisplayText(std::string_view entry) {
 Mainn::Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher)
     : backend_(backend), screen_(screen), launcher_(launcher) {}
 
-const FormSpec& Mainn::Layout() {
+const FormLayout& Mainn::Layout() {
   return kLayout;
 }
 
-std::span<const MenuSpec> Mainn::Menus() {
+std::span<const MenuLayout> Mainn::Menus() {
   return kMenus;
 }
 

@@ -31,8 +31,8 @@ class Mainn {
  public:
   Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher);
 
-  static const FormSpec& Layout();
-  static std::span<const MenuSpec> Menus();
+  static const FormLayout& Layout();
+  static std::span<const MenuLayout> Menus();
   // The menu that also pops up over the list.
   static constexpr std::string_view kOptionsMenu = "MnuAddress";
 

@@ -15,7 +15,7 @@ inline constexpr std::string_view kErrorTitle = "Error";
 
 enum class MessageIcon { kExclamation, kQuestion };
 
-struct MessageBoxSpec {
+struct MessageBoxRequest {
   std::string title;
   std::string text;
   MessageIcon icon = MessageIcon::kExclamation;
@@ -23,7 +23,7 @@ struct MessageBoxSpec {
 
 // A file dialog, with one filter: `filterName` ("Text") over `filterPattern` ("*.txt"). The
 // dialog itself neither asks about replacing a file nor requires the file to exist.
-struct FileDialogSpec {
+struct FileDialogRequest {
   bool save = false;  // the save dialog; otherwise the open dialog
   std::string title;
   std::string filterName;
@@ -40,11 +40,11 @@ class Screen {
   virtual ~Screen() = default;
 
   // A modal box with one OK button, owned by the window it covers; returns when closed.
-  virtual void showMessage(const MessageBoxSpec& message) = 0;
+  virtual void showMessage(const MessageBoxRequest& message) = 0;
   // A modal question with Yes and No, Yes being the default. True for Yes.
-  virtual bool askYesNo(const MessageBoxSpec& question) = 0;
+  virtual bool askYesNo(const MessageBoxRequest& question) = 0;
   // The chosen full file name, in the core's path encoding; nothing when cancelled.
-  virtual std::optional<std::string> chooseFile(const FileDialogSpec& dialog) = 0;
+  virtual std::optional<std::string> chooseFile(const FileDialogRequest& dialog) = 0;
 
   // Shows the dialog modal over the main window, built from its layout and state, and
   // returns when it has closed. The dialog's own handlers close it through closeDialog.

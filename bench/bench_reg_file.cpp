@@ -68,14 +68,13 @@ std::string LargeHive(int keys) {
     if (v != vendor) text += u"[" + (vendor = v) + u"]\r\n\r\n";
     if (p != product) text += u"[" + (product = p) + u"]\r\n\r\n";
     const std::u16string x(static_cast<std::size_t>(k % 7), u'x');
-    text +=
-        u"[" + p + u"\\Key" + Wtf8ToUtf16(std::to_string(k)) + u"]\r\n" +
-        u"\"Path\"=\"C:\\\\Program Files\\\\Some Vendor\\\\Application" + x + u"\"\r\n" +
-        u"\"Name\"=\"Some product name " + x + u"\"\r\n" +
-        u"\"Count\"=dword:0000002a\r\n"
-        u"\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
-        u"  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27\r\n"
-        u"\"Temp\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n\r\n";
+    text += u"[" + p + u"\\Key" + Wtf8ToUtf16(std::to_string(k)) + u"]\r\n" +
+            u"\"Path\"=\"C:\\\\Program Files\\\\Some Vendor\\\\Application" + x + u"\"\r\n" +
+            u"\"Name\"=\"Some product name " + x + u"\"\r\n" +
+            u"\"Count\"=dword:0000002a\r\n"
+            u"\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
+            u"  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27\r\n"
+            u"\"Temp\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n\r\n";
   }
   return Utf16File(text + TypedAddressSections());
 }

@@ -11,44 +11,44 @@ constexpr TwipsRect kTextBox{0, 0, 5655, 735};
 constexpr TwipsRect kCancel{3000, 760, 1335, 300};
 
 constexpr std::array kAddControls{
-    ControlSpec{.name = "Text1", .kind = ControlKind::kTextBox, .rect = kTextBox, .tabIndex = 0},
-    ControlSpec{.name = "Command1",
-                .kind = ControlKind::kPushButton,
-                .text = "Add",
-                .rect = {1320, 760, 1335, 300},
-                .tabIndex = 1},
-    ControlSpec{.name = "Command2",
-                .kind = ControlKind::kPushButton,
-                .text = "Cancel",
-                .rect = kCancel,
-                .tabIndex = 2},
+    ControlLayout{.name = "Text1", .kind = ControlKind::kTextBox, .rect = kTextBox, .tabIndex = 0},
+    ControlLayout{.name = "Command1",
+                  .kind = ControlKind::kPushButton,
+                  .text = "Add",
+                  .rect = {1320, 760, 1335, 300},
+                  .tabIndex = 1},
+    ControlLayout{.name = "Command2",
+                  .kind = ControlKind::kPushButton,
+                  .text = "Cancel",
+                  .rect = kCancel,
+                  .tabIndex = 2},
 };
 
 constexpr std::array kEditControls{
-    ControlSpec{.name = "Text1", .kind = ControlKind::kTextBox, .rect = kTextBox, .tabIndex = 0},
-    ControlSpec{.name = "Command1",
-                .kind = ControlKind::kPushButton,
-                .text = "Save changes",
-                .rect = {1080, 760, 1575, 300},
-                .tabIndex = 1},
-    ControlSpec{.name = "Command2",
-                .kind = ControlKind::kPushButton,
-                .text = "Cancel",
-                .rect = kCancel,
-                .tabIndex = 2},
+    ControlLayout{.name = "Text1", .kind = ControlKind::kTextBox, .rect = kTextBox, .tabIndex = 0},
+    ControlLayout{.name = "Command1",
+                  .kind = ControlKind::kPushButton,
+                  .text = "Save changes",
+                  .rect = {1080, 760, 1575, 300},
+                  .tabIndex = 1},
+    ControlLayout{.name = "Command2",
+                  .kind = ControlKind::kPushButton,
+                  .text = "Cancel",
+                  .rect = kCancel,
+                  .tabIndex = 2},
 };
 
-const FormSpec kAddLayout{.name = "FrmAdd",
-                          .caption = "Tavelin - Add new address",
-                          .clientWidth = 5655,
-                          .clientHeight = kClientHeight,
-                          .controls = kAddControls};
+const FormLayout kAddLayout{.name = "FrmAdd",
+                            .caption = "Tavelin - Add new address",
+                            .clientWidth = 5655,
+                            .clientHeight = kClientHeight,
+                            .controls = kAddControls};
 
-const FormSpec kEditLayout{.name = "FrmEdit",
-                           .caption = "Tavelin - Edit",
-                           .clientWidth = 5640,
-                           .clientHeight = kClientHeight,
-                           .controls = kEditControls};
+const FormLayout kEditLayout{.name = "FrmEdit",
+                             .caption = "Tavelin - Edit",
+                             .clientWidth = 5640,
+                             .clientHeight = kClientHeight,
+                             .controls = kEditControls};
 
 }  // namespace
 
@@ -95,7 +95,7 @@ void AddressDialog::Finish(const CommandResult& result) {
   ShowErrors(screen_, result.storeNotices);
 }
 
-const FormSpec& FrmAdd::Layout() {
+const FormLayout& FrmAdd::Layout() {
   return kAddLayout;
 }
 
@@ -103,7 +103,7 @@ void FrmAdd::Command1_Click() {
   Finish(AddAddress(context_, StoredText()));
 }
 
-const FormSpec& FrmEdit::Layout() {
+const FormLayout& FrmEdit::Layout() {
   return kEditLayout;
 }
 

@@ -61,8 +61,8 @@ class FrmAdd : public AddressDialog {
  public:
   FrmAdd(Screen& screen, ListContext context) : AddressDialog(screen, context) {}
   DialogKind kind() const override { return DialogKind::kAdd; }
-  const FormSpec& layout() const override { return Layout(); }
-  static const FormSpec& Layout();
+  const FormLayout& layout() const override { return Layout(); }
+  static const FormLayout& Layout();
 
   // "Add": appends the text as typed and unloads; blank text is refused.
   void Command1_Click() override;
@@ -73,8 +73,8 @@ class FrmEdit : public AddressDialog {
  public:
   FrmEdit(Screen& screen, ListContext context) : AddressDialog(screen, context) {}
   DialogKind kind() const override { return DialogKind::kEdit; }
-  const FormSpec& layout() const override { return Layout(); }
-  static const FormSpec& Layout();
+  const FormLayout& layout() const override { return Layout(); }
+  static const FormLayout& Layout();
 
   // Fills the box with the selected entry, all of it selected.
   void Form_Load();

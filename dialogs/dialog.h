@@ -15,7 +15,7 @@ class Dialog {
   Dialog& operator=(const Dialog&) = delete;
 
   virtual DialogKind kind() const = 0;
-  virtual const FormSpec& layout() const = 0;
+  virtual const FormLayout& layout() const = 0;
 
   // The close box of the title bar (and Alt+F4): the dialog unloads, nothing is written.
   void CloseBox_Click() { Unload(); }

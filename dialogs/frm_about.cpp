@@ -7,44 +7,44 @@ namespace tavelin {
 namespace {
 
 constexpr std::array kControls{
-    ControlSpec{.name = "Label1",
-                .kind = ControlKind::kLabel,
-                .text = "Tavelin was made by its author, the Tavelin developer; all rights are "
-                        "reserved to the author.\n"
-                        "Version: 2.2.0.\n"
-                        "This program is not responsible for any damage caused using it, use it "
-                        "by your own responsibility\n"
-                        "You can contact with me by mailing an e-mail to the following address: "
-                        "tavelin@example.org Thanks to the authors of the registry sample code.",
-                .rect = {120, 120, 4440, 2415},
-                .tabIndex = 0,
-                .font = {"Arial", 9.75, true},
-                .wordWrap = true},
-    ControlSpec{.name = "Label2",
-                .kind = ControlKind::kLabel,
-                .text = "Tavelin dev",
-                .rect = {960, 2835, 1605, 285},
-                .tabIndex = 1,
-                .font = {"Arial", 12, true},
-                .highlightText = true},
-    ControlSpec{.name = "Command1",
-                .kind = ControlKind::kPushButton,
-                .text = "Ok",
-                .rect = {1920, 2560, 735, 255},
-                .tabIndex = 2,
-                .font = {"MS Sans Serif", 8.25, true}},
-    ControlSpec{.name = "Timer1", .kind = ControlKind::kTimer, .interval = 100},
+    ControlLayout{.name = "Label1",
+                  .kind = ControlKind::kLabel,
+                  .text = "Tavelin was made by its author, the Tavelin developer; all rights are "
+                          "reserved to the author.\n"
+                          "Version: 2.2.0.\n"
+                          "This program is not responsible for any damage caused using it, use it "
+                          "by your own responsibility\n"
+                          "You can contact with me by mailing an e-mail to the following address: "
+                          "tavelin@example.org Thanks to the authors of the registry sample code.",
+                  .rect = {120, 120, 4440, 2415},
+                  .tabIndex = 0,
+                  .font = {"Arial", 9.75, true},
+                  .wordWrap = true},
+    ControlLayout{.name = "Label2",
+                  .kind = ControlKind::kLabel,
+                  .text = "Tavelin dev",
+                  .rect = {960, 2835, 1605, 285},
+                  .tabIndex = 1,
+                  .font = {"Arial", 12, true},
+                  .highlightText = true},
+    ControlLayout{.name = "Command1",
+                  .kind = ControlKind::kPushButton,
+                  .text = "Ok",
+                  .rect = {1920, 2560, 735, 255},
+                  .tabIndex = 2,
+                  .font = {"MS Sans Serif", 8.25, true}},
+    ControlLayout{.name = "Timer1", .kind = ControlKind::kTimer, .interval = 100},
 };
 
-const FormSpec kLayout{.name = "FrmAbout",
-                       .caption = "Information",
-                       .clientWidth = 4680,
-                       .clientHeight = 3120,
-                       .controls = kControls};
+const FormLayout kLayout{.name = "FrmAbout",
+                         .caption = "Information",
+                         .clientWidth = 4680,
+                         .clientHeight = 3120,
+                         .controls = kControls};
 
 }  // namespace
 
-const FormSpec& FrmAbout::Layout() {
+const FormLayout& FrmAbout::Layout() {
   return kLayout;
 }
 

@@ -9,8 +9,8 @@ class FrmAbout : public Dialog {
  public:
   explicit FrmAbout(Screen& screen) : Dialog(screen) {}
   DialogKind kind() const override { return DialogKind::kAbout; }
-  const FormSpec& layout() const override { return Layout(); }
-  static const FormSpec& Layout();
+  const FormLayout& layout() const override { return Layout(); }
+  static const FormLayout& Layout();
 
   static constexpr float kCreditStartTwips = -1560.0f;
   static constexpr float kCreditStepTwips = 120.0f;

@@ -14,8 +14,8 @@ class FrmSettings : public Dialog {
   FrmSettings(Screen& screen, RegistryBackend& backend, ProgramSettings& settings)
       : Dialog(screen), backend_(backend), settings_(settings) {}
   DialogKind kind() const override { return DialogKind::kSettings; }
-  const FormSpec& layout() const override { return Layout(); }
-  static const FormSpec& Layout();
+  const FormLayout& layout() const override { return Layout(); }
+  static const FormLayout& Layout();
 
   // Which option of each frame is selected: 1 or 2 ("Save options"), 3 or 4 ("Web options").
   int saveOption() const { return saveOption_; }

@@ -16,7 +16,7 @@
 namespace tavelin::qt {
 
 DialogWindow::DialogWindow(Dialog& dialog) : QDialog(nullptr), dialog_(dialog) {
-  const FormSpec& form = dialog.layout();
+  const FormLayout& form = dialog.layout();
   SetUpFixedWindow(*this, form, ClientSize(form));
   setSizeGripEnabled(false);
   widgets_ = std::make_unique<FormWidgets>(*this, form);
@@ -127,9 +127,9 @@ class AboutWindow : public DialogWindow {
   }
 
   void redraw() override {
-    const ControlSpec* spec = dialog().layout().control("Label2");
-    if (!credit_ || !spec) return;
-    QRect at = PixelRect(spec->rect);
+    const ControlLayout* shape = dialog().layout().control("Label2");
+    if (!credit_ || !shape) return;
+    QRect at = PixelRect(shape->rect);
     at.moveLeft(TwipsToPixels(static_cast<double>(core_.creditLeftTwips()), kLayoutDpi));
     // Left of the client area the label is simply clipped.
     credit_->setGeometry(at);

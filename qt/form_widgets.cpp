@@ -32,22 +32,22 @@ QRect PixelRect(const TwipsRect& rect) {
                TwipsToPixels(rect.width, kLayoutDpi), TwipsToPixels(rect.height, kLayoutDpi));
 }
 
-QSize ClientSize(const FormSpec& form) {
+QSize ClientSize(const FormLayout& form) {
   return QSize(TwipsToPixels(form.clientWidth, kLayoutDpi),
                TwipsToPixels(form.clientHeight, kLayoutDpi));
 }
 
-QFont FontOf(const FontSpec& spec) {
-  QFont font(ToQString(spec.face));
+QFont FontOf(const FontStyle& shape) {
+  QFont font(ToQString(shape.face));
   // Where the face is missing (Arial on most Linux systems) a metric-compatible sans serif,
   // such as Liberation Sans, stands in.
   font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(spec.points);
-  font.setBold(spec.bold);
+  font.setPointSizeF(shape.points);
+  font.setBold(shape.bold);
   return font;
 }
 
-void SetUpFixedWindow(QWidget& window, const FormSpec& form, QSize size) {
+void SetUpFixedWindow(QWidget& window, const FormLayout& form, QSize size) {
   window.setObjectName(ToQString(form.name));
   window.setWindowTitle(ToQString(form.caption));
   Qt::WindowFlags flags = window.windowType() == Qt::Dialog ? Qt::Dialog : Qt::Window;
@@ -94,8 +94,8 @@ bool TakesFocus(ControlKind kind) {
   return false;
 }
 
-QWidget* Create(const ControlSpec& spec, QWidget& parent) {
-  switch (spec.kind) {
+QWidget* Create(const ControlLayout& shape, QWidget& parent) {
+  switch (shape.kind) {
     case ControlKind::kListBox: {
       auto* list = new QListView(&parent);
       list->setUniformItemSizes(true);
@@ -105,13 +105,13 @@ QWidget* Create(const ControlSpec& spec, QWidget& parent) {
     }
     case ControlKind::kPushButton:
     case ControlKind::kPictureButton: {
-      auto* button = new QPushButton(ToQString(spec.text), &parent);
+      auto* button = new QPushButton(ToQString(shape.text), &parent);
       // No button is a default (Enter) button; a dialog would otherwise make them so.
       button->setAutoDefault(false);
       button->setDefault(false);
-      if (!spec.picture.empty()) {
+      if (!shape.picture.empty()) {
         button->setIcon(
-            QIcon(QStringLiteral(":/") + ToQString(spec.picture) + QStringLiteral(".png")));
+            QIcon(QStringLiteral(":/") + ToQString(shape.picture) + QStringLiteral(".png")));
         button->setIconSize(QSize(24, 24));
       }
       return button;
@@ -128,18 +128,18 @@ QWidget* Create(const ControlSpec& spec, QWidget& parent) {
       return box;
     }
     case ControlKind::kFrame: {
-      auto* frame = new QGroupBox(ToQString(spec.text), &parent);
+      auto* frame = new QGroupBox(ToQString(shape.text), &parent);
       frame->setFocusPolicy(Qt::NoFocus);
       return frame;
     }
     case ControlKind::kOptionButton:
-      return new QRadioButton(ToQString(spec.text), &parent);
+      return new QRadioButton(ToQString(shape.text), &parent);
     case ControlKind::kLabel: {
-      auto* label = new QLabel(ToQString(spec.text), &parent);
+      auto* label = new QLabel(ToQString(shape.text), &parent);
       label->setTextFormat(Qt::PlainText);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      label->setWordWrap(spec.wordWrap);
-      if (spec.highlightText) {
+      label->setWordWrap(shape.wordWrap);
+      if (shape.highlightText) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, palette.color(QPalette::Highlight));
         label->setPalette(palette);
@@ -162,38 +162,38 @@ void MakeOneTabStop(const std::vector<QRadioButton*>& group) {
 
 }  // namespace
 
-FormWidgets::FormWidgets(QWidget& client, const FormSpec& form) : form_(form) {
+FormWidgets::FormWidgets(QWidget& client, const FormLayout& form) : form_(form) {
   // Frames first, so that their option buttons can be built inside them.
-  std::vector<const ControlSpec*> order;
-  for (const ControlSpec& spec : form.controls) {
-    if (spec.kind == ControlKind::kFrame) order.push_back(&spec);
+  std::vector<const ControlLayout*> order;
+  for (const ControlLayout& shape : form.controls) {
+    if (shape.kind == ControlKind::kFrame) order.push_back(&shape);
   }
-  for (const ControlSpec& spec : form.controls) {
-    if (spec.kind != ControlKind::kFrame) order.push_back(&spec);
+  for (const ControlLayout& shape : form.controls) {
+    if (shape.kind != ControlKind::kFrame) order.push_back(&shape);
   }
-  for (const ControlSpec* spec : order) {
-    if (spec->kind == ControlKind::kTimer) {
+  for (const ControlLayout* shape : order) {
+    if (shape->kind == ControlKind::kTimer) {
       auto* timer = new QTimer(&client);
-      timer->setObjectName(ToQString(spec->name));
-      timer->setInterval(spec->interval);
-      built_.push_back({spec, nullptr, timer});
+      timer->setObjectName(ToQString(shape->name));
+      timer->setInterval(shape->interval);
+      built_.push_back({shape, nullptr, timer});
       continue;
     }
-    QWidget* parent = spec->parent.empty() ? &client : widget(spec->parent);
-    QWidget* w = Create(*spec, parent ? *parent : client);
-    w->setObjectName(ToQString(spec->name));
-    w->setGeometry(PixelRect(spec->rect));
-    w->setFont(FontOf(spec->font));
-    if (!spec->tooltip.empty()) w->setToolTip(ToQString(spec->tooltip));
-    if (!spec->accessibleName.empty()) w->setAccessibleName(ToQString(spec->accessibleName));
-    built_.push_back({spec, w, nullptr});
+    QWidget* parent = shape->parent.empty() ? &client : widget(shape->parent);
+    QWidget* w = Create(*shape, parent ? *parent : client);
+    w->setObjectName(ToQString(shape->name));
+    w->setGeometry(PixelRect(shape->rect));
+    w->setFont(FontOf(shape->font));
+    if (!shape->tooltip.empty()) w->setToolTip(ToQString(shape->tooltip));
+    if (!shape->accessibleName.empty()) w->setAccessibleName(ToQString(shape->accessibleName));
+    built_.push_back({shape, w, nullptr});
   }
 
-  for (const ControlSpec& spec : form.controls) {
-    if (spec.kind != ControlKind::kFrame) continue;
+  for (const ControlLayout& shape : form.controls) {
+    if (shape.kind != ControlKind::kFrame) continue;
     std::vector<QRadioButton*> group;
     for (const Built& b : built_) {
-      if (b.spec->parent == spec.name) {
+      if (b.shape->parent == shape.name) {
         if (auto* option = qobject_cast<QRadioButton*>(b.widget)) group.push_back(option);
       }
     }
@@ -205,10 +205,10 @@ FormWidgets::FormWidgets(QWidget& client, const FormSpec& form) : form_(form) {
 
   std::vector<const Built*> stops;
   for (const Built& b : built_) {
-    if (b.widget && b.spec->tabIndex >= 0 && TakesFocus(b.spec->kind)) stops.push_back(&b);
+    if (b.widget && b.shape->tabIndex >= 0 && TakesFocus(b.shape->kind)) stops.push_back(&b);
   }
   std::stable_sort(stops.begin(), stops.end(), [](const Built* a, const Built* b) {
-    return a->spec->tabIndex < b->spec->tabIndex;
+    return a->shape->tabIndex < b->shape->tabIndex;
   });
   for (std::size_t i = 1; i < stops.size(); ++i) {
     QWidget::setTabOrder(stops[i - 1]->widget, stops[i]->widget);
@@ -217,14 +217,14 @@ FormWidgets::FormWidgets(QWidget& client, const FormSpec& form) : form_(form) {
 
 QWidget* FormWidgets::widget(std::string_view name) const {
   for (const Built& b : built_) {
-    if (b.spec->name == name) return b.widget;
+    if (b.shape->name == name) return b.widget;
   }
   return nullptr;
 }
 
 QTimer* FormWidgets::timer(std::string_view name) const {
   for (const Built& b : built_) {
-    if (b.spec->name == name) return b.timer;
+    if (b.shape->name == name) return b.timer;
   }
   return nullptr;
 }
@@ -245,11 +245,11 @@ QWidget* FormWidgets::firstTabStop() const {
   QWidget* first = nullptr;
   int firstIndex = 0;
   for (const Built& b : built_) {
-    if (!b.widget || b.spec->tabIndex < 0 || !TakesFocus(b.spec->kind)) continue;
+    if (!b.widget || b.shape->tabIndex < 0 || !TakesFocus(b.shape->kind)) continue;
     if (!(b.widget->focusPolicy() & Qt::TabFocus)) continue;
-    if (!first || b.spec->tabIndex < firstIndex) {
+    if (!first || b.shape->tabIndex < firstIndex) {
       first = b.widget;
-      firstIndex = b.spec->tabIndex;
+      firstIndex = b.shape->tabIndex;
     }
   }
   return first;

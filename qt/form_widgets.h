@@ -26,12 +26,12 @@ std::string FromQString(const QString& text);
 
 inline constexpr int kLayoutDpi = 96;
 QRect PixelRect(const TwipsRect& rect);
-QSize ClientSize(const FormSpec& form);
-QFont FontOf(const FontSpec& font);
+QSize ClientSize(const FormLayout& form);
+QFont FontOf(const FontStyle& font);
 
 // A fixed-size window of the form's client size with a close box, a minimize box where the
 // table has one, and never a maximize box.
-void SetUpFixedWindow(QWidget& window, const FormSpec& form, QSize size);
+void SetUpFixedWindow(QWidget& window, const FormLayout& form, QSize size);
 
 // Puts the window where the table says: centred on its screen, or over the main window
 // (on the screen when there is none).
@@ -43,9 +43,9 @@ using Handlers = std::vector<std::pair<std::string_view, std::function<void()>>>
 // The controls of one form, built as children of `client`.
 class FormWidgets {
  public:
-  FormWidgets(QWidget& client, const FormSpec& form);
+  FormWidgets(QWidget& client, const FormLayout& form);
 
-  const FormSpec& form() const { return form_; }
+  const FormLayout& form() const { return form_; }
   QWidget* widget(std::string_view name) const;
   template <class W>
   W* get(std::string_view name) const {
@@ -61,11 +61,11 @@ class FormWidgets {
 
  private:
   struct Built {
-    const ControlSpec* spec;
+    const ControlLayout* shape;
     QWidget* widget;  // null for a timer
     QTimer* timer;
   };
-  const FormSpec& form_;
+  const FormLayout& form_;
   std::vector<Built> built_;
 };
 

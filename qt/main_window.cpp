@@ -17,7 +17,7 @@
 namespace tavelin::qt {
 
 MainWindow::MainWindow(Mainn& core, QWidget* parent) : QMainWindow(parent), core_(core) {
-  const FormSpec& form = Mainn::Layout();
+  const FormLayout& form = Mainn::Layout();
   setWindowIcon(QIcon(QStringLiteral(":/tavelin.png")));
 
   auto* client = new QWidget(this);
@@ -51,11 +51,11 @@ QMenu* MainWindow::menu(std::string_view name) const {
 }
 
 void MainWindow::buildMenus() {
-  for (const MenuSpec& spec : Mainn::Menus()) {
-    QMenu* menu = new QMenu(ToQString(spec.caption), this);
-    menu->setObjectName(ToQString(spec.name));
+  for (const MenuLayout& shape : Mainn::Menus()) {
+    QMenu* menu = new QMenu(ToQString(shape.caption), this);
+    menu->setObjectName(ToQString(shape.name));
     menuBar()->addMenu(menu);
-    for (const MenuItemSpec& item : spec.items) {
+    for (const MenuItemLayout& item : shape.items) {
       if (item.separator()) {
         menu->addSeparator()->setObjectName(ToQString(item.name));
         continue;
@@ -73,7 +73,7 @@ void MainWindow::buildMenus() {
       // in one branch of the member-pointer call and reads an unset register in the other.
       connect(action, &QAction::triggered, this, [&core = core_, handler] { (core.*handler)(); });
     }
-    if (spec.name == Mainn::kOptionsMenu) {
+    if (shape.name == Mainn::kOptionsMenu) {
       optionsMenu_ = menu;
       // Its items answer the left button only, in the menu bar and as a pop-up.
       menu->installEventFilter(this);

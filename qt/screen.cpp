@@ -46,7 +46,7 @@ DialogWindow* QtScreen::window(const Dialog& dialog) const {
   return nullptr;
 }
 
-void QtScreen::showMessage(const MessageBoxSpec& message) {
+void QtScreen::showMessage(const MessageBoxRequest& message) {
   QMessageBox box(
       message.icon == MessageIcon::kQuestion ? QMessageBox::Question : QMessageBox::Warning,
       ToQString(message.title), ToQString(message.text), QMessageBox::Ok, topWindow());
@@ -54,7 +54,7 @@ void QtScreen::showMessage(const MessageBoxSpec& message) {
   box.exec();
 }
 
-bool QtScreen::askYesNo(const MessageBoxSpec& question) {
+bool QtScreen::askYesNo(const MessageBoxRequest& question) {
   QMessageBox box(QMessageBox::Question, ToQString(question.title), ToQString(question.text),
                   QMessageBox::Yes | QMessageBox::No, topWindow());
   box.setObjectName(QStringLiteral("Question"));
@@ -63,11 +63,11 @@ bool QtScreen::askYesNo(const MessageBoxSpec& question) {
   return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<std::string> QtScreen::chooseFile(const FileDialogSpec& spec) {
-  QFileDialog dialog(topWindow(), ToQString(spec.title), FromCorePath(spec.initialName),
-                     ToQString(spec.filterName) + QStringLiteral(" (") +
-                         ToQString(spec.filterPattern) + QStringLiteral(")"));
-  dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+std::optional<std::string> QtScreen::chooseFile(const FileDialogRequest& request) {
+  QFileDialog dialog(topWindow(), ToQString(request.title), FromCorePath(request.initialName),
+                     ToQString(request.filterName) + QStringLiteral(" (") +
+                         ToQString(request.filterPattern) + QStringLiteral(")"));
+  dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   // Any name is accepted, and replacing a file is not asked here: the command does both.
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

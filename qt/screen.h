@@ -22,9 +22,9 @@ class QtScreen : public Screen {
 
   // The three that only ask the user are virtual so that tests can answer them instead;
   // the windows stay real.
-  void showMessage(const MessageBoxSpec& message) override;
-  bool askYesNo(const MessageBoxSpec& question) override;
-  std::optional<std::string> chooseFile(const FileDialogSpec& dialog) override;
+  void showMessage(const MessageBoxRequest& message) override;
+  bool askYesNo(const MessageBoxRequest& question) override;
+  std::optional<std::string> chooseFile(const FileDialogRequest& dialog) override;
 
   void openDialog(Dialog& dialog) override;
   void closeDialog(Dialog& dialog) override;

@@ -42,9 +42,9 @@ bool TakesFocus(ControlKind kind) {
 
 // Frames go last, below the option buttons they surround, so that the buttons draw over
 // them; the rest keep the tab order.
-int CreationRank(const ControlSpec& spec) {
-  if (spec.kind == ControlKind::kFrame) return (1 << 20) + spec.tabIndex;
-  return spec.tabIndex < 0 ? (1 << 19) : spec.tabIndex;
+int CreationRank(const ControlLayout& shape) {
+  if (shape.kind == ControlKind::kFrame) return (1 << 20) + shape.tabIndex;
+  return shape.tabIndex < 0 ? (1 << 19) : shape.tabIndex;
 }
 
 }  // namespace
@@ -126,10 +126,10 @@ INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // The text box and the labels sit on the button face; the credit is in the
       // highlight colour.
       const HDC dc = reinterpret_cast<HDC>(wParam);
-      const ControlSpec* spec =
+      const ControlLayout* shape =
           ControlForId(dialog_.layout(), GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-      if (spec != nullptr && spec->highlightText) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+      if (shape != nullptr && shape->highlightText) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
       return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case kShownMessage:
@@ -155,7 +155,7 @@ void DialogWindow::initialise(HWND owner) {
     const auto& address = static_cast<const AddressDialog&>(dialog_);
     if (text_ != nullptr && address.Text1SelectedOnOpen()) SendMessageW(text_, EM_SETSEL, 0, -1);
   }
-  if (const ControlSpec* timer = dialog_.layout().control("Timer1")) {
+  if (const ControlLayout* timer = dialog_.layout().control("Timer1")) {
     SetTimer(hwnd_, kTimerId, static_cast<UINT>(timer->interval), nullptr);
   }
   // Up before anything queued runs, rather than when the dialog manager first finds the
@@ -165,32 +165,33 @@ void DialogWindow::initialise(HWND owner) {
 }
 
 void DialogWindow::createControls() {
-  const FormSpec& form = dialog_.layout();
-  std::vector<const ControlSpec*> ordered;
-  for (const ControlSpec& spec : form.controls) ordered.push_back(&spec);
-  std::stable_sort(ordered.begin(), ordered.end(), [](const ControlSpec* a, const ControlSpec* b) {
-    return CreationRank(*a) < CreationRank(*b);
-  });
+  const FormLayout& form = dialog_.layout();
+  std::vector<const ControlLayout*> ordered;
+  for (const ControlLayout& shape : form.controls) ordered.push_back(&shape);
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const ControlLayout* a, const ControlLayout* b) {
+                     return CreationRank(*a) < CreationRank(*b);
+                   });
   HINSTANCE instance = GetModuleHandleW(nullptr);
   std::string_view lastParent = "-";
-  for (const ControlSpec* spec : ordered) {
-    if (spec->kind == ControlKind::kTimer) continue;
-    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(form, spec->name)));
+  for (const ControlLayout* shape : ordered) {
+    if (shape->kind == ControlKind::kTimer) continue;
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(form, shape->name)));
     DWORD style = WS_CHILD | WS_VISIBLE;
-    if (TakesFocus(spec->kind) && spec->tabIndex >= 0) style |= WS_TABSTOP;
+    if (TakesFocus(shape->kind) && shape->tabIndex >= 0) style |= WS_TABSTOP;
     // Each button is a group of its own; a frame's option buttons are one group.
-    if (spec->kind != ControlKind::kOptionButton || spec->parent != lastParent) style |= WS_GROUP;
-    lastParent = spec->kind == ControlKind::kOptionButton ? spec->parent : "-";
+    if (shape->kind != ControlKind::kOptionButton || shape->parent != lastParent) style |= WS_GROUP;
+    lastParent = shape->kind == ControlKind::kOptionButton ? shape->parent : "-";
 
-    PixelRect at = ToPixels(spec->rect, dpi_);
-    if (const ControlSpec* frame = form.control(spec->parent)) {
+    PixelRect at = ToPixels(shape->rect, dpi_);
+    if (const ControlLayout* frame = form.control(shape->parent)) {
       const PixelRect origin = ToPixels(frame->rect, dpi_);
       at.left += origin.left;
       at.top += origin.top;
     }
     const wchar_t* windowClass = WC_BUTTONW;
     DWORD exStyle = 0;
-    switch (spec->kind) {
+    switch (shape->kind) {
       case ControlKind::kPushButton:
         style |= BS_PUSHBUTTON;
         break;
@@ -207,24 +208,24 @@ void DialogWindow::createControls() {
         break;
       case ControlKind::kLabel:
         windowClass = WC_STATICW;
-        style |= SS_NOPREFIX | (spec->wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+        style |= SS_NOPREFIX | (shape->wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
         break;
       default:
         continue;
     }
-    const std::wstring text = spec->kind == ControlKind::kTextBox ? L"" : Widen(spec->text);
+    const std::wstring text = shape->kind == ControlKind::kTextBox ? L"" : Widen(shape->text);
     HWND created = CreateWindowExW(exStyle, windowClass, text.c_str(), style, at.left, at.top,
                                    at.width, at.height, hwnd_, id, instance, nullptr);
     if (created == nullptr) continue;
-    HFONT font = CreateControlFont(spec->font, dpi_);
+    HFONT font = CreateControlFont(shape->font, dpi_);
     fonts_.push_back(font);
     SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-    if (spec->kind == ControlKind::kTextBox) {
+    if (shape->kind == ControlKind::kTextBox) {
       text_ = created;
       SendMessageW(created, EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
       SetWindowSubclass(created, TextProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    } else if (spec->kind == ControlKind::kPushButton) {
+    } else if (shape->kind == ControlKind::kPushButton) {
       // Only About's one button is the default, which Enter presses.
       if (dialog_.kind() == DialogKind::kAbout) {
         defaultButton_ = static_cast<int>(reinterpret_cast<INT_PTR>(id));
@@ -233,7 +234,7 @@ void DialogWindow::createControls() {
         SetWindowSubclass(created, ButtonProc, 1, 0);
       }
     }
-    if (!spec->tooltip.empty()) {
+    if (!shape->tooltip.empty()) {
       if (tooltip_ == nullptr) {
         tooltip_ =
             CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -242,7 +243,7 @@ void DialogWindow::createControls() {
         SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0,
                      MulDiv(kTooltipWidthAt96, dpi_, USER_DEFAULT_SCREEN_DPI));
       }
-      std::wstring tip = Widen(spec->tooltip);
+      std::wstring tip = Widen(shape->tooltip);
       TTTOOLINFOW tool{};
       tool.cbSize = sizeof(tool);
       tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -255,7 +256,7 @@ void DialogWindow::createControls() {
 }
 
 void DialogWindow::place(HWND owner) {
-  const FormSpec& form = dialog_.layout();
+  const FormLayout& form = dialog_.layout();
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
   const SIZE client = ClientSizeInPixels(form, dpi_);
@@ -313,10 +314,10 @@ void DialogWindow::redraw() {
       return;
     }
     case DialogKind::kAbout: {
-      const ControlSpec* spec = dialog_.layout().control("Label2");
+      const ControlLayout* shape = dialog_.layout().control("Label2");
       HWND credit = control("Label2");
-      if (spec == nullptr || credit == nullptr) return;
-      PixelRect at = ToPixels(spec->rect, dpi_);
+      if (shape == nullptr || credit == nullptr) return;
+      PixelRect at = ToPixels(shape->rect, dpi_);
       at.left = TwipsToPixels(
           static_cast<double>(static_cast<const FrmAbout&>(dialog_).creditLeftTwips()), dpi_);
       // Left of the client area the label is simply clipped.
@@ -349,9 +350,9 @@ void DialogWindow::textChanged() {
 }
 
 void DialogWindow::clicked(int id) {
-  const ControlSpec* spec = ControlForId(dialog_.layout(), id);
-  if (spec == nullptr) return;
-  const std::string_view name = spec->name;
+  const ControlLayout* shape = ControlForId(dialog_.layout(), id);
+  if (shape == nullptr) return;
+  const std::string_view name = shape->name;
   switch (dialog_.kind()) {
     case DialogKind::kAdd:
     case DialogKind::kEdit: {

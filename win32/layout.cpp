@@ -21,24 +21,24 @@ PixelRect ToPixels(const TwipsRect& twips, int dpi) {
           TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi)};
 }
 
-SIZE ClientSizeInPixels(const FormSpec& form, int dpi) {
+SIZE ClientSizeInPixels(const FormLayout& form, int dpi) {
   return {TwipsToPixels(form.clientWidth, dpi), TwipsToPixels(form.clientHeight, dpi)};
 }
 
-int ControlId(const FormSpec& form, std::string_view name) {
+int ControlId(const FormLayout& form, std::string_view name) {
   for (std::size_t i = 0; i < form.controls.size(); ++i) {
     if (form.controls[i].name == name) return kFirstControlId + static_cast<int>(i);
   }
   return 0;
 }
 
-const ControlSpec* ControlForId(const FormSpec& form, int id) {
+const ControlLayout* ControlForId(const FormLayout& form, int id) {
   const int index = id - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(form.controls.size())) return nullptr;
   return &form.controls[static_cast<std::size_t>(index)];
 }
 
-DWORD FormStyle(const FormSpec& form) {
+DWORD FormStyle(const FormLayout& form) {
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   if (form.minimizeBox) style |= WS_MINIMIZEBOX;
   return style;
@@ -50,7 +50,7 @@ SIZE WindowSizeForClient(SIZE client, DWORD style, DWORD exStyle, bool menu, int
   return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
-HFONT CreateControlFont(const FontSpec& font, int dpi) {
+HFONT CreateControlFont(const FontStyle& font, int dpi) {
   const int height = -static_cast<int>(std::lround(font.points * dpi / 72.0));
   return CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,

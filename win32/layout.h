@@ -24,23 +24,23 @@ struct PixelRect {
 };
 
 PixelRect ToPixels(const TwipsRect& twips, int dpi);
-SIZE ClientSizeInPixels(const FormSpec& form, int dpi);
+SIZE ClientSizeInPixels(const FormLayout& form, int dpi);
 
 // A control's id is its place in the form's table plus kFirstControlId, so that a control is
 // found by its name; 0 for a name the form does not have.
 inline constexpr int kFirstControlId = 100;
-int ControlId(const FormSpec& form, std::string_view name);
-const ControlSpec* ControlForId(const FormSpec& form, int id);
+int ControlId(const FormLayout& form, std::string_view name);
+const ControlLayout* ControlForId(const FormLayout& form, int id);
 
 // Fixed single border, caption, close box; a minimize box when the form has one, never a
 // maximize box.
-DWORD FormStyle(const FormSpec& form);
+DWORD FormStyle(const FormLayout& form);
 
 // The outer size of a window with a menu bar whose client area has `client` pixels.
 SIZE WindowSizeForClient(SIZE client, DWORD style, DWORD exStyle, bool menu, int dpi);
 
 // The font of a control at the given resolution; the caller deletes it.
-HFONT CreateControlFont(const FontSpec& font, int dpi);
+HFONT CreateControlFont(const FontStyle& font, int dpi);
 
 // The icon resource of a picture name ("arrow-up" is ARROW_UP).
 std::wstring PictureResourceName(std::string_view picture);

@@ -77,7 +77,7 @@ bool MainWindow::create(int showCommand) {
   InitCommonControlsEx(&controls);
   if (!RegisterWindowClass(WindowProc)) return false;
 
-  const FormSpec& form = Mainn::Layout();
+  const FormLayout& form = Mainn::Layout();
   menuBar_ = CreateMenuBar(Mainn::Menus());
   accelerators_ = CreateMenuAccelerators(Mainn::Menus());
   hwnd_ = CreateWindowExW(0, kWindowClass, Widen(form.caption).c_str(), FormStyle(form),
@@ -122,19 +122,21 @@ HWND MainWindow::control(std::string_view name) const {
 }
 
 void MainWindow::createControls() {
-  const FormSpec& form = Mainn::Layout();
+  const FormLayout& form = Mainn::Layout();
   // Created in tab order, which is the order of the focus moves with Tab.
-  std::vector<const ControlSpec*> ordered;
-  for (const ControlSpec& spec : form.controls) ordered.push_back(&spec);
-  std::stable_sort(ordered.begin(), ordered.end(), [](const ControlSpec* a, const ControlSpec* b) {
-    return (a->tabIndex < 0 ? 1 << 30 : a->tabIndex) < (b->tabIndex < 0 ? 1 << 30 : b->tabIndex);
-  });
-  for (const ControlSpec* spec : ordered) {
-    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(form, spec->name)));
+  std::vector<const ControlLayout*> ordered;
+  for (const ControlLayout& shape : form.controls) ordered.push_back(&shape);
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const ControlLayout* a, const ControlLayout* b) {
+                     return (a->tabIndex < 0 ? 1 << 30 : a->tabIndex) <
+                            (b->tabIndex < 0 ? 1 << 30 : b->tabIndex);
+                   });
+  for (const ControlLayout* shape : ordered) {
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(form, shape->name)));
     DWORD style = WS_CHILD | WS_VISIBLE;
-    if (spec->tabIndex >= 0) style |= WS_TABSTOP;
+    if (shape->tabIndex >= 0) style |= WS_TABSTOP;
     HWND created = nullptr;
-    switch (spec->kind) {
+    switch (shape->kind) {
       case ControlKind::kListBox:
         // A virtual report view with one column: it holds no copy of the texts and asks
         // for each row it draws.
@@ -150,16 +152,16 @@ void MainWindow::createControls() {
           column.mask = LVCF_WIDTH;
           SendMessageW(created, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
           SetWindowSubclass(created, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
-          if (spec->name == "List1") list_ = created;
+          if (shape->name == "List1") list_ = created;
         }
         break;
       case ControlKind::kPushButton:
-        created = CreateWindowExW(0, WC_BUTTONW, Widen(spec->text).c_str(), style | BS_PUSHBUTTON,
+        created = CreateWindowExW(0, WC_BUTTONW, Widen(shape->text).c_str(), style | BS_PUSHBUTTON,
                                   0, 0, 0, 0, hwnd_, id, Instance(), nullptr);
         break;
       case ControlKind::kPictureButton:
         // The text is not drawn; it is what a screen reader says for the button.
-        created = CreateWindowExW(0, WC_BUTTONW, Widen(spec->accessibleName).c_str(),
+        created = CreateWindowExW(0, WC_BUTTONW, Widen(shape->accessibleName).c_str(),
                                   style | BS_PUSHBUTTON | BS_ICON, 0, 0, 0, 0, hwnd_, id,
                                   Instance(), nullptr);
         break;
@@ -185,7 +187,7 @@ void MainWindow::applyDpi(int dpi, const RECT* suggested) {
   bigIcon_ = big;
   smallIcon_ = small;
 
-  const FormSpec& form = Mainn::Layout();
+  const FormLayout& form = Mainn::Layout();
   const SIZE outer =
       WindowSizeForClient(ClientSizeInPixels(form, dpi_), FormStyle(form), 0, true, dpi_);
   if (suggested != nullptr) {
@@ -217,21 +219,21 @@ void MainWindow::fitClientArea() {
 }
 
 void MainWindow::placeControls() {
-  const FormSpec& form = Mainn::Layout();
+  const FormLayout& form = Mainn::Layout();
   std::vector<HFONT> fonts;
   std::vector<HICON> pictures;
-  for (const ControlSpec& spec : form.controls) {
-    HWND window = control(spec.name);
+  for (const ControlLayout& shape : form.controls) {
+    HWND window = control(shape.name);
     if (window == nullptr) continue;
-    const PixelRect at = ToPixels(spec.rect, dpi_);
+    const PixelRect at = ToPixels(shape.rect, dpi_);
     MoveWindow(window, at.left, at.top, at.width, at.height, TRUE);
-    HFONT font = CreateControlFont(spec.font, dpi_);
+    HFONT font = CreateControlFont(shape.font, dpi_);
     fonts.push_back(font);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (spec.kind == ControlKind::kPictureButton) {
+    if (shape.kind == ControlKind::kPictureButton) {
       const int size = MulDiv(kPicturePixelsAt96, dpi_, USER_DEFAULT_SCREEN_DPI);
       HICON picture = static_cast<HICON>(LoadImageW(
-          Instance(), PictureResourceName(spec.picture).c_str(), IMAGE_ICON, size, size, 0));
+          Instance(), PictureResourceName(shape.picture).c_str(), IMAGE_ICON, size, size, 0));
       if (picture != nullptr) pictures.push_back(picture);
       SendMessageW(window, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture));
     }
@@ -323,15 +325,15 @@ LRESULT MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 void MainWindow::buttonClicked(int id) {
-  const ControlSpec* spec = ControlForId(Mainn::Layout(), id);
-  if (spec == nullptr) return;
+  const ControlLayout* shape = ControlForId(Mainn::Layout(), id);
+  if (shape == nullptr) return;
   for (const ButtonHandler& button : kButtons) {
-    if (button.name == spec->name) return (mainn_.*button.handler)();
+    if (button.name == shape->name) return (mainn_.*button.handler)();
   }
 }
 
 void MainWindow::runCommand(UINT id) {
-  const MenuItemSpec* item = MenuItemForCommand(Mainn::Menus(), id);
+  const MenuItemLayout* item = MenuItemForCommand(Mainn::Menus(), id);
   if (item != nullptr) (mainn_.*item->handler)();
 }
 
@@ -509,12 +511,12 @@ int MainWindow::runMessageBox(HWND owner, const std::wstring& text, const std::w
   return MessageBoxW(owner, text.c_str(), title.c_str(), type);
 }
 
-void MainWindow::showMessage(const MessageBoxSpec& message) {
+void MainWindow::showMessage(const MessageBoxRequest& message) {
   const UINT icon = message.icon == MessageIcon::kQuestion ? MB_ICONQUESTION : MB_ICONEXCLAMATION;
   runMessageBox(ownerWindow(), Widen(message.text), Widen(message.title), MB_OK | icon);
 }
 
-bool MainWindow::askYesNo(const MessageBoxSpec& question) {
+bool MainWindow::askYesNo(const MessageBoxRequest& question) {
   const UINT icon =
       question.icon == MessageIcon::kExclamation ? MB_ICONEXCLAMATION : MB_ICONQUESTION;
   return runMessageBox(ownerWindow(), Widen(question.text), Widen(question.title),
@@ -533,15 +535,15 @@ DWORD MainWindow::fileDialogError() const {
   return error != nullptr ? error() : 0;
 }
 
-std::optional<std::string> MainWindow::chooseFile(const FileDialogSpec& spec) {
+std::optional<std::string> MainWindow::chooseFile(const FileDialogRequest& request) {
   // One filter: its name, NUL, its pattern, NUL, and the list's closing NUL.
-  std::wstring filter = Widen(spec.filterName);
+  std::wstring filter = Widen(request.filterName);
   filter += L'\0';
-  filter += Widen(spec.filterPattern);
+  filter += Widen(request.filterPattern);
   filter += L'\0';
   filter += L'\0';
-  const std::wstring title = Widen(spec.title);
-  std::wstring initial = Widen(spec.initialName);
+  const std::wstring title = Widen(request.title);
+  std::wstring initial = Widen(request.initialName);
   std::vector<wchar_t> name(kFileNameCapacity, L'\0');
 
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -557,7 +559,7 @@ std::optional<std::string> MainWindow::chooseFile(const FileDialogSpec& spec) {
     dialog.lpstrTitle = title.c_str();
     // The commands ask about replacing a file and test whether it exists themselves.
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (runFileDialog(dialog, spec.save)) return Narrow(name.data());
+    if (runFileDialog(dialog, request.save)) return Narrow(name.data());
     // A last name the dialog cannot start from (a folder that has gone, a character the
     // file system refuses) must not keep the dialog from opening.
     if (fileDialogError() != FNERR_INVALIDFILENAME || initial.empty()) break;

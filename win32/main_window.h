@@ -46,9 +46,9 @@ class MainWindow : public Screen, private AddressListObserver {
   int run();
 
   // Screen
-  void showMessage(const MessageBoxSpec& message) override;
-  bool askYesNo(const MessageBoxSpec& question) override;
-  std::optional<std::string> chooseFile(const FileDialogSpec& dialog) override;
+  void showMessage(const MessageBoxRequest& message) override;
+  bool askYesNo(const MessageBoxRequest& question) override;
+  std::optional<std::string> chooseFile(const FileDialogRequest& dialog) override;
   void openDialog(Dialog& dialog) override;
   void closeDialog(Dialog& dialog) override;
   void dialogChanged(Dialog& dialog) override;

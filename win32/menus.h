@@ -15,17 +15,17 @@ namespace tavelin::win32 {
 // controls and of the dialog keys (IDOK, IDCANCEL).
 inline constexpr UINT kFirstMenuCommand = 1000;
 UINT MenuCommandId(std::size_t menu, std::size_t item);
-const MenuItemSpec* MenuItemForCommand(std::span<const MenuSpec> menus, UINT id);
+const MenuItemLayout* MenuItemForCommand(std::span<const MenuLayout> menus, UINT id);
 // The place of a menu in the bar, or -1.
-int MenuIndex(std::span<const MenuSpec> menus, std::string_view name);
+int MenuIndex(std::span<const MenuLayout> menus, std::string_view name);
 
 // The caption, and after a tab the shortcut's text when the item has one.
-std::wstring MenuItemText(const MenuItemSpec& item);
+std::wstring MenuItemText(const MenuItemLayout& item);
 
 // The bar with one pop-up per menu; the caller destroys it (or the window does).
-HMENU CreateMenuBar(std::span<const MenuSpec> menus);
+HMENU CreateMenuBar(std::span<const MenuLayout> menus);
 
 // Each item's shortcut and further shortcut as an accelerator; the caller destroys the table.
-HACCEL CreateMenuAccelerators(std::span<const MenuSpec> menus);
+HACCEL CreateMenuAccelerators(std::span<const MenuLayout> menus);
 
 }  // namespace tavelin::win32

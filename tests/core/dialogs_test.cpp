@@ -331,17 +331,17 @@ TEST(AboutDialog, TheCreditScrollsInTwipsAndWraps) {
 // Every control of every form lies inside its client area (or its frame), and the tab order
 // has no two controls on one stop.
 TEST(Layouts, ControlsFitTheirFormsAndTabStopsAreDistinct) {
-  for (const FormSpec* form : {&Mainn::Layout(), &FrmAdd::Layout(), &FrmEdit::Layout(),
-                               &FrmSettings::Layout(), &FrmAbout::Layout()}) {
+  for (const FormLayout* form : {&Mainn::Layout(), &FrmAdd::Layout(), &FrmEdit::Layout(),
+                                 &FrmSettings::Layout(), &FrmAbout::Layout()}) {
     SCOPED_TRACE(std::string(form->name));
     std::vector<int> stops;
-    for (const ControlSpec& c : form->controls) {
+    for (const ControlLayout& c : form->controls) {
       if (c.tabIndex >= 0) stops.push_back(c.tabIndex);
       if (c.kind == ControlKind::kTimer || c.name == "Label2") continue;  // the credit moves
       int width = form->clientWidth;
       int height = form->clientHeight;
       if (!c.parent.empty()) {
-        const ControlSpec* frame = form->control(c.parent);
+        const ControlLayout* frame = form->control(c.parent);
         ASSERT_NE(frame, nullptr) << c.name;
         width = frame->rect.width;
         height = frame->rect.height;
@@ -391,7 +391,7 @@ TEST_F(ListFiles, SaveAsAsksBeforeReplacingAndRemembersTheName) {
   EXPECT_EQ(p.screen.questions[0].text, "File is already exists, would you like to replace it?");
   EXPECT_EQ(p.screen.questions[0].icon, MessageIcon::kQuestion);
   ASSERT_EQ(p.screen.fileDialogs.size(), 4u);
-  const FileDialogSpec& first = p.screen.fileDialogs[0];
+  const FileDialogRequest& first = p.screen.fileDialogs[0];
   EXPECT_TRUE(first.save);
   EXPECT_EQ(first.title, "Save addresses to...");
   EXPECT_EQ(first.filterName, "Text");

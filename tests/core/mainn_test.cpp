@@ -285,9 +285,9 @@ TEST(WindowMode, OnlyMinOpensMinimized) {
 
 TEST(Menus, EveryItemHasAHandlerAndTheOptionsMenuIsThere) {
   bool options = false;
-  for (const MenuSpec& menu : Mainn::Menus()) {
+  for (const MenuLayout& menu : Mainn::Menus()) {
     options = options || menu.name == Mainn::kOptionsMenu;
-    for (const MenuItemSpec& item : menu.items) {
+    for (const MenuItemLayout& item : menu.items) {
       EXPECT_EQ(item.separator(), item.caption.empty()) << item.name;
     }
   }

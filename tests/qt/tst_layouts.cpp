@@ -59,7 +59,7 @@ struct BuiltForm {
   Program program;
   std::unique_ptr<Dialog> dialog;
   std::unique_ptr<qt::DialogWindow> dialogWindow;
-  const FormSpec* form = nullptr;
+  const FormLayout* form = nullptr;
   QWidget* window = nullptr;
   QWidget* client = nullptr;
 };
@@ -89,17 +89,17 @@ class LayoutsTest : public QObject {
   void windowMatchesItsTable() {
     QFETCH(QString, form);
     BuiltForm built(form);
-    const FormSpec& spec = *built.form;
-    QCOMPARE(built.window->objectName(), ToQString(spec.name));
-    QCOMPARE(built.window->windowTitle(), ToQString(spec.caption));
-    const QSize client(TwipsToPixels(spec.clientWidth, 96), TwipsToPixels(spec.clientHeight, 96));
+    const FormLayout& shape = *built.form;
+    QCOMPARE(built.window->objectName(), ToQString(shape.name));
+    QCOMPARE(built.window->windowTitle(), ToQString(shape.caption));
+    const QSize client(TwipsToPixels(shape.clientWidth, 96), TwipsToPixels(shape.clientHeight, 96));
     QCOMPARE(built.client->size(), client);
     QCOMPARE(built.window->minimumSize(), built.window->maximumSize());
     QCOMPARE(built.window->parentWidget(), nullptr);
     const Qt::WindowFlags flags = built.window->windowFlags();
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(bool(flags & Qt::WindowMinimizeButtonHint), spec.minimizeBox);
+    QCOMPARE(bool(flags & Qt::WindowMinimizeButtonHint), shape.minimizeBox);
     QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
   }
 
@@ -107,7 +107,7 @@ class LayoutsTest : public QObject {
   void controlsMatchTheirTable() {
     QFETCH(QString, form);
     BuiltForm built(form);
-    for (const ControlSpec& c : built.form->controls) {
+    for (const ControlLayout& c : built.form->controls) {
       const QString name = ToQString(c.name);
       if (c.kind == ControlKind::kTimer) {
         auto* timer = built.window->findChild<QTimer*>(name);
@@ -200,14 +200,15 @@ class LayoutsTest : public QObject {
   void tabOrderFollowsTheTable() {
     QFETCH(QString, form);
     BuiltForm built(form);
-    std::vector<const ControlSpec*> stops;
-    for (const ControlSpec& c : built.form->controls) {
+    std::vector<const ControlLayout*> stops;
+    for (const ControlLayout& c : built.form->controls) {
       if (c.tabIndex >= 0 && TakesFocus(c.kind)) stops.push_back(&c);
     }
-    std::sort(stops.begin(), stops.end(),
-              [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+    std::sort(stops.begin(), stops.end(), [](const ControlLayout* a, const ControlLayout* b) {
+      return a->tabIndex < b->tabIndex;
+    });
     QStringList expected;
-    for (const ControlSpec* c : stops) expected << ToQString(c->name);
+    for (const ControlLayout* c : stops) expected << ToQString(c->name);
     expected << expected.first();
 
     built.window->show();

@@ -145,7 +145,7 @@ class MainWindowTest : public QObject {
       const QList<QAction*> actions = menu->actions();
       QCOMPARE(actions.size(), qsizetype(menus[m].items.size()));
       for (std::size_t i = 0; i < menus[m].items.size(); ++i) {
-        const MenuItemSpec& item = menus[m].items[i];
+        const MenuItemLayout& item = menus[m].items[i];
         const QAction* action = actions[qsizetype(i)];
         QCOMPARE(action->objectName(), ToQString(item.name));
         QCOMPARE(action->isSeparator(), item.separator());
@@ -166,8 +166,8 @@ class MainWindowTest : public QObject {
   // Every item of every menu, chosen, runs its handler.
   void everyMenuItemReachesItsHandler_data() {
     QTest::addColumn<QString>("item");
-    for (const MenuSpec& menu : Mainn::Menus()) {
-      for (const MenuItemSpec& item : menu.items) {
+    for (const MenuLayout& menu : Mainn::Menus()) {
+      for (const MenuItemLayout& item : menu.items) {
         if (!item.separator()) QTest::newRow(item.name.data()) << ToQString(item.name);
       }
     }
@@ -187,8 +187,8 @@ class MainWindowTest : public QObject {
   void everyShortcutReachesItsHandler_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QKeySequence>("keys");
-    for (const MenuSpec& menu : Mainn::Menus()) {
-      for (const MenuItemSpec& item : menu.items) {
+    for (const MenuLayout& menu : Mainn::Menus()) {
+      for (const MenuItemLayout& item : menu.items) {
         for (const Shortcut& s : {item.shortcut, item.alsoShortcut}) {
           if (s.key == 0) continue;
           QTest::addRow("%s %s", item.name.data(), s.text.data())

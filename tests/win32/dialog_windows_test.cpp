@@ -77,18 +77,18 @@ TEST_F(DialogWindowTest, EachDialogIsOwnedByTheMainWindowCentredOverItAtItsSize)
       EXPECT_LE(std::abs((over.top + over.bottom) - (outer.top + outer.bottom)), 2) << item;
       // Every control at its place, scaled to the resolution; option buttons inside their
       // frame.
-      for (const ControlSpec& spec : core.layout().controls) {
-        if (spec.kind == ControlKind::kTimer || spec.name == "Label2") continue;
-        HWND control = Item(dialog, core, spec.name);
-        ASSERT_NE(control, nullptr) << spec.name;
-        PixelRect at = ToPixels(spec.rect, dpi);
-        if (const ControlSpec* frame = core.layout().control(spec.parent)) {
+      for (const ControlLayout& shape : core.layout().controls) {
+        if (shape.kind == ControlKind::kTimer || shape.name == "Label2") continue;
+        HWND control = Item(dialog, core, shape.name);
+        ASSERT_NE(control, nullptr) << shape.name;
+        PixelRect at = ToPixels(shape.rect, dpi);
+        if (const ControlLayout* frame = core.layout().control(shape.parent)) {
           at.left += ToPixels(frame->rect, dpi).left;
           at.top += ToPixels(frame->rect, dpi).top;
         }
         const RECT got = ChildRect(control);
         EXPECT_EQ((PixelRect{got.left, got.top, got.right - got.left, got.bottom - got.top}), at)
-            << item << " " << spec.name;
+            << item << " " << shape.name;
       }
       // No control answers to the ids the dialog manager gives Enter and Esc.
       EXPECT_EQ(GetDlgItem(dialog, IDOK), nullptr);

@@ -20,9 +20,9 @@ class RecordingScreen : public Screen {
   // Every call in order, e.g. "message:Error:No address was selected.", "open:FrmAdd",
   // "close:FrmAdd", "focus:FrmAdd", "popup:pointer", "end".
   std::vector<std::string> events;
-  std::vector<MessageBoxSpec> messages;
-  std::vector<MessageBoxSpec> questions;
-  std::vector<FileDialogSpec> fileDialogs;
+  std::vector<MessageBoxRequest> messages;
+  std::vector<MessageBoxRequest> questions;
+  std::vector<FileDialogRequest> fileDialogs;
   // Answers, in order: Yes when none is left; a cancelled file dialog when none is left.
   std::deque<bool> answers;
   std::deque<std::optional<std::string>> files;
@@ -33,15 +33,15 @@ class RecordingScreen : public Screen {
 
   std::vector<std::string> messageTexts() const {
     std::vector<std::string> out;
-    for (const MessageBoxSpec& m : messages) out.push_back(m.text);
+    for (const MessageBoxRequest& m : messages) out.push_back(m.text);
     return out;
   }
 
-  void showMessage(const MessageBoxSpec& message) override {
+  void showMessage(const MessageBoxRequest& message) override {
     messages.push_back(message);
     events.push_back("message:" + message.title + ":" + message.text);
   }
-  bool askYesNo(const MessageBoxSpec& question) override {
+  bool askYesNo(const MessageBoxRequest& question) override {
     questions.push_back(question);
     events.push_back("question:" + question.title + ":" + question.text);
     if (answers.empty()) return true;
@@ -49,7 +49,7 @@ class RecordingScreen : public Screen {
     answers.pop_front();
     return answer;
   }
-  std::optional<std::string> chooseFile(const FileDialogSpec& dialog) override {
+  std::optional<std::string> chooseFile(const FileDialogRequest& dialog) override {
     fileDialogs.push_back(dialog);
     events.push_back(std::string(dialog.save ? "save:" : "open:") + dialog.title);
     if (files.empty()) return std::nullopt;

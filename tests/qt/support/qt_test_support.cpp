@@ -14,17 +14,17 @@ using namespace tavelin;
 
 std::vector<std::string> RecordingScreen::messageTexts() const {
   std::vector<std::string> out;
-  for (const MessageBoxSpec& m : messages) out.push_back(m.text);
+  for (const MessageBoxRequest& m : messages) out.push_back(m.text);
   return out;
 }
 
-void RecordingScreen::showMessage(const MessageBoxSpec& message) {
+void RecordingScreen::showMessage(const MessageBoxRequest& message) {
   messages.push_back(message);
   events.push_back("message:" + message.title + ":" + message.text);
   if (onMessage) onMessage();
 }
 
-bool RecordingScreen::askYesNo(const MessageBoxSpec& question) {
+bool RecordingScreen::askYesNo(const MessageBoxRequest& question) {
   events.push_back("question:" + question.title + ":" + question.text);
   if (onMessage) onMessage();
   if (answers.empty()) return true;
@@ -33,7 +33,7 @@ bool RecordingScreen::askYesNo(const MessageBoxSpec& question) {
   return answer;
 }
 
-std::optional<std::string> RecordingScreen::chooseFile(const FileDialogSpec& dialog) {
+std::optional<std::string> RecordingScreen::chooseFile(const FileDialogRequest& dialog) {
   fileDialogs.push_back(dialog);
   events.push_back(std::string(dialog.save ? "save:" : "open:") + dialog.title);
   if (files.empty()) return std::nullopt;

@@ -30,8 +30,8 @@ class RecordingScreen : public tavelin::qt::QtScreen {
   // Every message, question and file dialog in order: "message:Error:No address was
   // selected.", "question:File exists:...", "save:Save addresses to...", "open:...".
   std::vector<std::string> events;
-  std::vector<tavelin::MessageBoxSpec> messages;
-  std::vector<tavelin::FileDialogSpec> fileDialogs;
+  std::vector<tavelin::MessageBoxRequest> messages;
+  std::vector<tavelin::FileDialogRequest> fileDialogs;
   // Answers, in order: Yes when none is left; a cancelled file dialog when none is left.
   std::deque<bool> answers;
   std::deque<std::optional<std::string>> files;
@@ -40,9 +40,9 @@ class RecordingScreen : public tavelin::qt::QtScreen {
 
   std::vector<std::string> messageTexts() const;
 
-  void showMessage(const tavelin::MessageBoxSpec& message) override;
-  bool askYesNo(const tavelin::MessageBoxSpec& question) override;
-  std::optional<std::string> chooseFile(const tavelin::FileDialogSpec& dialog) override;
+  void showMessage(const tavelin::MessageBoxRequest& message) override;
+  bool askYesNo(const tavelin::MessageBoxRequest& question) override;
+  std::optional<std::string> chooseFile(const tavelin::FileDialogRequest& dialog) override;
 };
 
 class RecordingLauncher : public tavelin::BrowserLauncher {
