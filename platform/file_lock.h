@@ -23,4 +23,13 @@ enum class LockStatus { kLocked, kTimedOut, kFailed };
 LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::milliseconds timeout,
                            std::unique_ptr<FileLock>& lock, std::string& error);
 
+#ifndef _WIN32
+// The same lock on a folder itself, for a file that must have nothing beside it. kFailed with
+// `unsupported` set when the folder's file system cannot lock a folder (the caller then
+// locks a file elsewhere); kFailed without it for any other reason.
+LockStatus AcquireFolderLock(const std::filesystem::path& folder, std::chrono::milliseconds timeout,
+                             std::unique_ptr<FileLock>& lock, std::string& error,
+                             bool& unsupported);
+#endif
+
 }  // namespace tavelin::platform

@@ -24,21 +24,20 @@ class DescriptorLock : public FileLock {
 
 }  // namespace
 
-LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::milliseconds timeout,
-                           std::unique_ptr<FileLock>& lock, std::string& error) {
-  OsHandle fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (!fd.valid()) {
-    error = SystemErrorText(LastSystemError());
-    return LockStatus::kFailed;
-  }
+namespace {
+
+LockStatus LockDescriptor(OsHandle fd, std::chrono::milliseconds timeout,
+                          std::unique_ptr<FileLock>& lock, std::string& error) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
       lock = std::make_unique<DescriptorLock>(std::move(fd));
       return LockStatus::kLocked;
     }
-    if (errno != EWOULDBLOCK && errno != EINTR) {
-      error = SystemErrorText(LastSystemError());
+    const int failure = errno;
+    if (failure != EWOULDBLOCK && failure != EINTR) {
+      error = SystemErrorText(static_cast<SystemErrorCode>(failure));
+      errno = failure;  // for a caller that tells kinds of failure apart
       return LockStatus::kFailed;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
@@ -47,6 +46,34 @@ LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::m
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+}
+
+}  // namespace
+
+LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::milliseconds timeout,
+                           std::unique_ptr<FileLock>& lock, std::string& error) {
+  OsHandle fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!fd.valid()) {
+    error = SystemErrorText(LastSystemError());
+    return LockStatus::kFailed;
+  }
+  return LockDescriptor(std::move(fd), timeout, lock, error);
+}
+
+LockStatus AcquireFolderLock(const std::filesystem::path& folder, std::chrono::milliseconds timeout,
+                             std::unique_ptr<FileLock>& lock, std::string& error,
+                             bool& unsupported) {
+  unsupported = false;
+  OsHandle fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) {
+    error = SystemErrorText(LastSystemError());
+    return LockStatus::kFailed;
+  }
+  const LockStatus status = LockDescriptor(std::move(fd), timeout, lock, error);
+  // What file systems say when they cannot lock (network and FUSE mounts, some of them).
+  unsupported = status == LockStatus::kFailed &&
+                (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS);
+  return status;
 }
 
 }  // namespace tavelin::platform

@@ -1,15 +1,23 @@
 #include <system_error>
 
+#include "platform/atomic_replace.h"
 #include "platform/wide_text.h"
 #include "store/backup.h"
 #include "store/registry_file.h"
+#include "store/registry_offline_hive.h"
 #include "store/system_registry.h"
 
 namespace tavelin {
 
 std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
   const std::filesystem::path hive = DefaultHiveFilePath();
-  auto registry = std::make_unique<HiveFileRegistry>(hive);
+  // A Windows user's own hive is known by its first bytes, whatever its name.
+  std::unique_ptr<RegistryBackend> registry;
+  if (!hive.empty() && IsWindowsHiveFile(platform::FollowLinks(hive))) {
+    registry = std::make_unique<OfflineHiveRegistry>(hive);
+  } else {
+    registry = std::make_unique<HiveFileRegistry>(hive);
+  }
   if (!hive.empty()) {
     // One folder per store, named after the file the links lead to.
     std::error_code ec;

@@ -1,6 +1,7 @@
 // The registry routines, the typed-address store, the settings store and the list commands,
 // run against every registry backend this build has: the memory registry always, the hive
-// file on a file of its own, and on Windows the real registry under a test key of its own.
+// file on a file of its own, elsewhere than on Windows a blank Windows hive of its own, and
+// on Windows the real registry under a test key of its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,12 +34,15 @@
 #include <windows.h>
 
 #include "store/registry_win32.h"
+#else
+#include "store/registry_offline_hive.h"
+#include "support/hive_tools.h"
 #endif
 
 namespace tavelin {
 namespace {
 
-enum class Backend { kMemory, kHiveFile, kWin32 };
+enum class Backend { kMemory, kHiveFile, kOfflineHive, kWin32 };
 
 std::string BackendName(Backend kind) {
   switch (kind) {
@@ -46,6 +50,8 @@ std::string BackendName(Backend kind) {
       return "Memory";
     case Backend::kHiveFile:
       return "HiveFile";
+    case Backend::kOfflineHive:
+      return "OfflineHive";
     case Backend::kWin32:
       return "Win32";
   }
@@ -56,6 +62,8 @@ std::vector<Backend> AvailableBackends() {
   std::vector<Backend> kinds{Backend::kMemory, Backend::kHiveFile};
 #ifdef _WIN32
   kinds.push_back(Backend::kWin32);
+#else
+  kinds.push_back(Backend::kOfflineHive);
 #endif
   return kinds;
 }
@@ -85,6 +93,18 @@ class HiveFileUnderTest : public BackendUnderTest {
   HiveFileRegistry registry_;
 };
 
+#ifndef _WIN32
+class OfflineHiveUnderTest : public BackendUnderTest {
+ public:
+  OfflineHiveUnderTest() : registry_(support::WriteBlankHive(folder_ / "NTUSER.DAT")) {}
+  RegistryBackend& get() override { return registry_; }
+
+ private:
+  support::TemporaryFolder folder_{"suite-hive"};
+  OfflineHiveRegistry registry_;
+};
+#endif
+
 #ifdef _WIN32
 // Everything lands under HKEY_CURRENT_USER\Software\TavelinTests\<tag>, never in the
 // machine's real typed addresses or settings, and the whole tree goes afterwards.
@@ -111,6 +131,12 @@ std::unique_ptr<BackendUnderTest> MakeBackend(Backend kind) {
       return std::make_unique<MemoryUnderTest>();
     case Backend::kHiveFile:
       return std::make_unique<HiveFileUnderTest>();
+    case Backend::kOfflineHive:
+#ifndef _WIN32
+      return std::make_unique<OfflineHiveUnderTest>();
+#else
+      break;
+#endif
     case Backend::kWin32:
 #ifdef _WIN32
       return std::make_unique<Win32UnderTest>();

@@ -1,4 +1,5 @@
-// The other process in the hive file's crash and concurrency tests.
+// The other process in the crash and concurrency tests of the .reg file and of a Windows hive
+// (which of them is told by the file's first bytes).
 //
 //   hive_crash_child save-loop HIVE
 //     Writes one byte to standard output once the hive is open, then saves list B and list A
@@ -16,7 +17,6 @@
 #include <string>
 
 #include "store/address_list.h"
-#include "store/registry_file.h"
 #include "store/typed_address_store.h"
 #include "tests/core/hive_crash_lists.h"
 
@@ -25,7 +25,8 @@ namespace {
 using namespace tavelin;
 
 int SaveLoop(const char* hive) {
-  HiveFileRegistry registry(hive, std::chrono::seconds(60));
+  const auto store = hivecrash::OpenStore(hive, std::chrono::seconds(60));
+  RegistryBackend& registry = *store;
   AddressList a;
   AddressList b;
   for (const std::string& text : hivecrash::ListA()) a.append(text);
@@ -46,7 +47,8 @@ int WriteValues(const char* hive, const char* key, const std::string& prefix, in
   char ignored;
   while (::read(STDIN_FILENO, &ignored, 1) > 0) {
   }
-  HiveFileRegistry registry(hive, std::chrono::seconds(60));
+  const auto store = hivecrash::OpenStore(hive, std::chrono::seconds(60));
+  RegistryBackend& registry = *store;
   for (int i = 1; i <= count; ++i) {
     const std::string text = prefix + "_" + std::to_string(i);
     if (!modReg::WriteRegString(registry, kCurrentUser, key, text, text)) {

@@ -1,9 +1,16 @@
 // The two address lists the crash test's writer saves in turn. Their lengths differ, so a
-// file holding part of one and part of the other shows, as does one cut short.
+// file holding part of one and part of the other shows, as does one cut short. And the store
+// both processes open: a Windows hive when the file is one, else the .reg file.
 #pragma once
 
+#include <chrono>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "store/registry_file.h"
+#include "store/registry_offline_hive.h"
 
 namespace tavelin::hivecrash {
 
@@ -18,6 +25,13 @@ inline std::vector<std::string> ListA() {
 }
 inline std::vector<std::string> ListB() {
   return NumberedTexts("b", 150);
+}
+
+inline std::unique_ptr<RegistryBackend> OpenStore(
+    const std::filesystem::path& path,
+    std::chrono::milliseconds lockTimeout = std::chrono::seconds(5)) {
+  if (IsWindowsHiveFile(path)) return std::make_unique<OfflineHiveRegistry>(path, lockTimeout);
+  return std::make_unique<HiveFileRegistry>(path, lockTimeout);
 }
 
 }  // namespace tavelin::hivecrash

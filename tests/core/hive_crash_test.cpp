@@ -1,6 +1,6 @@
-// The hive file against other processes: a writer killed at any moment leaves the old list or
-// the new one whole, and two processes writing at once lose nothing. The other process is
-// hive_crash_child; POSIX only, since the writer is killed with SIGKILL.
+// The .reg file and a Windows hive against other processes: a writer killed at any moment
+// leaves the old list or the new one whole, and two processes writing at once lose nothing.
+// The other process is hive_crash_child; POSIX only, since the writer is killed with SIGKILL.
 #ifndef _WIN32
 
 #include <fcntl.h>
@@ -26,6 +26,7 @@
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
+#include "support/hive_tools.h"
 #include "tests/core/hive_crash_lists.h"
 
 namespace tavelin {
@@ -138,8 +139,15 @@ std::string Describe(const std::vector<std::string>& items) {
   return text;
 }
 
-class HiveAgainstOtherProcesses : public testing::Test {
+enum class StoreKind { kRegFile, kWindowsHive };
+
+class HiveAgainstOtherProcesses : public testing::TestWithParam<StoreKind> {
  protected:
+  void SetUp() override {
+    if (GetParam() == StoreKind::kWindowsHive) support::WriteBlankHive(hive_);
+  }
+  std::unique_ptr<RegistryBackend> open() const { return hivecrash::OpenStore(hive_); }
+
   std::size_t temporaries() const {
     std::size_t count = 0;
     for (const auto& entry : fs::directory_iterator(folder_)) {
@@ -153,10 +161,11 @@ class HiveAgainstOtherProcesses : public testing::Test {
   // writer to clean up, and a file rewritten in place would be caught cut short.
   support::TemporaryFolder temporary_{"hive-crash"};
   const fs::path& folder_ = temporary_.path();
-  const fs::path hive_ = folder_ / "HKEY_CURRENT_USER.reg";
+  const fs::path hive_ =
+      folder_ / (GetParam() == StoreKind::kWindowsHive ? "NTUSER.DAT" : "HKEY_CURRENT_USER.reg");
 };
 
-TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
+TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   const std::vector<std::string> listA = hivecrash::ListA();
   const std::vector<std::string> listB = hivecrash::ListB();
   AddressList a;
@@ -177,9 +186,9 @@ TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   }
   // The file holds a whole list before the first kill.
   {
-    HiveFileRegistry seed(hive_);
-    SaveAddresses(seed, a);
-    ASSERT_TRUE(seed.takeNotices().empty());
+    const auto seed = open();
+    SaveAddresses(*seed, a);
+    ASSERT_TRUE(seed->takeNotices().empty());
   }
   // Read back, B shows its missing url151..url200 as empty texts.
   std::vector<std::string> readB = listB;
@@ -198,12 +207,12 @@ TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
     writer.kill();
     ASSERT_TRUE(KilledBySigkill(writer.wait(20s))) << "the writer ended some other way";
 
-    HiveFileRegistry reader(hive_);
+    const auto reader = open();
     AddressList loaded;
-    LoadAddresses(reader, loaded);
-    const std::vector<std::string> notices = reader.takeNotices();
+    LoadAddresses(*reader, loaded);
+    const std::vector<std::string> notices = reader->takeNotices();
     ASSERT_TRUE(notices.empty()) << notices.front();
-    ASSERT_FALSE(reader.writesBlocked());
+    ASSERT_FALSE(reader->writesBlocked());
     if (loaded.items() == listA) {
       ++heldA;
     } else if (loaded.items() == readB) {
@@ -218,17 +227,22 @@ TEST_F(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   EXPECT_GT(heldA, 0);
   EXPECT_GT(heldB, 0);
 
-  HiveFileRegistry last(hive_);
+  const auto last = open();
   ASSERT_TRUE(
-      modReg::WriteRegString(last, kCurrentUser, "Software\\Tavelin", "SaveOptions", "One"));
+      modReg::WriteRegString(*last, kCurrentUser, "Software\\Tavelin", "SaveOptions", "One"));
   EXPECT_EQ(temporaries(), 0u);
   AddressList loaded;
-  LoadAddresses(last, loaded);
+  LoadAddresses(*last, loaded);
   EXPECT_TRUE(loaded.items() == listA || loaded.items() == readB) << Describe(loaded.items());
-  EXPECT_TRUE(last.takeNotices().empty());
+  EXPECT_TRUE(last->takeNotices().empty());
+  // A Windows user's profile folder is left with nothing but the hive.
+  if (GetParam() == StoreKind::kWindowsHive) {
+    EXPECT_EQ(support::CountEntries(folder_), 1u);
+    EXPECT_TRUE(!support::HiveToolsPresent() || support::OpensInHivexsh(hive_));
+  }
 }
 
-TEST_F(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
+TEST_P(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
   const std::string key = "Software\\Tavelin\\Concurrent";
   const int each = 200;
   // Both wait for their standard input to close, so that they start together.
@@ -240,7 +254,8 @@ TEST_F(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_TRUE(ExitedCleanly(first.wait(120s)));
   EXPECT_TRUE(ExitedCleanly(second.wait(120s)));
 
-  HiveFileRegistry reader(hive_);
+  const auto store = open();
+  RegistryBackend& reader = *store;
   Transaction transaction(reader);  // one read of the file for all the checks
   std::vector<std::string> missing;
   for (const char* prefix : {"p1", "p2"}) {
@@ -252,6 +267,12 @@ TEST_F(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_TRUE(missing.empty()) << missing.size() << " values lost, the first " << missing.front();
   EXPECT_TRUE(reader.takeNotices().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(BothFiles, HiveAgainstOtherProcesses,
+                         testing::Values(StoreKind::kRegFile, StoreKind::kWindowsHive),
+                         [](const testing::TestParamInfo<StoreKind>& info) {
+                           return info.param == StoreKind::kWindowsHive ? "WindowsHive" : "RegFile";
+                         });
 
 }  // namespace
 }  // namespace tavelin

@@ -1,0 +1,68 @@
+// A Windows user's own registry hive (NTUSER.DAT, the binary "regf" format) as the current
+// user's registry, read and written with hivex. Its root is HKEY_CURRENT_USER.
+//
+// One transaction is one open of the hive and at most one commit. hivex never changes one
+// value in place and never reuses the space it frees, so every change of a key's values
+// rewrites the key's whole value list and grows the file: a transaction collects its changes
+// per key and hands each changed key to hivex once, at its end. The commit goes to a
+// temporary file in the hive's folder, is opened again to check it, flushed, and renamed over
+// the hive. Nothing is left beside the hive when a command ends: the folder is a Windows
+// user's profile.
+//
+// A hive whose header says that its logs hold changes not yet written into it, a read-only
+// hive and a read-only folder are read but never written; each command that would write is
+// told why.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/registry.h"
+
+namespace tavelin {
+
+class OfflineHiveRegistry : public RegistryBackend {
+ public:
+  static constexpr std::chrono::milliseconds kDefaultLockTimeout{5000};
+
+  explicit OfflineHiveRegistry(std::filesystem::path path,
+                               std::chrono::milliseconds lockTimeout = kDefaultLockTimeout);
+  ~OfflineHiveRegistry() override;
+
+  std::optional<RegValue> queryValue(RootKey root, std::string_view keyPath,
+                                     std::string_view name) override;
+  bool setValue(RootKey root, std::string_view keyPath, std::string_view name,
+                const RegValue& value) override;
+  bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
+  bool keyExists(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) override;
+  std::vector<std::string> subkeyNames(RootKey root, std::string_view keyPath) override;
+  std::string description() const override;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ protected:
+  void onBegin(LoadKind kind) override;
+  void onEnd() override;
+
+ private:
+  struct Session;
+  struct Key;
+  Key* findKey(RootKey root, std::string_view keyPath, bool create);
+  template <class Change>
+  bool change(RootKey root, std::string_view keyPath, Change&& apply);
+  bool commit();
+
+  std::filesystem::path path_;
+  std::chrono::milliseconds lockTimeout_;
+  std::unique_ptr<Session> session_;  // while a transaction runs and the hive could be read
+};
+
+// Whether the file begins with the four bytes that open every Windows hive, "regf".
+bool IsWindowsHiveFile(const std::filesystem::path& path);
+
+}  // namespace tavelin

@@ -1,0 +1,532 @@
+#include "store/registry_offline_hive.h"
+
+#include <fcntl.h>
+#include <hivex.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <system_error>
+
+#include "platform/atomic_replace.h"
+#include "platform/file_lock.h"
+#include "platform/os_handle_posix.h"
+#include "platform/system_error.h"
+#include "platform/wide_text.h"
+#include "store/backup.h"
+#include "store/registry_names.h"
+
+namespace tavelin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using platform::PathText;
+
+// The base block that opens every hive, and the fields of it read here.
+constexpr std::size_t kBaseBlockSize = 0x1000;
+constexpr std::size_t kSmallestHive = 0x2000;  // the base block and one bin
+constexpr std::size_t kPrimarySequenceAt = 0x04;
+constexpr std::size_t kSecondarySequenceAt = 0x08;
+constexpr std::size_t kBinsSizeAt = 0x28;
+
+std::uint32_t Le32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+struct HiveCloser {
+  void operator()(hive_h* hive) const { hivex_close(hive); }
+};
+using HiveHandle = std::unique_ptr<hive_h, HiveCloser>;
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using Malloced = std::unique_ptr<T, FreeDeleter>;
+
+std::string ErrnoText(int error) {
+  return platform::SystemErrorText(static_cast<platform::SystemErrorCode>(error));
+}
+
+// What the header says before hivex sees the file: hivex trusts the sizes it finds there.
+struct HeaderCheck {
+  std::string unreadable;  // why the file cannot be read as a hive at all
+  std::string unwritable;  // why it can be read but must not be written
+};
+
+HeaderCheck CheckHeader(int fd) {
+  HeaderCheck check;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    check.unreadable = ErrnoText(errno);
+    return check;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    check.unreadable = "it is not a regular file";
+    return check;
+  }
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  unsigned char header[kBaseBlockSize];
+  std::size_t got = 0;
+  while (got < sizeof header) {
+    const ssize_t n = ::pread(fd, header + got, sizeof header - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      check.unreadable = ErrnoText(errno);
+      return check;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got < 4 || std::memcmp(header, "regf", 4) != 0) {
+    check.unreadable = "it is not a Windows registry hive";
+    return check;
+  }
+  if (size < kSmallestHive) {
+    check.unreadable = "it is cut short: a hive has at least " + std::to_string(kSmallestHive) +
+                       " bytes, this file " + std::to_string(size);
+    return check;
+  }
+  const std::uint64_t expected = kBaseBlockSize + std::uint64_t{Le32(header + kBinsSizeAt)};
+  if (expected > size) {
+    check.unreadable = "it is cut short: its header gives " + std::to_string(expected) +
+                       " bytes, the file has " + std::to_string(size);
+    return check;
+  }
+  if (Le32(header + kPrimarySequenceAt) != Le32(header + kSecondarySequenceAt)) {
+    check.unwritable =
+        "its log files hold changes that Windows has not yet written into it, and writing "
+        "now would lose them or damage the hive. Let that Windows installation start once, "
+        "or open the hive in Windows first, and then try again";
+  }
+  return check;
+}
+
+// Why the program cannot replace the hive, judged with this process's own rights; empty
+// when it can.
+std::string WhyNotWritable(const fs::path& hive) {
+  const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
+  const auto denied = [](const fs::path& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 ? errno : 0;
+  };
+  if (const int error = denied(hive)) {
+    if (error == EROFS) return "it is on a file system mounted read-only";
+    return "the file is read-only (" + ErrnoText(error) + ")";
+  }
+  if (const int error = denied(folder)) {
+    return "its folder " + PathText(folder) + " is read-only (" + ErrnoText(error) + ")";
+  }
+  return {};
+}
+
+// Only called under the lock: every writer holds it while its temporary exists, so any
+// temporary found then was left by a writer that died.
+void RemoveStaleTemporaries(const fs::path& hive) {
+  std::error_code ec;
+  fs::directory_iterator it(hive.has_parent_path() ? hive.parent_path() : fs::path("."), ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (platform::IsOwnTemporaryName(hive, it->path().filename())) {
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+    }
+  }
+}
+
+// Where the lock goes when the hive's folder cannot be locked: a file of this user's in
+// /tmp, named after the hive's real path (with a hash, since the name keeps only some of it).
+fs::path FallbackLockPath(const fs::path& hive, std::string& error) {
+  const fs::path folder = "/tmp/tavelin-" + std::to_string(::getuid());
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    error = "the folder " + PathText(folder) + " cannot be made (" + ErrnoText(errno) + ")";
+    return {};
+  }
+  // Someone else's folder, or a link planted there, would let them hold or read our lock.
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+      (info.st_mode & 077) != 0) {
+    error = "the folder " + PathText(folder) + " is not this user's own";
+    return {};
+  }
+  const std::string text = PathText(hive);
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  std::string name = StoreFolderName(text);
+  if (name.size() > 150) name.erase(0, name.size() - 150);
+  return folder / (name + "-" + hex + ".lock");
+}
+
+platform::LockStatus LockHive(const fs::path& hive, std::chrono::milliseconds timeout,
+                              std::unique_ptr<platform::FileLock>& lock, std::string& error) {
+  bool unsupported = false;
+  const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
+  const platform::LockStatus status =
+      platform::AcquireFolderLock(folder, timeout, lock, error, unsupported);
+  if (status != platform::LockStatus::kFailed || !unsupported) return status;
+  const fs::path fallback = FallbackLockPath(hive, error);
+  if (fallback.empty()) return platform::LockStatus::kFailed;
+  return platform::AcquireFileLock(fallback, timeout, lock, error);
+}
+
+// The stored type, which may be any number: hivex's enum cannot hold every one of them.
+std::uint32_t TypeNumber(const hive_type& type) {
+  std::uint32_t number = 0;
+  static_assert(sizeof(hive_type) == sizeof number);
+  std::memcpy(&number, &type, sizeof number);
+  return number;
+}
+
+void SetTypeNumber(hive_type& type, std::uint32_t number) {
+  std::memcpy(&type, &number, sizeof number);
+}
+
+std::string NodeName(hive_h* hive, hive_node_h node) {
+  Malloced<char> name(hivex_node_name(hive, node));
+  if (!name) return {};
+  return std::string(name.get(), hivex_node_name_len(hive, node));
+}
+
+}  // namespace
+
+// One key this transaction has looked at, with its values as they are meant to be stored.
+struct OfflineHiveRegistry::Key {
+  struct Value {
+    std::string name;  // as stored
+    RegValue value;
+  };
+  hive_node_h node = 0;
+  std::string path;  // as first named, for messages and the check after the commit
+  std::vector<Value> values;
+  bool changed = false;
+  // Why the value list cannot be handed back to hivex unchanged, when it cannot: a name it
+  // cannot take back (one holding a NUL) or a value it could not read.
+  std::string unwritable;
+
+  Value* find(std::string_view name) {
+    const std::string folded = FoldRegistryName(name);
+    for (Value& value : values) {
+      if (FoldRegistryName(value.name) == folded) return &value;
+    }
+    return nullptr;
+  }
+};
+
+struct OfflineHiveRegistry::Session {
+  HiveHandle hive;
+  std::unique_ptr<platform::FileLock> lock;
+  fs::path realPath;
+  std::string unwritable;  // why this transaction must not write, when it must not
+  std::map<std::string, hive_node_h> nodes;  // folded path -> key
+  std::map<hive_node_h, Key> keys;
+  bool dirty = false;  // a key was made or a value list changed
+};
+
+OfflineHiveRegistry::OfflineHiveRegistry(fs::path path, std::chrono::milliseconds lockTimeout)
+    : path_(std::move(path)), lockTimeout_(lockTimeout) {}
+
+OfflineHiveRegistry::~OfflineHiveRegistry() = default;
+
+std::string OfflineHiveRegistry::description() const {
+  return PathText(path_);
+}
+
+void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
+  session_.reset();
+  auto session = std::make_unique<Session>();
+  const auto readFailed = [&](const std::string& why) {
+    reportReadFailure("The registry hive " + description() + " could not be read: " + why + ".");
+  };
+  session->realPath = platform::FollowLinks(path_);
+
+  std::string error;
+  switch (LockHive(session->realPath, lockTimeout_, session->lock, error)) {
+    case platform::LockStatus::kLocked:
+      RemoveStaleTemporaries(session->realPath);
+      break;
+    case platform::LockStatus::kTimedOut:
+      return readFailed(error);
+    case platform::LockStatus::kFailed:
+      // Reading needs no lock (the hive is only ever replaced whole); writing does.
+      session->unwritable =
+          "it cannot be locked against a second copy of the program (" + error + ")";
+      break;
+  }
+
+  platform::OsHandle fd(::open(session->realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return readFailed(ErrnoText(errno));
+  const HeaderCheck header = CheckHeader(fd.get());
+  if (!header.unreadable.empty()) return readFailed(header.unreadable);
+  if (!header.unwritable.empty()) session->unwritable = header.unwritable;
+  fd.close();
+
+  // hivex keeps the whole hive in memory with writes enabled, and writes it out only on
+  // commit: a transaction that fails leaves nothing behind.
+  errno = 0;
+  session->hive.reset(hivex_open(session->realPath.c_str(), HIVEX_OPEN_WRITE));
+  if (!session->hive) {
+    const int why = errno;
+    return readFailed("it is not a hive that can be opened (" +
+                      (why != 0 ? ErrnoText(why) : std::string("damaged")) + ")");
+  }
+  if (session->unwritable.empty()) session->unwritable = WhyNotWritable(session->realPath);
+  session->nodes.emplace(std::string(), hivex_root(session->hive.get()));
+  session_ = std::move(session);
+}
+
+void OfflineHiveRegistry::onEnd() {
+  if (session_ && session_->dirty) commit();
+  session_.reset();
+}
+
+OfflineHiveRegistry::Key* OfflineHiveRegistry::findKey(RootKey root, std::string_view keyPath,
+                                                       bool create) {
+  if (!session_ || root != kCurrentUser) return nullptr;
+  hive_h* hive = session_->hive.get();
+  const std::vector<std::string> levels = SplitKeyPath(keyPath);
+  std::string folded;
+  hive_node_h node = session_->nodes.at(std::string());
+  for (const std::string& level : levels) {
+    const std::string foldedLevel = FoldRegistryName(level);
+    folded += '\\';
+    folded += foldedLevel;
+    if (auto known = session_->nodes.find(folded); known != session_->nodes.end()) {
+      node = known->second;
+      continue;
+    }
+    hive_node_h found = 0;
+    Malloced<hive_node_h> children(hivex_node_children(hive, node));
+    for (std::size_t i = 0; children && children.get()[i] != 0; ++i) {
+      if (FoldRegistryName(NodeName(hive, children.get()[i])) == foldedLevel) {
+        found = children.get()[i];
+        break;
+      }
+    }
+    if (found == 0) {
+      // hivex takes a name up to its first NUL: a level holding one cannot be made.
+      if (!create || level.find('\0') != std::string::npos) return nullptr;
+      found = hivex_node_add_child(hive, node, level.c_str());
+      if (found == 0) return nullptr;
+      session_->dirty = true;
+    }
+    session_->nodes.emplace(folded, found);
+    node = found;
+  }
+
+  auto [it, fresh] = session_->keys.try_emplace(node);
+  Key& key = it->second;
+  if (fresh) {
+    key.node = node;
+    key.path = std::string(keyPath);
+    Malloced<hive_value_h> values(hivex_node_values(hive, node));
+    if (!values) key.unwritable = "its values cannot be read";
+    for (std::size_t i = 0; values && values.get()[i] != 0; ++i) {
+      const hive_value_h handle = values.get()[i];
+      Malloced<char> name(hivex_value_key(hive, handle));
+      hive_type type{};
+      std::size_t length = 0;
+      Malloced<char> data(hivex_value_value(hive, handle, &type, &length));
+      if (!name || !data) {
+        key.unwritable = "one of its values cannot be read";
+        continue;
+      }
+      Key::Value value;
+      value.name.assign(name.get(), hivex_value_key_len(hive, handle));
+      if (value.name.find('\0') != std::string::npos) {
+        key.unwritable =
+            "one of its value names holds a NUL character, which cannot be written "
+            "back unchanged";
+      }
+      value.value.type = TypeNumber(type);
+      value.value.data.assign(data.get(), data.get() + length);
+      key.values.push_back(std::move(value));
+    }
+  }
+  return &key;
+}
+
+template <class Change>
+bool OfflineHiveRegistry::change(RootKey root, std::string_view keyPath, Change&& apply) {
+  const bool own = !inTransaction();
+  if (own) beginTransaction();
+  bool ok = false;
+  if (admitWrite() && session_) {
+    snapshotForBackup();  // the hive as this transaction read it, before its first change
+    if (Key* key = findKey(root, keyPath, true)) {
+      if (apply(*key)) {
+        key->changed = true;
+        session_->dirty = true;
+      }
+      ok = true;
+    }
+  }
+  if (own) ok = endTransaction().complete && ok;
+  return ok;
+}
+
+std::optional<RegValue> OfflineHiveRegistry::queryValue(RootKey root, std::string_view keyPath,
+                                                        std::string_view name) {
+  Transaction transaction(*this);
+  Key* key = findKey(root, keyPath, false);
+  if (!key) return std::nullopt;
+  const Key::Value* value = key->find(name);
+  if (!value) return std::nullopt;
+  return value->value;
+}
+
+bool OfflineHiveRegistry::setValue(RootKey root, std::string_view keyPath, std::string_view name,
+                                   const RegValue& value) {
+  return change(root, keyPath, [&](Key& key) {
+    if (Key::Value* stored = key.find(name)) {
+      if (stored->value == value) return false;
+      stored->value = value;  // the name keeps its stored spelling
+      return true;
+    }
+    key.values.push_back({std::string(name), value});
+    return true;
+  });
+}
+
+bool OfflineHiveRegistry::deleteValue(RootKey root, std::string_view keyPath,
+                                      std::string_view name) {
+  return change(root, keyPath, [&](Key& key) {
+    const Key::Value* stored = key.find(name);
+    if (!stored) return false;
+    key.values.erase(key.values.begin() + (stored - key.values.data()));
+    return true;
+  });
+}
+
+bool OfflineHiveRegistry::keyExists(RootKey root, std::string_view keyPath) {
+  Transaction transaction(*this);
+  return findKey(root, keyPath, false) != nullptr;
+}
+
+std::vector<std::string> OfflineHiveRegistry::valueNames(RootKey root, std::string_view keyPath) {
+  Transaction transaction(*this);
+  std::vector<std::string> names;
+  if (Key* key = findKey(root, keyPath, false)) {
+    for (const Key::Value& value : key->values) names.push_back(value.name);
+  }
+  return names;
+}
+
+std::vector<std::string> OfflineHiveRegistry::subkeyNames(RootKey root, std::string_view keyPath) {
+  Transaction transaction(*this);
+  std::vector<std::string> names;
+  if (Key* key = findKey(root, keyPath, false)) {
+    hive_h* hive = session_->hive.get();
+    Malloced<hive_node_h> children(hivex_node_children(hive, key->node));
+    for (std::size_t i = 0; children && children.get()[i] != 0; ++i) {
+      names.push_back(NodeName(hive, children.get()[i]));
+    }
+  }
+  return names;
+}
+
+namespace {
+
+// Whether the committed file holds every changed key with exactly the values meant for it.
+template <class Keys>
+std::string CheckCommitted(const fs::path& file, const Keys& keys) {
+  HiveHandle written(hivex_open(file.c_str(), 0));
+  if (!written) return "the new hive cannot be opened again (" + ErrnoText(errno) + ")";
+  hive_h* hive = written.get();
+  for (const auto& [node, key] : keys) {
+    if (!key.changed) continue;
+    hive_node_h at = hivex_root(hive);
+    for (const std::string& level : SplitKeyPath(key.path)) {
+      const std::string folded = FoldRegistryName(level);
+      hive_node_h found = 0;
+      Malloced<hive_node_h> children(hivex_node_children(hive, at));
+      for (std::size_t i = 0; children && children.get()[i] != 0 && found == 0; ++i) {
+        if (FoldRegistryName(NodeName(hive, children.get()[i])) == folded) {
+          found = children.get()[i];
+        }
+      }
+      if (found == 0) return "the new hive lacks the key " + key.path;
+      at = found;
+    }
+    Malloced<hive_value_h> values(hivex_node_values(hive, at));
+    std::size_t count = 0;
+    for (; values && values.get()[count] != 0; ++count) {
+      if (count >= key.values.size()) break;
+      const hive_value_h handle = values.get()[count];
+      Malloced<char> name(hivex_value_key(hive, handle));
+      hive_type type{};
+      std::size_t length = 0;
+      Malloced<char> data(hivex_value_value(hive, handle, &type, &length));
+      const auto& meant = key.values[count];
+      if (!name || !data || std::string(name.get()) != meant.name ||
+          TypeNumber(type) != meant.value.type || length != meant.value.data.size() ||
+          (length != 0 && std::memcmp(data.get(), meant.value.data.data(), length) != 0)) {
+        return "the new hive does not hold what was written into the key " + key.path;
+      }
+    }
+    if (!values || values.get()[count] != 0 || count != key.values.size()) {
+      return "the new hive does not hold what was written into the key " + key.path;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool OfflineHiveRegistry::commit() {
+  const auto failed = [&](const std::string& why) {
+    reportWriteFailure("The registry hive " + description() + " could not be written: " + why +
+                       ".");
+    return false;
+  };
+  Session& session = *session_;
+  if (!session.unwritable.empty()) return failed(session.unwritable);
+  for (const auto& [node, key] : session.keys) {
+    if (key.changed && !key.unwritable.empty()) {
+      return failed("the key " + key.path + " cannot be rewritten: " + key.unwritable);
+    }
+  }
+  if (!writePendingBackup()) return false;
+
+  hive_h* hive = session.hive.get();
+  for (auto& [node, key] : session.keys) {
+    if (!key.changed) continue;
+    std::vector<hive_set_value> values(key.values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      Key::Value& value = key.values[i];
+      values[i].key = value.name.data();
+      SetTypeNumber(values[i].t, value.value.type);
+      values[i].len = value.value.data.size();
+      values[i].value = reinterpret_cast<char*>(value.value.data.data());
+    }
+    if (hivex_node_set_values(hive, node, values.size(), values.data(), 0) != 0) {
+      return failed("the values of the key " + key.path + " cannot be stored (" + ErrnoText(errno) +
+                    ")");
+    }
+  }
+
+  platform::FileReplacement replacement(session.realPath, platform::NewFileAccess::kOwnerOnly);
+  if (!replacement.ok()) return failed(replacement.error());
+  if (hivex_commit(hive, replacement.temporary().c_str(), 0) != 0) {
+    return failed("the new hive cannot be written (" + ErrnoText(errno) + ")");
+  }
+  if (const std::string wrong = CheckCommitted(replacement.temporary(), session.keys);
+      !wrong.empty()) {
+    return failed(wrong);
+  }
+  if (!replacement.commit()) return failed(replacement.error());
+  return true;
+}
+
+bool IsWindowsHiveFile(const fs::path& path) {
+  platform::OsHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return false;
+  char magic[4];
+  return ::pread(fd.get(), magic, sizeof magic, 0) == 4 && std::memcmp(magic, "regf", 4) == 0;
+}
+
+}  // namespace tavelin
