@@ -271,8 +271,8 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   session->hive.reset(hivex_open(session->realPath.c_str(), HIVEX_OPEN_WRITE));
   if (!session->hive) {
     const int why = errno;
-    return readFailed("it is not a hive that can be opened (" +
-                      (why != 0 ? ErrnoText(why) : std::string("damaged")) + ")");
+    return readFailed("it is damaged: hivex cannot open it (" +
+                      (why != 0 ? ErrnoText(why) : std::string("no reason given")) + ")");
   }
   if (session->unwritable.empty()) session->unwritable = WhyNotWritable(session->realPath);
   session->nodes.emplace(std::string(), hivex_root(session->hive.get()));
