@@ -8,7 +8,10 @@ namespace tavelin {
 std::string RegistryBackend::exportPath(RootKey root, std::string_view keyPath) const {
   std::string path = root == kCurrentUser ? "HKEY_CURRENT_USER" : "root " + std::to_string(root);
   while (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
-  if (!keyPath.empty()) path += "\\" + std::string(keyPath);
+  if (!keyPath.empty()) {
+    path += '\\';
+    path += keyPath;
+  }
   return path;
 }
 
