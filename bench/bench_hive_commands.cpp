@@ -39,14 +39,7 @@ using bench::Median;
 using bench::MillisecondsSince;
 using bench::ReadFile;
 
-std::vector<std::string> Addresses() {
-  std::vector<std::string> texts;
-  for (int i = 1; i <= 200; ++i) {
-    texts.push_back("https://www.example.org/some/typed/address/number/" + std::to_string(i) +
-                    "?q=tavelin");
-  }
-  return texts;
-}
+using bench::Addresses;
 
 // Watches the hive's folder and counts what happens to the hive itself.
 class HiveWatch {

@@ -50,6 +50,16 @@ inline void BareReplace(const std::filesystem::path& target, const std::string& 
   }
 }
 
+// A full list: 200 typed addresses of a usual length.
+inline std::vector<std::string> Addresses() {
+  std::vector<std::string> texts;
+  for (int i = 1; i <= 200; ++i) {
+    texts.push_back("https://www.example.org/some/typed/address/number/" + std::to_string(i) +
+                    "?q=tavelin");
+  }
+  return texts;
+}
+
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
