@@ -16,6 +16,7 @@
 #include "store/registry_offline_hive.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
+#include "support/blank_hive.h"
 
 namespace {
 
@@ -49,16 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string bytes(reinterpret_cast<const char*>(data), size);
   // The header's checksum is set right, so that the fuzzing reaches past hivex's first check.
   if (bytes.size() >= 0x200 && bytes.compare(0, 4, "regf") == 0) {
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < 0x1FC; i += 4) {
-      sum ^= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) |
-             static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8 |
-             static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 2])) << 16 |
-             static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 3])) << 24;
-    }
-    if (sum == 0) sum = 1;
-    if (sum == 0xFFFFFFFFu) sum = 0xFFFFFFFEu;
-    for (int i = 0; i < 4; ++i) bytes[0x1FC + i] = static_cast<char>(sum >> (8 * i));
+    support::MendHiveHeaderChecksum(bytes);
   }
   {
     std::ofstream out(hive, std::ios::binary | std::ios::trunc);

@@ -43,6 +43,11 @@ std::filesystem::path TemporaryFileName(const std::filesystem::path& target,
 // process: only those files may be taken for temporaries that a killed writer left behind.
 bool IsOwnTemporaryName(const std::filesystem::path& target, const std::filesystem::path& name);
 
+// Removes every temporary of `target` in its folder. Only for a caller holding the lock that
+// every writer of `target` holds while its temporary exists: any temporary found then was
+// left by a writer that died.
+void RemoveLeftoverTemporaries(const std::filesystem::path& target);
+
 // This process's id, as temporary names carry it.
 unsigned long CurrentProcessId();
 

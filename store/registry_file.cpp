@@ -24,19 +24,6 @@ fs::path LockPathFor(const fs::path& hive) {
   return lock;
 }
 
-// Only called under the lock: every writer holds it while its temporary exists, so any
-// temporary found then was left by a writer that died.
-void RemoveStaleTemporaries(const fs::path& hive) {
-  std::error_code ec;
-  fs::directory_iterator it(hive.parent_path().empty() ? fs::path(".") : hive.parent_path(), ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    if (platform::IsOwnTemporaryName(hive, it->path().filename())) {
-      std::error_code ignored;
-      fs::remove(it->path(), ignored);
-    }
-  }
-}
-
 }  // namespace
 
 HiveFileRegistry::HiveFileRegistry(fs::path path, std::chrono::milliseconds lockTimeout)
@@ -136,7 +123,7 @@ bool HiveFileRegistry::commit() {
   const RegWriteResult written = WriteRegFile(*document_);
   if (!written.bytes) return failed(written.error);
   if (!writePendingBackup()) return false;
-  RemoveStaleTemporaries(realPath_);
+  platform::RemoveLeftoverTemporaries(realPath_);
   std::string error;
   if (!platform::ReplaceFileAtomically(realPath_, *written.bytes,
                                        platform::NewFileAccess::kOwnerOnly, error)) {

@@ -124,19 +124,6 @@ std::string WhyNotWritable(const fs::path& hive) {
   return {};
 }
 
-// Only called under the lock: every writer holds it while its temporary exists, so any
-// temporary found then was left by a writer that died.
-void RemoveStaleTemporaries(const fs::path& hive) {
-  std::error_code ec;
-  fs::directory_iterator it(hive.has_parent_path() ? hive.parent_path() : fs::path("."), ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    if (platform::IsOwnTemporaryName(hive, it->path().filename())) {
-      std::error_code ignored;
-      fs::remove(it->path(), ignored);
-    }
-  }
-}
-
 // Where the lock goes when the hive's folder cannot be locked: a file of this user's in
 // /tmp, named after the hive's real path (with a hash, since the name keeps only some of it).
 fs::path FallbackLockPath(const fs::path& hive, std::string& error) {
@@ -192,14 +179,39 @@ std::string NodeName(hive_h* hive, hive_node_h node) {
   return std::string(name.get(), hivex_node_name_len(hive, node));
 }
 
+// The direct subkey whose name folds to `folded`; 0 when there is none.
+hive_node_h FindChild(hive_h* hive, hive_node_h parent, const std::string& folded) {
+  Malloced<hive_node_h> children(hivex_node_children(hive, parent));
+  for (std::size_t i = 0; children && children.get()[i] != 0; ++i) {
+    if (FoldRegistryName(NodeName(hive, children.get()[i])) == folded) return children.get()[i];
+  }
+  return 0;
+}
+
+struct StoredValue {
+  std::string name;  // as stored, a NUL in it included
+  RegValue value;
+};
+
+// One value as the hive holds it; nothing when hivex cannot read its name or its data.
+std::optional<StoredValue> ReadStoredValue(hive_h* hive, hive_value_h handle) {
+  Malloced<char> name(hivex_value_key(hive, handle));
+  hive_type type{};
+  std::size_t length = 0;
+  Malloced<char> data(hivex_value_value(hive, handle, &type, &length));
+  if (!name || !data) return std::nullopt;
+  StoredValue value;
+  value.name.assign(name.get(), hivex_value_key_len(hive, handle));
+  value.value.type = TypeNumber(type);
+  value.value.data.assign(data.get(), data.get() + length);
+  return value;
+}
+
 }  // namespace
 
 // One key this transaction has looked at, with its values as they are meant to be stored.
 struct OfflineHiveRegistry::Key {
-  struct Value {
-    std::string name;  // as stored
-    RegValue value;
-  };
+  using Value = StoredValue;
   hive_node_h node = 0;
   std::string path;  // as first named, for messages and the check after the commit
   std::vector<Value> values;
@@ -247,7 +259,7 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   std::string error;
   switch (LockHive(session->realPath, lockTimeout_, session->lock, error)) {
     case platform::LockStatus::kLocked:
-      RemoveStaleTemporaries(session->realPath);
+      platform::RemoveLeftoverTemporaries(session->realPath);
       break;
     case platform::LockStatus::kTimedOut:
       return readFailed(error);
@@ -299,14 +311,7 @@ OfflineHiveRegistry::Key* OfflineHiveRegistry::findKey(RootKey root, std::string
       node = known->second;
       continue;
     }
-    hive_node_h found = 0;
-    Malloced<hive_node_h> children(hivex_node_children(hive, node));
-    for (std::size_t i = 0; children && children.get()[i] != 0; ++i) {
-      if (FoldRegistryName(NodeName(hive, children.get()[i])) == foldedLevel) {
-        found = children.get()[i];
-        break;
-      }
-    }
+    hive_node_h found = FindChild(hive, node, foldedLevel);
     if (found == 0) {
       // hivex takes a name up to its first NUL: a level holding one cannot be made.
       if (!create || level.find('\0') != std::string::npos) return nullptr;
@@ -326,25 +331,17 @@ OfflineHiveRegistry::Key* OfflineHiveRegistry::findKey(RootKey root, std::string
     Malloced<hive_value_h> values(hivex_node_values(hive, node));
     if (!values) key.unwritable = "its values cannot be read";
     for (std::size_t i = 0; values && values.get()[i] != 0; ++i) {
-      const hive_value_h handle = values.get()[i];
-      Malloced<char> name(hivex_value_key(hive, handle));
-      hive_type type{};
-      std::size_t length = 0;
-      Malloced<char> data(hivex_value_value(hive, handle, &type, &length));
-      if (!name || !data) {
+      std::optional<StoredValue> value = ReadStoredValue(hive, values.get()[i]);
+      if (!value) {
         key.unwritable = "one of its values cannot be read";
         continue;
       }
-      Key::Value value;
-      value.name.assign(name.get(), hivex_value_key_len(hive, handle));
-      if (value.name.find('\0') != std::string::npos) {
+      if (value->name.find('\0') != std::string::npos) {
         key.unwritable =
             "one of its value names holds a NUL character, which cannot be written "
             "back unchanged";
       }
-      value.value.type = TypeNumber(type);
-      value.value.data.assign(data.get(), data.get() + length);
-      key.values.push_back(std::move(value));
+      key.values.push_back(std::move(*value));
     }
   }
   return &key;
@@ -441,30 +438,16 @@ std::string CheckCommitted(const fs::path& file, const Keys& keys) {
     if (!key.changed) continue;
     hive_node_h at = hivex_root(hive);
     for (const std::string& level : SplitKeyPath(key.path)) {
-      const std::string folded = FoldRegistryName(level);
-      hive_node_h found = 0;
-      Malloced<hive_node_h> children(hivex_node_children(hive, at));
-      for (std::size_t i = 0; children && children.get()[i] != 0 && found == 0; ++i) {
-        if (FoldRegistryName(NodeName(hive, children.get()[i])) == folded) {
-          found = children.get()[i];
-        }
-      }
-      if (found == 0) return "the new hive lacks the key " + key.path;
-      at = found;
+      at = FindChild(hive, at, FoldRegistryName(level));
+      if (at == 0) return "the new hive lacks the key " + key.path;
     }
     Malloced<hive_value_h> values(hivex_node_values(hive, at));
     std::size_t count = 0;
     for (; values && values.get()[count] != 0; ++count) {
       if (count >= key.values.size()) break;
-      const hive_value_h handle = values.get()[count];
-      Malloced<char> name(hivex_value_key(hive, handle));
-      hive_type type{};
-      std::size_t length = 0;
-      Malloced<char> data(hivex_value_value(hive, handle, &type, &length));
-      const auto& meant = key.values[count];
-      if (!name || !data || std::string(name.get()) != meant.name ||
-          TypeNumber(type) != meant.value.type || length != meant.value.data.size() ||
-          (length != 0 && std::memcmp(data.get(), meant.value.data.data(), length) != 0)) {
+      const std::optional<StoredValue> stored = ReadStoredValue(hive, values.get()[count]);
+      const StoredValue& meant = key.values[count];
+      if (!stored || stored->name != meant.name || stored->value != meant.value) {
         return "the new hive does not hold what was written into the key " + key.path;
       }
     }

@@ -111,8 +111,7 @@ class OfflineHive : public ::testing::Test {
   void MarkLogsPending() {
     std::string bytes = ReadBytes(hive_);
     bytes[8] = static_cast<char>(bytes[8] + 1);
-    const std::uint32_t sum = support::HiveHeaderChecksum(bytes);
-    for (int i = 0; i < 4; ++i) bytes[0x1FC + i] = static_cast<char>(sum >> (8 * i));
+    support::MendHiveHeaderChecksum(bytes);
     WriteBytes(hive_, bytes);
   }
 

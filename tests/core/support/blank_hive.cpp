@@ -109,6 +109,11 @@ std::uint32_t HiveHeaderChecksum(const std::string& bytes) {
   return sum;
 }
 
+void MendHiveHeaderChecksum(std::string& bytes) {
+  const std::uint32_t sum = HiveHeaderChecksum(bytes);
+  for (int i = 0; i < 4; ++i) bytes[0x1FC + i] = static_cast<char>(sum >> (8 * i));
+}
+
 std::string BlankHiveBytes() {
   const char* const rootName = "ROOT";
   const std::uint32_t rootNameLength = 4;
@@ -177,8 +182,7 @@ std::string BlankHiveBytes() {
   base.u32(1);         // clustering factor
   base.padTo(kBaseBlockSize);
   std::string& bytes = base.str();
-  const std::uint32_t sum = HiveHeaderChecksum(bytes);
-  for (int i = 0; i < 4; ++i) bytes[0x1FC + i] = static_cast<char>(sum >> (8 * i));
+  MendHiveHeaderChecksum(bytes);
   bytes += bin.str();
   return bytes;
 }

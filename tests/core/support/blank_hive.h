@@ -15,5 +15,7 @@ std::string BlankHiveBytes();
 // The base block's checksum: the 127 little-endian words before it, XORed together (with 0
 // and 0xFFFFFFFF, which mean "not set", moved aside as Windows does).
 std::uint32_t HiveHeaderChecksum(const std::string& bytes);
+// Writes that checksum into the base block (which `bytes` must hold whole).
+void MendHiveHeaderChecksum(std::string& bytes);
 
 }  // namespace tavelin::support
