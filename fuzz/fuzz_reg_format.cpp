@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "store/reg_file_format.h"
+#include "store/reg_file_reader.h"
+#include "store/reg_file_writer.h"
 
 namespace {
 

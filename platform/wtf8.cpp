@@ -69,8 +69,14 @@ long DecodeOne(std::string_view s, std::size_t& i, bool allowSurrogates) {
 
 std::string Utf16ToWtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  // Names and paths are nearly always ASCII: narrow those in one pass.
+  std::size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  out.resize(ascii);
+  for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+  if (ascii == text.size()) return out;
+  out.reserve(text.size() + (text.size() - ascii) * 2);
+  for (std::size_t i = ascii; i < text.size(); ++i) {
     std::uint32_t cu = text[i];
     if (cu >= 0xD800 && cu <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
@@ -111,11 +117,35 @@ std::u16string Wtf8ToUtf16(std::string_view text) {
 }
 
 bool IsValidUtf8(std::string_view bytes) {
+  return !FindInvalidUtf8(bytes);
+}
+
+std::optional<std::size_t> FindInvalidUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
-    if (DecodeOne(bytes, i, false) < 0) return false;
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t at = i;
+    if (DecodeOne(bytes, i, false) < 0) return at;
   }
-  return true;
+  return std::nullopt;
+}
+
+bool HasUnpairedSurrogate(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (IsHighSurrogate(text[i])) {
+      if (i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        ++i;
+      } else {
+        return true;
+      }
+    } else if (IsLowSurrogate(text[i])) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
@@ -128,11 +158,15 @@ std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
 
 std::string TextToUtf16LeBytes(std::u16string_view text) {
   std::string out(text.size() * 2, '\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    out[2 * i] = static_cast<char>(text[i] & 0xFF);
-    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
-  }
+  TextToUtf16Le(text, reinterpret_cast<unsigned char*>(out.data()));
   return out;
+}
+
+void TextToUtf16Le(std::u16string_view text, unsigned char* out) {
+  for (const char16_t c : text) {
+    *out++ = static_cast<unsigned char>(c & 0xFF);
+    *out++ = static_cast<unsigned char>(c >> 8);
+  }
 }
 
 }  // namespace tavelin

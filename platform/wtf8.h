@@ -2,6 +2,8 @@
 // UTF-16 surrogate survives a round trip) and UTF-16.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,9 +17,23 @@ std::u16string Wtf8ToUtf16(std::string_view text);
 
 // Whether the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
 bool IsValidUtf8(std::string_view bytes);
+// The offset of the first byte that does not begin a well-formed UTF-8 sequence, or nothing
+// when all of them are well-formed.
+std::optional<std::size_t> FindInvalidUtf8(std::string_view bytes);
+
+constexpr bool IsHighSurrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+// Whether a surrogate stands without its partner: such text has no UTF-8 form.
+bool HasUnpairedSurrogate(std::u16string_view text);
 
 // UTF-16LE bytes (any length; an odd last byte is dropped) to UTF-16 code units, and back.
 std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size);
 std::string TextToUtf16LeBytes(std::u16string_view text);
+// The same into `out`, which has room for twice as many bytes as the text has code units.
+void TextToUtf16Le(std::u16string_view text, unsigned char* out);
 
 }  // namespace tavelin

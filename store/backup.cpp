@@ -9,7 +9,7 @@
 #include "platform/atomic_replace.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
-#include "store/reg_file_format.h"
+#include "store/reg_file_writer.h"
 #include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"

@@ -150,13 +150,8 @@ std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_vi
       return Utf16ToWtf8(text);
     }
     case regtype::kDword: {
-      if (value->data.size() != 4) return {};
-      std::uint32_t number = 0;  // stored little-endian
-      number = static_cast<std::uint32_t>(value->data[0]) |
-               (static_cast<std::uint32_t>(value->data[1]) << 8) |
-               (static_cast<std::uint32_t>(value->data[2]) << 16) |
-               (static_cast<std::uint32_t>(value->data[3]) << 24);
-      return std::to_string(number);
+      const std::optional<std::uint32_t> number = DwordOf(*value);
+      return number ? std::to_string(*number) : std::string();
     }
     default:
       return {};

@@ -42,6 +42,22 @@ struct RegValue {
   bool operator==(const RegValue&) const = default;
 };
 
+// Four bytes stored least significant first, as a REG_DWORD and a hive's header hold numbers.
+constexpr std::uint32_t LittleEndian32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+// A REG_DWORD's number, or nothing when its data is not four bytes.
+inline std::optional<std::uint32_t> DwordOf(const RegValue& value) {
+  if (value.data.size() != 4) return std::nullopt;
+  return LittleEndian32(value.data.data());
+}
+inline RegValue DwordValue(std::uint32_t number) {
+  return {regtype::kDword,
+          {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+           static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
+}
+
 // Which kind of command a transaction belongs to. Start-up and "Reload URLs" read the whole
 // list afresh; whether their read succeeded decides whether later commands may write.
 enum class LoadKind { kCommand, kStartup, kReload };

@@ -8,6 +8,8 @@
 #include "platform/file_lock.h"
 #include "platform/read_file.h"
 #include "platform/wide_text.h"
+#include "store/reg_file_reader.h"
+#include "store/reg_file_writer.h"
 #include "store/registry_names.h"
 
 namespace tavelin {

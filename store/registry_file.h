@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "store/reg_file_format.h"
+#include "store/reg_file_document.h"
 #include "store/registry.h"
 
 namespace tavelin {

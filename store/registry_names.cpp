@@ -33,6 +33,31 @@ std::string FoldRegistryName(std::string_view name) {
   return Utf16ToWtf8(text);
 }
 
+bool SameRegistryName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    // Folding keeps the length of ASCII text, so names of other lengths differ unless one of
+    // them holds more than ASCII.
+    const auto ascii = [](std::string_view s) {
+      for (const char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+      }
+      return true;
+    };
+    if (ascii(a) && ascii(b)) return false;
+    return FoldRegistryName(a) == FoldRegistryName(b);
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x80 || y >= 0x80)
+      return FoldRegistryName(a.substr(i)) == FoldRegistryName(b.substr(i));
+    if (x == y) continue;
+    const auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; };
+    if (upper(x) != upper(y)) return false;
+  }
+  return true;
+}
+
 std::vector<std::string> SplitKeyPath(std::string_view keyPath) {
   std::vector<std::string> levels;
   std::size_t start = 0;

@@ -10,6 +10,8 @@ namespace tavelin {
 // The name folded to upper case (ASCII, Latin-1, Greek and Cyrillic letters), for
 // comparing names the way the registry does.
 std::string FoldRegistryName(std::string_view name);
+// Whether two names are the same to the registry. Compares plain ASCII in place.
+bool SameRegistryName(std::string_view a, std::string_view b);
 
 // Splits a key path at its backslashes, dropping empty levels ("A\\B\\" gives A, B).
 std::vector<std::string> SplitKeyPath(std::string_view keyPath);

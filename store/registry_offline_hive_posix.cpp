@@ -33,11 +33,6 @@ constexpr std::size_t kPrimarySequenceAt = 0x04;
 constexpr std::size_t kSecondarySequenceAt = 0x08;
 constexpr std::size_t kBinsSizeAt = 0x28;
 
-std::uint32_t Le32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 struct HiveCloser {
   void operator()(hive_h* hive) const { hivex_close(hive); }
 };
@@ -92,13 +87,15 @@ HeaderCheck CheckHeader(int fd) {
                        " bytes, this file " + std::to_string(size);
     return check;
   }
-  const std::uint64_t expected = kBaseBlockSize + std::uint64_t{Le32(header + kBinsSizeAt)};
+  const std::uint64_t expected =
+      kBaseBlockSize + std::uint64_t{LittleEndian32(header + kBinsSizeAt)};
   if (expected > size) {
     check.unreadable = "it is cut short: its header gives " + std::to_string(expected) +
                        " bytes, the file has " + std::to_string(size);
     return check;
   }
-  if (Le32(header + kPrimarySequenceAt) != Le32(header + kSecondarySequenceAt)) {
+  if (LittleEndian32(header + kPrimarySequenceAt) !=
+      LittleEndian32(header + kSecondarySequenceAt)) {
     check.unwritable =
         "its log files hold changes that Windows has not yet written into it, and writing "
         "now would lose them or damage the hive. Let that Windows installation start once, "

@@ -20,7 +20,7 @@
 #include "store/address_list.h"
 #include "store/backup.h"
 #include "store/list_commands.h"
-#include "store/reg_file_format.h"
+#include "store/reg_file_reader.h"
 #include "store/registry.h"
 #include "store/registry_memory.h"
 #include "store/settings_store.h"

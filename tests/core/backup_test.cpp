@@ -9,7 +9,7 @@
 
 #include "platform/wtf8.h"
 #include "store/backup.h"
-#include "store/reg_file_format.h"
+#include "store/reg_file_reader.h"
 #include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"

@@ -19,7 +19,7 @@
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
-#include "store/reg_file_format.h"
+#include "store/reg_file_reader.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"

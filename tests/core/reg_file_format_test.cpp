@@ -1,4 +1,5 @@
-#include "store/reg_file_format.h"
+#include "store/reg_file_reader.h"
+#include "store/reg_file_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <cctype>
 
 #include "platform/wtf8.h"
+#include "store/registry_names.h"
 #include "support/files.h"
 
 namespace tavelin {
@@ -527,6 +529,77 @@ TEST(RegFileFormat, ManyValuesKeepTheirOrderThroughSetsAndRemovals) {
     }
   }
   EXPECT_TRUE(key.values().empty());
+}
+
+TEST(RegFileFormat, NamesOutsideAsciiCompareFoldedWhateverTheirLength) {
+  EXPECT_TRUE(SameRegistryName("SaveOptions", "saveOPTIONS"));
+  EXPECT_FALSE(SameRegistryName("url1", "url10"));
+  EXPECT_FALSE(SameRegistryName("url[", "url{"));  // only letters fold
+  EXPECT_TRUE(SameRegistryName("x\u00e9\u03c9", "X\u00c9\u03a9"));
+  EXPECT_FALSE(SameRegistryName("\u00e9", "\u00e8"));
+  EXPECT_FALSE(SameRegistryName("e", "\u00e9"));
+  // A name that is not UTF-8 folds as its replacement characters do.
+  EXPECT_TRUE(SameRegistryName("a\xff", "A\xff"));
+}
+
+TEST(RegFileFormat, ManySectionsAreFoundThroughEveryChange) {
+  // Enough sections that the index grows several times, with lookups after insertions in the
+  // middle (which move the sections after them) and after deletions.
+  RegFileDocument doc;
+  for (int i = 0; i < 500; ++i) {
+    std::string path =
+        "HKEY_CURRENT_USER\\Tree" + std::to_string(i % 7) + "\\Key" + std::to_string(i);
+    ASSERT_TRUE(doc.appendSection(std::move(path)));
+  }
+  RegFileKey* key = doc.findKey("hkcu\\tree3\\KEY10");
+  ASSERT_TRUE(key);
+  key->set("v", {regtype::kSz, Sz(u"ten")});
+  // A new key sorts in after its tree, in front of sections that were looked up before.
+  ASSERT_TRUE(doc.createKey("HKEY_CURRENT_USER\\Tree0\\New").second);
+  key = doc.findKey("hkcu\\tree3\\KEY10");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->path(), "HKEY_CURRENT_USER\\Tree3\\Key10");
+  ASSERT_TRUE(key->find("v"));
+  for (int i = 0; i < 500; ++i) {
+    const std::string path =
+        "HKEY_CURRENT_USER\\TREE" + std::to_string(i % 7) + "\\key" + std::to_string(i);
+    const RegFileKey* found = doc.findKey(path);
+    ASSERT_TRUE(found) << path;
+    EXPECT_EQ(found->path(),
+              "HKEY_CURRENT_USER\\Tree" + std::to_string(i % 7) + "\\Key" + std::to_string(i));
+  }
+  EXPECT_TRUE(doc.keyExists("HKCU\\Tree6"));  // only through its subkeys
+  EXPECT_TRUE(doc.deleteKeyTree("HKCU\\Tree6\\Key6"));
+  EXPECT_FALSE(doc.findKey("HKCU\\Tree6\\Key6"));
+  EXPECT_TRUE(doc.keyExists("HKCU\\Tree6"));  // Key13 and others are still below it
+  EXPECT_TRUE(doc.deleteKeyTree("HKCU\\Tree6"));
+  EXPECT_FALSE(doc.keyExists("HKCU\\Tree6"));
+  EXPECT_FALSE(doc.findKey("HKCU\\Tree6\\Key13"));
+  ASSERT_TRUE(doc.findKey("HKCU\\Tree5\\Key5"));
+  EXPECT_EQ(doc.keys().size(), 501u - 71u);  // Key6, Key13, ... Key496 are gone
+}
+
+TEST(RegFileFormat, HexAfterALongNameBreaksAfterItsFirstByte) {
+  for (const auto& [header, encoding] :
+       {std::pair{RegFileHeader::kVersion5, RegFileEncoding::kUtf16Le},
+        std::pair{RegFileHeader::kRegedit4, RegFileEncoding::kUtf8}}) {
+    RegFileDocument doc;
+    doc.format.header = header;
+    doc.format.encoding = encoding;
+    doc.format.lineEnd = RegFileLineEnd::kLf;
+    const std::string name(80, 'n');
+    doc.createKey("HKEY_CURRENT_USER\\K").first->set(name, {regtype::kBinary, Bytes({0xab, 0xcd})});
+    const std::string bytes = MustWrite(doc);
+    const std::string expected = "\"" + name + "\"=hex:ab,\\\n  cd\n";
+    if (encoding == RegFileEncoding::kUtf16Le) {
+      const std::u16string text = Utf16LeBytesToText(
+          reinterpret_cast<const unsigned char*>(bytes.data()) + 2, bytes.size() - 2);
+      EXPECT_NE(Utf16ToWtf8(text).find(expected), std::string::npos) << Utf16ToWtf8(text);
+    } else {
+      EXPECT_NE(bytes.find(expected), std::string::npos) << bytes;
+    }
+    ExpectSameContent(MustParse(bytes), doc);
+  }
 }
 
 TEST(RegFileFormat, CreatingAKeyAddsSectionsForMissingParentsInTreeOrder) {

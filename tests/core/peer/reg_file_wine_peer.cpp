@@ -8,7 +8,8 @@
 #include <string>
 
 #include "platform/wtf8.h"
-#include "store/reg_file_format.h"
+#include "store/reg_file_reader.h"
+#include "store/reg_file_writer.h"
 #include "store/registry_file.h"
 #include "support/files.h"
 

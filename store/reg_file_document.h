@@ -1,5 +1,6 @@
-// The .reg text format that regedit and Wine's `reg` export and import: reading it into keys
-// and values, and writing it back.
+// A .reg file held in memory: its format, and its key sections with their values, in file
+// order. The reader fills it and the writer lays it out again (reg_file_reader.h,
+// reg_file_writer.h).
 //
 // A file read and written again keeps every key and value, in its order, with its type and
 // its bytes, and keeps its header, its text encoding and its line ends. Comments and the
@@ -8,11 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "store/registry.h"
@@ -44,6 +45,8 @@ struct RegFileValue {
 class RegFileKey {
  public:
   explicit RegFileKey(std::string path);
+  // `canonical` is the path as CanonicalRegKeyPath gives it.
+  RegFileKey(std::string path, std::string canonical);
 
   const std::string& path() const { return path_; }
   // The path as CanonicalRegKeyPath gives it.
@@ -55,19 +58,23 @@ class RegFileKey {
   // Stores the value; a new name goes last, an existing one keeps its place and its spelling.
   // True when anything changed.
   bool set(std::string_view name, RegValue value);
+  bool set(RegFileValue&& value);
   // True when the value was there.
   bool remove(std::string_view name);
+  // Room for `more` values, so that a section read whole is stored without regrowing.
+  void reserve(std::size_t more) { values_.reserve(values_.size() + more); }
 
  private:
   std::string path_;
   std::string canonical_;
   std::vector<RegFileValue> values_;
-  std::vector<std::string> folded_;  // each value's name folded, for comparing
   // Folded name -> position, kept only for keys with many values: most keys hold a few,
-  // and a search through those is cheaper than a table for each.
+  // and comparing their names in place is cheaper than a table for each.
   static constexpr std::size_t kIndexFrom = 16;
   std::unordered_map<std::string, std::size_t> index_;
-  std::size_t position(const std::string& folded) const;  // values_.size() when absent
+  std::size_t position(std::string_view name) const;  // values_.size() when absent
+  template <class Name>
+  bool store(Name&& name, RegValue&& value);
   void reindex();
 };
 
@@ -93,13 +100,33 @@ class RegFileDocument {
   // into the first (its values override the earlier ones). Returns the section, or null
   // when the path does not start with a known root. Sections already handed out stay
   // valid only until the next call that adds or removes one.
-  RegFileKey* appendSection(std::string_view fullPath);
+  RegFileKey* appendSection(std::string fullPath);
+  // Room for about this many sections, for a reader that can tell.
+  void reserve(std::size_t sections);
 
  private:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t positionOf(std::string_view canonical) const;  // kNone when it has no section
+  std::size_t sectionFor(std::string_view fullPath) const;   // the same, by full path
+  bool exists(std::string_view canonical) const;
+  void placeInSlots(std::size_t position);
+  void rebuildSlots(std::size_t sections);  // room for this many, and every key placed
+  void addToIndex(std::size_t position);
+  void addAncestors(std::string_view canonical);
   void reindex();
+
   std::vector<RegFileKey> keys_;
-  std::unordered_map<std::string, std::size_t> index_;  // folded path -> position
-  std::unordered_set<std::string> present_;             // folded paths of keys and ancestors
+  // Positions in keys_ by canonical path, open addressing: each slot holds the path's hash
+  // in its high half and the position plus one in its low half, or 0 when empty. A table of
+  // its own saves a node and a copy of the path per key, which is most of the work of
+  // reading a large file; the hash spares comparing paths that only share a slot.
+  std::vector<std::uint64_t> slots_;
+  // Canonical paths of keys that have no section of their own but a section below them.
+  std::unordered_set<std::string> ancestors_;
+  // The full path last looked up, as given, and its section's position. Positions change
+  // only when sections are inserted or removed, which resets it.
+  mutable std::string lastPath_;
+  mutable std::size_t lastPosition_ = kNone;
 };
 
 // The full path as the document stores it for a key under one of the predefined roots.
@@ -108,30 +135,5 @@ std::string RegFileKeyPath(RootKey root, std::string_view keyPath);
 // A full path in the form used for comparing: the root's long name, every level folded,
 // empty levels dropped. Empty when the path does not start with a known root.
 std::string CanonicalRegKeyPath(std::string_view fullPath);
-
-struct RegParseError {
-  std::size_t line = 0;    // from 1
-  std::size_t column = 0;  // from 1, in characters
-  std::string message;
-};
-
-struct RegParseResult {
-  std::optional<RegFileDocument> document;  // set on success
-  RegParseError error;                      // meaningful when document is empty
-};
-
-// Reads a whole file. Deletions in it (`[-key]`, `"name"=-`) are applied as they come.
-// An empty file reads as an empty version 5 document.
-RegParseResult ParseRegFile(std::string_view bytes);
-
-struct RegWriteResult {
-  std::optional<std::string> bytes;  // set on success
-  std::string error;                 // why the document cannot be written in its format
-};
-
-// Lays the document out in its own header, encoding and line ends. A REGEDIT4 file cannot
-// carry string data that is not whole UTF-16 text (an odd byte count or an unpaired
-// surrogate); such a document is refused rather than altered.
-RegWriteResult WriteRegFile(const RegFileDocument& document);
 
 }  // namespace tavelin

@@ -1,0 +1,361 @@
+#include "store/reg_file_document.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <functional>
+#include <iterator>
+
+#include "store/registry_names.h"
+
+namespace tavelin {
+
+namespace {
+
+struct RootName {
+  RootKey root;
+  std::string_view longName;
+  std::string_view shortName;
+};
+constexpr std::array<RootName, 5> kRoots = {{
+    {0x80000000u, "HKEY_CLASSES_ROOT", "HKCR"},
+    {kCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
+    {0x80000002u, "HKEY_LOCAL_MACHINE", "HKLM"},
+    {0x80000003u, "HKEY_USERS", "HKU"},
+    {0x80000005u, "HKEY_CURRENT_CONFIG", "HKCC"},
+}};
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c;
+}
+
+// Whether `path` is `ancestor` or lies below it (both canonical).
+bool InTree(std::string_view path, std::string_view ancestor) {
+  return path.size() >= ancestor.size() && path.compare(0, ancestor.size(), ancestor) == 0 &&
+         (path.size() == ancestor.size() || path[ancestor.size()] == '\\');
+}
+
+std::string_view ParentOf(std::string_view canonical) {
+  const std::size_t cut = canonical.rfind('\\');
+  return cut == std::string_view::npos ? std::string_view() : canonical.substr(0, cut);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Paths
+
+std::string RegFileKeyPath(RootKey root, std::string_view keyPath) {
+  std::string path;
+  for (const RootName& r : kRoots) {
+    if (r.root == root) path = r.longName;
+  }
+  if (path.empty()) return path;
+  path.reserve(path.size() + keyPath.size() + 1);
+  // Every level after a backslash; empty levels are dropped.
+  for (std::size_t start = 0; start <= keyPath.size();) {
+    std::size_t end = keyPath.find('\\', start);
+    if (end == std::string_view::npos) end = keyPath.size();
+    if (end > start) {
+      path += '\\';
+      path.append(keyPath, start, end - start);
+    }
+    start = end + 1;
+  }
+  return path;
+}
+
+std::string CanonicalRegKeyPath(std::string_view fullPath) {
+  // Runs for every section read and every value a command touches: plain ASCII paths (nearly
+  // all of them) are folded as they are copied, without a folded copy first.
+  const bool ascii = IsAscii(fullPath);
+  std::string foldedCopy;
+  if (!ascii) {
+    foldedCopy = FoldRegistryName(fullPath);
+    fullPath = foldedCopy;
+  }
+  std::string out;
+  out.reserve(fullPath.size() + 16);
+  bool first = true;
+  std::size_t start = 0;
+  while (start <= fullPath.size()) {
+    std::size_t end = fullPath.find('\\', start);
+    if (end == std::string_view::npos) end = fullPath.size();
+    if (end > start) {
+      const std::string_view level = fullPath.substr(start, end - start);
+      if (first) {
+        for (const RootName& r : kRoots) {
+          const auto same = [&](std::string_view name) {
+            return std::equal(level.begin(), level.end(), name.begin(), name.end(),
+                              [](char a, char b) { return UpperAscii(a) == b; });
+          };
+          if (same(r.longName) || same(r.shortName)) out = r.longName;
+        }
+        if (out.empty()) return out;
+        first = false;
+      } else {
+        out += '\\';
+        if (ascii) {
+          std::transform(level.begin(), level.end(), std::back_inserter(out), UpperAscii);
+        } else {
+          out += level;
+        }
+      }
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys
+
+RegFileKey::RegFileKey(std::string path) : RegFileKey(path, CanonicalRegKeyPath(path)) {}
+
+RegFileKey::RegFileKey(std::string path, std::string canonical)
+    : path_(std::move(path)), canonical_(std::move(canonical)) {}
+
+std::size_t RegFileKey::position(std::string_view name) const {
+  if (!index_.empty()) {
+    const auto it = index_.find(FoldRegistryName(name));
+    return it == index_.end() ? values_.size() : it->second;
+  }
+  for (std::size_t i = 0; i < values_.size(); ++i) {
+    if (SameRegistryName(values_[i].name, name)) return i;
+  }
+  return values_.size();
+}
+
+void RegFileKey::reindex() {
+  index_.clear();
+  if (values_.size() < kIndexFrom) return;
+  index_.reserve(values_.size());
+  for (std::size_t i = 0; i < values_.size(); ++i) {
+    index_.emplace(FoldRegistryName(values_[i].name), i);
+  }
+}
+
+const RegValue* RegFileKey::find(std::string_view name) const {
+  const std::size_t at = position(name);
+  return at == values_.size() ? nullptr : &values_[at].value;
+}
+
+template <class Name>
+bool RegFileKey::store(Name&& name, RegValue&& value) {
+  const std::size_t at = position(name);
+  if (at == values_.size()) {
+    values_.push_back({std::string(std::forward<Name>(name)), std::move(value)});
+    if (!index_.empty()) {
+      index_.emplace(FoldRegistryName(values_.back().name), at);
+    } else if (values_.size() == kIndexFrom) {
+      reindex();
+    }
+    return true;
+  }
+  RegValue& slot = values_[at].value;
+  if (slot == value) return false;
+  slot = std::move(value);
+  return true;
+}
+
+bool RegFileKey::set(std::string_view name, RegValue value) {
+  return store(name, std::move(value));
+}
+
+bool RegFileKey::set(RegFileValue&& value) {
+  return store(std::move(value.name), std::move(value.value));
+}
+
+bool RegFileKey::remove(std::string_view name) {
+  const std::size_t at = position(name);
+  if (at == values_.size()) return false;
+  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
+  if (!index_.empty()) reindex();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Documents
+
+namespace {
+
+std::uint64_t HashOf(std::string_view canonical) {
+  return std::hash<std::string_view>{}(canonical);
+}
+
+}  // namespace
+
+std::size_t RegFileDocument::positionOf(std::string_view canonical) const {
+  if (slots_.empty()) return kNone;
+  const std::uint64_t hash = HashOf(canonical);
+  const std::uint64_t tag = hash >> 32;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t s = hash & mask;; s = (s + 1) & mask) {
+    const std::uint64_t slot = slots_[s];
+    if (slot == 0) return kNone;
+    const std::size_t at = (slot & 0xFFFFFFFFu) - 1;
+    if ((slot >> 32) == tag && keys_[at].canonicalPath() == canonical) return at;
+  }
+}
+
+void RegFileDocument::placeInSlots(std::size_t position) {
+  const std::uint64_t hash = HashOf(keys_[position].canonicalPath());
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t s = hash & mask;
+  while (slots_[s] != 0) s = (s + 1) & mask;
+  slots_[s] = (hash >> 32 << 32) | (position + 1);
+}
+
+void RegFileDocument::rebuildSlots(std::size_t sections) {
+  // At most half full, so that a search soon ends on an empty slot.
+  slots_.assign(std::bit_ceil(std::max<std::size_t>(64, 4 * sections)), 0);
+  for (std::size_t i = 0; i < keys_.size(); ++i) placeInSlots(i);
+}
+
+void RegFileDocument::addToIndex(std::size_t position) {
+  if (2 * keys_.size() > slots_.size()) {
+    rebuildSlots(keys_.size());
+  } else {
+    placeInSlots(position);
+  }
+}
+
+void RegFileDocument::reserve(std::size_t sections) {
+  keys_.reserve(sections);
+  if (2 * sections > slots_.size()) rebuildSlots(sections);
+}
+
+bool RegFileDocument::exists(std::string_view canonical) const {
+  return positionOf(canonical) != kNone || ancestors_.count(std::string(canonical)) != 0;
+}
+
+void RegFileDocument::addAncestors(std::string_view canonical) {
+  // Up to the first one known: its own ancestors are known already. The roots always exist.
+  for (std::string_view p = ParentOf(canonical); p.find('\\') != std::string_view::npos;
+       p = ParentOf(p)) {
+    if (positionOf(p) != kNone || !ancestors_.emplace(p).second) return;
+  }
+}
+
+void RegFileDocument::reindex() {
+  lastPosition_ = kNone;
+  rebuildSlots(keys_.size());
+  ancestors_.clear();
+  for (const RegFileKey& key : keys_) addAncestors(key.canonicalPath());
+}
+
+std::size_t RegFileDocument::sectionFor(std::string_view fullPath) const {
+  // A command reads and writes one key's values one after another: the path it asked for
+  // last is remembered as written, so that it is folded and looked up once.
+  if (lastPosition_ != kNone && fullPath == lastPath_) return lastPosition_;
+  const std::size_t at = positionOf(CanonicalRegKeyPath(fullPath));
+  if (at != kNone) {
+    lastPath_ = fullPath;
+    lastPosition_ = at;
+  }
+  return at;
+}
+
+RegFileKey* RegFileDocument::findKey(std::string_view fullPath) {
+  const std::size_t at = sectionFor(fullPath);
+  return at == kNone ? nullptr : &keys_[at];
+}
+
+const RegFileKey* RegFileDocument::findKey(std::string_view fullPath) const {
+  const std::size_t at = sectionFor(fullPath);
+  return at == kNone ? nullptr : &keys_[at];
+}
+
+bool RegFileDocument::keyExists(std::string_view fullPath) const {
+  const std::string canonical = CanonicalRegKeyPath(fullPath);
+  if (canonical.empty()) return false;
+  return canonical.find('\\') == std::string::npos || exists(canonical);
+}
+
+RegFileKey* RegFileDocument::appendSection(std::string fullPath) {
+  std::string canonical = CanonicalRegKeyPath(fullPath);
+  if (canonical.empty()) return nullptr;
+  if (const std::size_t at = positionOf(canonical); at != kNone) return &keys_[at];
+  addAncestors(canonical);
+  keys_.emplace_back(std::move(fullPath), std::move(canonical));
+  addToIndex(keys_.size() - 1);
+  return &keys_.back();
+}
+
+std::pair<RegFileKey*, bool> RegFileDocument::createKey(std::string_view fullPath) {
+  if (const std::size_t at = sectionFor(fullPath); at != kNone) return {&keys_[at], false};
+  const std::string canonical = CanonicalRegKeyPath(fullPath);
+  if (canonical.empty()) return {nullptr, false};
+  const std::vector<std::string> levels = SplitKeyPath(fullPath);
+  std::vector<std::string> canonicalLevels;  // canonical path of each depth
+  {
+    std::string_view c = canonical;
+    std::size_t cut = 0;
+    while ((cut = c.find('\\', cut)) != std::string_view::npos) {
+      canonicalLevels.emplace_back(c.substr(0, cut));
+      ++cut;
+    }
+    canonicalLevels.emplace_back(c);
+  }
+  // The deepest key on the way that exists already (at worst the root).
+  std::size_t known = 0;
+  for (std::size_t d = 1; d < canonicalLevels.size(); ++d) {
+    if (!exists(canonicalLevels[d])) break;
+    known = d;
+  }
+  const std::string& anchor = canonicalLevels[known];
+
+  // Keep the spelling the file already uses for the existing part of the path.
+  std::vector<std::string> spelled = levels;
+  std::size_t insertAt = keys_.size();
+  std::size_t firstInTree = keys_.size();
+  bool anyInTree = false;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    if (!InTree(keys_[i].canonicalPath(), anchor)) continue;
+    if (!anyInTree) {
+      firstInTree = i;
+      const std::vector<std::string> existing = SplitKeyPath(keys_[i].path());
+      for (std::size_t d = 0; d <= known && d < existing.size(); ++d) spelled[d] = existing[d];
+    }
+    anyInTree = true;
+    insertAt = i + 1;
+  }
+  // A key that exists only through its subkeys gets its section in front of them.
+  if (known + 1 == canonicalLevels.size() && anyInTree) insertAt = firstInTree;
+
+  std::string path;
+  for (std::size_t d = 0; d <= known; ++d) {
+    if (d > 0) path += '\\';
+    path += spelled[d];
+  }
+  std::vector<RegFileKey> fresh;
+  if (known + 1 == canonicalLevels.size()) fresh.emplace_back(path);
+  for (std::size_t d = known + 1; d < canonicalLevels.size(); ++d) {
+    path += '\\';
+    path += spelled[d];
+    fresh.emplace_back(path);
+  }
+  keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(insertAt),
+               std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+  reindex();
+  return {&keys_[positionOf(canonical)], true};
+}
+
+bool RegFileDocument::deleteKeyTree(std::string_view fullPath) {
+  const std::string canonical = CanonicalRegKeyPath(fullPath);
+  if (canonical.empty()) return false;
+  const auto end = std::remove_if(keys_.begin(), keys_.end(), [&](const RegFileKey& k) {
+    return InTree(k.canonicalPath(), canonical);
+  });
+  if (end == keys_.end()) return false;
+  keys_.erase(end, keys_.end());
+  reindex();
+  return true;
+}
+
+}  // namespace tavelin

@@ -1,0 +1,331 @@
+#include "store/reg_file_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "platform/wtf8.h"
+#include "store/hex_digits.h"
+
+namespace tavelin {
+
+namespace {
+
+constexpr std::string_view kVersion5Header = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kRegedit4Header = "REGEDIT4";
+
+bool IsStringType(std::uint32_t type) {
+  return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
+}
+
+char16_t UnitAt(const std::uint8_t* le, std::size_t i) {
+  return static_cast<char16_t>(le[2 * i] | (le[2 * i + 1] << 8));
+}
+
+bool NeedsEscape(char16_t c) {
+  return c == u'\\' || c == u'"' || c == u'\r' || c == u'\n' || c == u'\0';
+}
+
+std::string_view EscapeFor(char16_t c) {
+  switch (c) {
+    case u'\\':
+      return "\\\\";
+    case u'"':
+      return "\\\"";
+    case u'\r':
+      return "\\r";
+    case u'\n':
+      return "\\n";
+    default:
+      return "\\0";
+  }
+}
+
+// Lays the document out straight into the file's bytes: UTF-16LE when `kWide`, else UTF-8.
+// Text the document already holds in the file's encoding (string data in a UTF-16 file,
+// names in a UTF-8 one) is copied as it stands.
+template <bool kWide>
+class Writer {
+ public:
+  explicit Writer(const RegFileDocument& doc) : doc_(doc) {
+    switch (doc.format.lineEnd) {
+      case RegFileLineEnd::kCrLf:
+        eol_ = "\r\n";
+        break;
+      case RegFileLineEnd::kLf:
+        eol_ = "\n";
+        break;
+      case RegFileLineEnd::kCr:
+        eol_ = "\r";
+        break;
+    }
+  }
+  RegWriteResult run();
+
+ private:
+  static constexpr std::size_t kWidth = kWide ? 2 : 1;
+
+  // Room for `units` more characters; returns where they go. `finish` gives back what was
+  // not used. The output is sized ahead and grown by doubling, so that appending is a store.
+  char* grow(std::size_t units) {
+    const std::size_t need = used_ + units * kWidth;
+    if (need > out_.size()) out_.resize(std::max(need, 2 * out_.size()));
+    char* p = out_.data() + used_;
+    used_ = need;
+    return p;
+  }
+  void finish(const char* end) { used_ = static_cast<std::size_t>(end - out_.data()); }
+  void raw(std::string_view bytes) {
+    std::memcpy(grow(bytes.size() / kWidth), bytes.data(), bytes.size());
+  }
+  static char* put(char* p, char c) {
+    *p++ = c;
+    if constexpr (kWide) *p++ = '\0';
+    return p;
+  }
+  void ascii(std::string_view text) {
+    char* p = grow(text.size());
+    for (const char c : text) p = put(p, c);
+  }
+  void ascii(char c) { put(grow(1), c); }
+  bool text(std::string_view wtf8);
+  void textData(const std::uint8_t* le, std::size_t units);
+  bool quotedName(std::string_view name);
+  void quotedData(const std::uint8_t* le, std::size_t units);
+  void hex(const std::uint8_t* data, std::size_t size, std::size_t column);
+  bool quotedFormFits(const RegValue& v) const;
+  bool value(const RegFileValue& v);
+  std::size_t estimatedSize() const;
+
+  const RegFileDocument& doc_;
+  std::string_view eol_;
+  std::string out_;
+  std::size_t used_ = 0;  // bytes of out_ written
+  std::string error_;
+};
+
+// A name or a path, held as WTF-8.
+template <bool kWide>
+bool Writer<kWide>::text(std::string_view wtf8) {
+  // Plain ASCII, nearly every name and path, is copied as it is checked.
+  const std::size_t start = used_;
+  char* p = grow(wtf8.size());
+  bool ascii = true;
+  for (const char c : wtf8) {
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    p = put(p, c);
+  }
+  if (ascii) return true;
+  used_ = start;
+  if constexpr (kWide) {
+    const std::u16string units = Wtf8ToUtf16(wtf8);
+    TextToUtf16Le(units, reinterpret_cast<unsigned char*>(grow(units.size())));
+  } else if (IsValidUtf8(wtf8)) {
+    raw(wtf8);
+  } else {
+    // An unpaired surrogate has no UTF-8 form; other bad bytes become U+FFFD, as in a UTF-16
+    // file.
+    const std::u16string units = Wtf8ToUtf16(wtf8);
+    if (HasUnpairedSurrogate(units)) {
+      error_ = "a key or value name holds text that UTF-8 cannot carry";
+      return false;
+    }
+    raw(Utf16ToWtf8(units));
+  }
+  return true;
+}
+
+// String data, held as UTF-16LE bytes; in a UTF-8 file it is whole UTF-16 text.
+template <bool kWide>
+void Writer<kWide>::textData(const std::uint8_t* le, std::size_t units) {
+  if constexpr (kWide) {
+    std::memcpy(grow(units), le, units * 2);
+  } else {
+    raw(Utf16ToWtf8(Utf16LeBytesToText(le, units * 2)));
+  }
+}
+
+template <bool kWide>
+bool Writer<kWide>::quotedName(std::string_view name) {
+  // The characters to escape are ASCII, which never stands inside a longer UTF-8 sequence.
+  ascii('"');
+  std::size_t plain = 0;  // start of the run of characters that need no escape
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (!NeedsEscape(static_cast<unsigned char>(name[i]))) continue;
+    if (!text(name.substr(plain, i - plain))) return false;
+    ascii(EscapeFor(static_cast<unsigned char>(name[i])));
+    plain = i + 1;
+  }
+  if (!text(name.substr(plain))) return false;
+  ascii('"');
+  return true;
+}
+
+template <bool kWide>
+void Writer<kWide>::quotedData(const std::uint8_t* le, std::size_t units) {
+  ascii('"');
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < units; ++i) {
+    const char16_t c = UnitAt(le, i);
+    if (!NeedsEscape(c)) continue;
+    textData(le + 2 * plain, i - plain);
+    ascii(EscapeFor(c));
+    plain = i + 1;
+  }
+  textData(le + 2 * plain, units - plain);
+  ascii('"');
+}
+
+template <bool kWide>
+void Writer<kWide>::hex(const std::uint8_t* data, std::size_t size, std::size_t column) {
+  // Laid out as regedit does: lines end in ",\" once they pass 76 columns, and go on
+  // indented by two spaces. Each byte is one stored cell of its two digits and a comma.
+  static constexpr std::size_t kCell = 3 * kWidth;
+  static constexpr auto kCells = [] {
+    std::array<std::array<char, 8>, 256> cells{};
+    for (std::size_t b = 0; b < 256; ++b) {
+      const char chars[3] = {kHexDigits[b >> 4], kHexDigits[b & 0xF], ','};
+      for (std::size_t c = 0; c < 3; ++c) cells[b][c * kWidth] = chars[c];
+    }
+    return cells;
+  }();
+  // A cell is stored whole and the next one overwrites its spare bytes, so keep room for
+  // one more cell than is written.
+  const std::size_t breaks = 2 + size / 25;
+  char* p = grow(3 * size + breaks * (3 + eol_.size()) + 8);
+  std::size_t i = 0;
+  while (i < size) {
+    // The bytes that fit before this line passes 76 columns.
+    const std::size_t fit = column > 76 ? 1 : (76 - column) / 3 + 1;
+    const std::size_t n = std::min(fit, size - i);
+    for (std::size_t k = 0; k < n; ++k, p += kCell) std::memcpy(p, kCells[data[i + k]].data(), 8);
+    i += n;
+    if (i == size) {
+      p -= kWidth;  // the last byte takes no comma
+      break;
+    }
+    p = put(p, '\\');
+    for (const char c : eol_) p = put(p, c);
+    p = put(p, ' ');
+    p = put(p, ' ');
+    column = 2;
+  }
+  finish(p);
+}
+
+template <bool kWide>
+bool Writer<kWide>::quotedFormFits(const RegValue& v) const {
+  if (v.type != regtype::kSz || v.data.size() < 2 || v.data.size() % 2 != 0) return false;
+  const std::size_t units = v.data.size() / 2;
+  if (UnitAt(v.data.data(), units - 1) != u'\0') return false;
+  for (std::size_t i = 0; i + 1 < units; ++i) {
+    const char16_t c = UnitAt(v.data.data(), i);
+    if (c == u'\0' || c == u'\r' || c == u'\n') return false;
+  }
+  if constexpr (!kWide) {
+    if (HasUnpairedSurrogate(Utf16LeBytesToText(v.data.data(), v.data.size() - 2))) return false;
+  }
+  return true;
+}
+
+template <bool kWide>
+bool Writer<kWide>::value(const RegFileValue& v) {
+  const std::size_t lineStart = used_;
+  if (v.name.empty()) {
+    ascii('@');
+  } else if (!quotedName(v.name)) {
+    return false;
+  }
+  ascii('=');
+  const std::vector<std::uint8_t>& data = v.value.data;
+  if (quotedFormFits(v.value)) {
+    quotedData(data.data(), data.size() / 2 - 1);
+  } else if (const auto number =
+                 v.value.type == regtype::kDword ? DwordOf(v.value) : std::nullopt) {
+    ascii("dword:");
+    for (int shift = 28; shift >= 0; shift -= 4) ascii(kHexDigits[(*number >> shift) & 0xF]);
+  } else {
+    if (v.value.type == regtype::kBinary) {
+      ascii("hex:");
+    } else {
+      char digits[8];
+      std::size_t n = 0;
+      std::uint32_t t = v.value.type;
+      do {
+        digits[n++] = kHexDigits[t & 0xF];
+        t >>= 4;
+      } while (t != 0);
+      ascii("hex(");
+      while (n > 0) ascii(digits[--n]);
+      ascii("):");
+    }
+    const std::size_t column = (used_ - lineStart) / kWidth;
+    if (doc_.format.header == RegFileHeader::kRegedit4 && IsStringType(v.value.type)) {
+      const std::u16string asText = Utf16LeBytesToText(data.data(), data.size());
+      if (data.size() % 2 != 0 || HasUnpairedSurrogate(asText)) {
+        error_ = "the value \"" + v.name +
+                 "\" holds text that a REGEDIT4 file cannot carry (it is not whole UTF-16 text)";
+        return false;
+      }
+      const std::string utf8 = Utf16ToWtf8(asText);
+      hex(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size(), column);
+    } else {
+      hex(data.data(), data.size(), column);
+    }
+  }
+  ascii(eol_);
+  return true;
+}
+
+template <bool kWide>
+std::size_t Writer<kWide>::estimatedSize() const {
+  // Enough that the output is seldom moved while it grows.
+  std::size_t units = 64;
+  for (const RegFileKey& key : doc_.keys()) {
+    units += key.path().size() + 8;
+    for (const RegFileValue& v : key.values()) {
+      units += v.name.size() + 16 +
+               (v.value.type == regtype::kSz ? v.value.data.size() / 2 : 3 * v.value.data.size());
+    }
+  }
+  return units * kWidth;
+}
+
+template <bool kWide>
+RegWriteResult Writer<kWide>::run() {
+  out_.resize(estimatedSize());
+  if constexpr (kWide) {
+    raw("\xFF\xFE");
+  } else if (doc_.format.encoding == RegFileEncoding::kUtf8WithBom) {
+    raw("\xEF\xBB\xBF");
+  }
+  ascii(doc_.format.header == RegFileHeader::kVersion5 ? kVersion5Header : kRegedit4Header);
+  ascii(eol_);
+  ascii(eol_);
+  for (const RegFileKey& key : doc_.keys()) {
+    if (std::any_of(key.path().begin(), key.path().end(),
+                    [](char c) { return c == '\0' || c == '\r' || c == '\n'; })) {
+      return {std::nullopt, "the key path \"" + key.path() + "\" cannot be written in a file"};
+    }
+    ascii('[');
+    if (!text(key.path())) return {std::nullopt, error_};
+    ascii(']');
+    ascii(eol_);
+    for (const RegFileValue& v : key.values()) {
+      if (!value(v)) return {std::nullopt, error_};
+    }
+    ascii(eol_);
+  }
+  out_.resize(used_);
+  return {std::move(out_), {}};
+}
+
+}  // namespace
+
+RegWriteResult WriteRegFile(const RegFileDocument& document) {
+  if (document.format.encoding == RegFileEncoding::kUtf16Le) return Writer<true>(document).run();
+  return Writer<false>(document).run();
+}
+
+}  // namespace tavelin
