@@ -122,8 +122,10 @@ RegFileKey::RegFileKey(std::string path, std::string canonical)
 
 std::size_t RegFileKey::position(std::string_view name) const {
   if (!index_.empty()) {
-    const auto it = index_.find(FoldRegistryName(name));
-    return it == index_.end() ? values_.size() : it->second;
+    const std::size_t at = index_.find(HashRegistryName(name), [&](std::size_t i) {
+      return SameRegistryName(values_[i].name, name);
+    });
+    return at == RegFilePositionIndex::kNone ? values_.size() : at;
   }
   for (std::size_t i = 0; i < values_.size(); ++i) {
     if (SameRegistryName(values_[i].name, name)) return i;
@@ -134,10 +136,9 @@ std::size_t RegFileKey::position(std::string_view name) const {
 void RegFileKey::reindex() {
   index_.clear();
   if (values_.size() < kIndexFrom) return;
-  index_.reserve(values_.size());
-  for (std::size_t i = 0; i < values_.size(); ++i) {
-    index_.emplace(FoldRegistryName(values_[i].name), i);
-  }
+  index_.reset(values_.size());
+  for (std::size_t i = 0; i < values_.size(); ++i)
+    index_.place(HashRegistryName(values_[i].name), i);
 }
 
 const RegValue* RegFileKey::find(std::string_view name) const {
@@ -150,10 +151,10 @@ bool RegFileKey::store(Name&& name, RegValue&& value) {
   const std::size_t at = position(name);
   if (at == values_.size()) {
     values_.push_back({std::string(std::forward<Name>(name)), std::move(value)});
-    if (!index_.empty()) {
-      index_.emplace(FoldRegistryName(values_.back().name), at);
-    } else if (values_.size() == kIndexFrom) {
+    if (values_.size() == kIndexFrom || (!index_.empty() && index_.full(values_.size()))) {
       reindex();
+    } else if (!index_.empty()) {
+      index_.place(HashRegistryName(values_.back().name), at);
     }
     return true;
   }
@@ -182,6 +183,17 @@ bool RegFileKey::remove(std::string_view name) {
 // ---------------------------------------------------------------------------------------
 // Documents
 
+void RegFilePositionIndex::reset(std::size_t count) {
+  slots_.assign(std::bit_ceil(std::max<std::size_t>(64, 4 * count)), 0);
+}
+
+void RegFilePositionIndex::place(std::uint64_t hash, std::size_t position) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t s = hash & mask;
+  while (slots_[s] != 0) s = (s + 1) & mask;
+  slots_[s] = (hash >> 32 << 32) | (position + 1);
+}
+
 namespace {
 
 std::uint64_t HashOf(std::string_view canonical) {
@@ -191,43 +203,26 @@ std::uint64_t HashOf(std::string_view canonical) {
 }  // namespace
 
 std::size_t RegFileDocument::positionOf(std::string_view canonical) const {
-  if (slots_.empty()) return kNone;
-  const std::uint64_t hash = HashOf(canonical);
-  const std::uint64_t tag = hash >> 32;
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t s = hash & mask;; s = (s + 1) & mask) {
-    const std::uint64_t slot = slots_[s];
-    if (slot == 0) return kNone;
-    const std::size_t at = (slot & 0xFFFFFFFFu) - 1;
-    if ((slot >> 32) == tag && keys_[at].canonicalPath() == canonical) return at;
-  }
+  return index_.find(HashOf(canonical),
+                     [&](std::size_t at) { return keys_[at].canonicalPath() == canonical; });
 }
 
-void RegFileDocument::placeInSlots(std::size_t position) {
-  const std::uint64_t hash = HashOf(keys_[position].canonicalPath());
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t s = hash & mask;
-  while (slots_[s] != 0) s = (s + 1) & mask;
-  slots_[s] = (hash >> 32 << 32) | (position + 1);
-}
-
-void RegFileDocument::rebuildSlots(std::size_t sections) {
-  // At most half full, so that a search soon ends on an empty slot.
-  slots_.assign(std::bit_ceil(std::max<std::size_t>(64, 4 * sections)), 0);
-  for (std::size_t i = 0; i < keys_.size(); ++i) placeInSlots(i);
+void RegFileDocument::rebuildIndex(std::size_t sections) {
+  index_.reset(sections);
+  for (std::size_t i = 0; i < keys_.size(); ++i) index_.place(HashOf(keys_[i].canonicalPath()), i);
 }
 
 void RegFileDocument::addToIndex(std::size_t position) {
-  if (2 * keys_.size() > slots_.size()) {
-    rebuildSlots(keys_.size());
+  if (index_.full(keys_.size())) {
+    rebuildIndex(keys_.size());
   } else {
-    placeInSlots(position);
+    index_.place(HashOf(keys_[position].canonicalPath()), position);
   }
 }
 
 void RegFileDocument::reserve(std::size_t sections) {
   keys_.reserve(sections);
-  if (2 * sections > slots_.size()) rebuildSlots(sections);
+  if (index_.full(sections)) rebuildIndex(sections);
 }
 
 bool RegFileDocument::exists(std::string_view canonical) const {
@@ -244,7 +239,7 @@ void RegFileDocument::addAncestors(std::string_view canonical) {
 
 void RegFileDocument::reindex() {
   lastPosition_ = kNone;
-  rebuildSlots(keys_.size());
+  rebuildIndex(keys_.size());
   ancestors_.clear();
   for (const RegFileKey& key : keys_) addAncestors(key.canonicalPath());
 }

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -32,6 +31,38 @@ struct RegFileFormat {
   RegFileEncoding encoding = RegFileEncoding::kUtf16Le;
   RegFileLineEnd lineEnd = RegFileLineEnd::kCrLf;
   bool operator==(const RegFileFormat&) const = default;
+};
+
+// Positions in a list, found by hash: open addressing, at most half full. Each slot holds the
+// hash's high half and the position plus one, or 0 when empty, so that a search seldom looks
+// at an entry that only shares its slot. Saves a node and a copy of the name per entry,
+// which is most of the work of reading a large file.
+class RegFilePositionIndex {
+ public:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  bool empty() const { return slots_.empty(); }
+  void clear() { slots_.clear(); }
+  // Whether `count` entries need more room than there is.
+  bool full(std::size_t count) const { return 2 * count > slots_.size(); }
+  // Empties it, with room for twice `count` entries.
+  void reset(std::size_t count);
+  void place(std::uint64_t hash, std::size_t position);
+  // The position of the entry with this hash that `matches` accepts, or kNone.
+  template <class Matches>
+  std::size_t find(std::uint64_t hash, Matches&& matches) const {
+    if (slots_.empty()) return kNone;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t s = hash & mask;; s = (s + 1) & mask) {
+      const std::uint64_t slot = slots_[s];
+      if (slot == 0) return kNone;
+      const std::size_t at = (slot & 0xFFFFFFFFu) - 1;
+      if ((slot >> 32) == (hash >> 32) && matches(at)) return at;
+    }
+  }
+
+ private:
+  std::vector<std::uint64_t> slots_;
 };
 
 // One value of a key. An empty name is the key's default value, written `@`.
@@ -68,10 +99,10 @@ class RegFileKey {
   std::string path_;
   std::string canonical_;
   std::vector<RegFileValue> values_;
-  // Folded name -> position, kept only for keys with many values: most keys hold a few,
-  // and comparing their names in place is cheaper than a table for each.
+  // Kept only for keys with many values: most keys hold a few, and comparing their names
+  // in place is cheaper than a table for each.
   static constexpr std::size_t kIndexFrom = 16;
-  std::unordered_map<std::string, std::size_t> index_;
+  RegFilePositionIndex index_;
   std::size_t position(std::string_view name) const;  // values_.size() when absent
   template <class Name>
   bool store(Name&& name, RegValue&& value);
@@ -105,22 +136,17 @@ class RegFileDocument {
   void reserve(std::size_t sections);
 
  private:
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kNone = RegFilePositionIndex::kNone;
   std::size_t positionOf(std::string_view canonical) const;  // kNone when it has no section
   std::size_t sectionFor(std::string_view fullPath) const;   // the same, by full path
   bool exists(std::string_view canonical) const;
-  void placeInSlots(std::size_t position);
-  void rebuildSlots(std::size_t sections);  // room for this many, and every key placed
+  void rebuildIndex(std::size_t sections);  // room for this many, and every key placed
   void addToIndex(std::size_t position);
   void addAncestors(std::string_view canonical);
   void reindex();
 
   std::vector<RegFileKey> keys_;
-  // Positions in keys_ by canonical path, open addressing: each slot holds the path's hash
-  // in its high half and the position plus one in its low half, or 0 when empty. A table of
-  // its own saves a node and a copy of the path per key, which is most of the work of
-  // reading a large file; the hash spares comparing paths that only share a slot.
-  std::vector<std::uint64_t> slots_;
+  RegFilePositionIndex index_;  // positions in keys_, by canonical path
   // Canonical paths of keys that have no section of their own but a section below them.
   std::unordered_set<std::string> ancestors_;
   // The full path last looked up, as given, and its section's position. Positions change

@@ -1,6 +1,7 @@
 #include "store/reg_file_reader.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/wtf8.h"
@@ -41,6 +42,41 @@ bool IsBlank(char16_t c) {
 std::u16string_view TrimRight(std::u16string_view s) {
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
+}
+
+// Scanning four characters at a time: a 64-bit word holds four UTF-16 units, and a unit
+// below `limit` shows as its top bit in Below(). A borrow may mark units after a marked one
+// falsely, never before it, so the first marked unit is exact; it is found one by one.
+constexpr std::uint64_t kLanes = 0x0001000100010001u;
+constexpr std::uint64_t kTops = 0x8000800080008000u;
+
+std::uint64_t Word(const char16_t* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+// Units below `limit` (at most 0x8000) in a word, marked by their top bit.
+constexpr std::uint64_t Below(std::uint64_t w, std::uint64_t limit) {
+  return (w - limit * kLanes) & ~w & kTops;
+}
+
+// Where the line ends (at a CR or LF), or `stop`.
+const char16_t* FindLineEnd(const char16_t* p, const char16_t* stop) {
+  for (; stop - p >= 4 && Below(Word(p), u'\r' + 1) == 0; p += 4) {
+  }
+  while (p != stop && *p != u'\r' && *p != u'\n') ++p;
+  return p;
+}
+
+// Where the next '"' or backslash stands, or `stop`.
+const char16_t* FindQuoteOrBackslash(const char16_t* p, const char16_t* stop) {
+  for (; stop - p >= 4; p += 4) {
+    const std::uint64_t w = Word(p);
+    if ((Below(w ^ (u'"' * kLanes), 1) | Below(w ^ (u'\\' * kLanes), 1)) != 0) break;
+  }
+  while (p != stop && *p != u'"' && *p != u'\\') ++p;
+  return p;
 }
 
 class Parser {
@@ -91,7 +127,7 @@ bool Parser::nextLine() {
   const char16_t* const begin = text_.data();
   const char16_t* const stop = begin + text_.size();
   const char16_t* p = begin + start;
-  while (p != stop && *p != u'\r' && *p != u'\n') ++p;
+  p = FindLineEnd(p, stop);
   std::size_t end = static_cast<std::size_t>(p - begin);
   line_ = text_.substr(start, end - start);
   if (end < text_.size()) {
@@ -225,8 +261,9 @@ bool Parser::parseQuoted(std::u16string& out) {
       continue;
     }
     // Plain characters up to the next quote or backslash go over in one piece.
-    std::size_t end = pos_ + 1;
-    while (end < line_.size() && line_[end] != u'"' && line_[end] != u'\\') ++end;
+    const char16_t* const begin = line_.data();
+    const char16_t* const p = FindQuoteOrBackslash(begin + pos_ + 1, begin + line_.size());
+    const auto end = static_cast<std::size_t>(p - begin);
     out.append(line_, pos_, end - pos_);
     pos_ = end;
   }

@@ -134,15 +134,25 @@ bool HiveFileRegistry::commit() {
   return true;
 }
 
+const std::string& HiveFileRegistry::fullPathOf(RootKey root, std::string_view keyPath) {
+  // A command asks for one key's values one after another: build its full path once.
+  if (root != lastRoot_ || keyPath != lastKeyPath_) {
+    lastRoot_ = root;
+    lastKeyPath_ = keyPath;
+    lastFullPath_ = RegFileKeyPath(root, keyPath);
+  }
+  return lastFullPath_;
+}
+
 template <class Change>
 bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& apply) {
   const bool own = !inTransaction();
   if (own) beginTransaction();
   bool ok = false;
-  const std::string fullPath = RegFileKeyPath(root, keyPath);
-  if (admitWrite() && document_ && !fullPath.empty()) {
+  if (admitWrite() && document_ && !fullPathOf(root, keyPath).empty()) {
     snapshotForBackup();  // the file as this transaction read it, before its first change
-    auto [key, created] = document_->createKey(fullPath);
+    // Asked for again: taking the snapshot reads other keys.
+    auto [key, created] = document_->createKey(fullPathOf(root, keyPath));
     if (key) {
       dirty_ = apply(*key) || created || dirty_;
       ok = true;
@@ -156,7 +166,7 @@ std::optional<RegValue> HiveFileRegistry::queryValue(RootKey root, std::string_v
                                                      std::string_view name) {
   Transaction transaction(*this);
   if (!document_) return std::nullopt;
-  const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath));
+  const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath));
   if (!key) return std::nullopt;
   const RegValue* value = key->find(name);
   if (!value) return std::nullopt;
@@ -174,7 +184,7 @@ bool HiveFileRegistry::deleteValue(RootKey root, std::string_view keyPath, std::
 
 bool HiveFileRegistry::keyExists(RootKey root, std::string_view keyPath) {
   Transaction transaction(*this);
-  const std::string fullPath = RegFileKeyPath(root, keyPath);
+  const std::string& fullPath = fullPathOf(root, keyPath);
   return document_ && !fullPath.empty() && document_->keyExists(fullPath);
 }
 
@@ -182,7 +192,7 @@ std::vector<std::string> HiveFileRegistry::valueNames(RootKey root, std::string_
   Transaction transaction(*this);
   std::vector<std::string> names;
   if (!document_) return names;
-  if (const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath))) {
+  if (const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath))) {
     for (const RegFileValue& value : key->values()) names.push_back(value.name);
   }
   return names;

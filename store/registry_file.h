@@ -52,6 +52,7 @@ class HiveFileRegistry : public RegistryBackend {
   template <class Change>
   bool change(RootKey root, std::string_view keyPath, Change&& apply);
   bool commit();
+  const std::string& fullPathOf(RootKey root, std::string_view keyPath);
 
   std::filesystem::path path_;
   std::chrono::milliseconds lockTimeout_;
@@ -60,6 +61,10 @@ class HiveFileRegistry : public RegistryBackend {
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
   bool dirty_ = false;
+  // The key path last asked for and its full path in the file.
+  RootKey lastRoot_ = 0;
+  std::string lastKeyPath_;
+  std::string lastFullPath_;
 };
 
 // Where the hive file is: `tavelinRegistry` ($TAVELIN_REGISTRY) when set, else

@@ -58,6 +58,22 @@ bool SameRegistryName(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::uint64_t HashRegistryName(std::string_view name) {
+  // FNV-1a over the folded name; plain ASCII is folded on the way.
+  const auto hash = [](std::string_view folded, bool fold) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (char c : folded) {
+      if (fold && c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+      h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    }
+    return h;
+  };
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x80) return hash(FoldRegistryName(name), false);
+  }
+  return hash(name, true);
+}
+
 std::vector<std::string> SplitKeyPath(std::string_view keyPath) {
   std::vector<std::string> levels;
   std::size_t start = 0;

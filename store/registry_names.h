@@ -1,6 +1,7 @@
 // How the registry compares key and value names: without regard to letter case.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,8 @@ namespace tavelin {
 std::string FoldRegistryName(std::string_view name);
 // Whether two names are the same to the registry. Compares plain ASCII in place.
 bool SameRegistryName(std::string_view a, std::string_view b);
+// A hash that is the same for names SameRegistryName takes as one.
+std::uint64_t HashRegistryName(std::string_view name);
 
 // Splits a key path at its backslashes, dropping empty levels ("A\\B\\" gives A, B).
 std::vector<std::string> SplitKeyPath(std::string_view keyPath);
