@@ -229,11 +229,14 @@ bool RegFileDocument::exists(std::string_view canonical) const {
   return positionOf(canonical) != kNone || ancestors_.count(std::string(canonical)) != 0;
 }
 
-void RegFileDocument::addAncestors(std::string_view canonical) {
+void RegFileDocument::addAncestors(std::string_view canonical, std::string_view known) {
   // Up to the first one known: its own ancestors are known already. The roots always exist.
+  // In an export a section mostly follows its parent or a sibling, so the section before it
+  // (`known`, whose ancestors are all known) shows that without a search through the table.
+  const std::string_view last = known;
   for (std::string_view p = ParentOf(canonical); p.find('\\') != std::string_view::npos;
        p = ParentOf(p)) {
-    if (positionOf(p) != kNone || !ancestors_.emplace(p).second) return;
+    if (InTree(last, p) || positionOf(p) != kNone || !ancestors_.emplace(p).second) return;
   }
 }
 
@@ -241,7 +244,10 @@ void RegFileDocument::reindex() {
   lastPosition_ = kNone;
   rebuildIndex(keys_.size());
   ancestors_.clear();
-  for (const RegFileKey& key : keys_) addAncestors(key.canonicalPath());
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    addAncestors(keys_[i].canonicalPath(),
+                 i > 0 ? keys_[i - 1].canonicalPath() : std::string_view());
+  }
 }
 
 std::size_t RegFileDocument::sectionFor(std::string_view fullPath) const {
@@ -276,7 +282,7 @@ RegFileKey* RegFileDocument::appendSection(std::string fullPath) {
   std::string canonical = CanonicalRegKeyPath(fullPath);
   if (canonical.empty()) return nullptr;
   if (const std::size_t at = positionOf(canonical); at != kNone) return &keys_[at];
-  addAncestors(canonical);
+  addAncestors(canonical, keys_.empty() ? std::string_view() : keys_.back().canonicalPath());
   keys_.emplace_back(std::move(fullPath), std::move(canonical));
   addToIndex(keys_.size() - 1);
   return &keys_.back();

@@ -142,7 +142,8 @@ class RegFileDocument {
   bool exists(std::string_view canonical) const;
   void rebuildIndex(std::size_t sections);  // room for this many, and every key placed
   void addToIndex(std::size_t position);
-  void addAncestors(std::string_view canonical);
+  // `known` is a section whose ancestors are all known, or empty.
+  void addAncestors(std::string_view canonical, std::string_view known);
   void reindex();
 
   std::vector<RegFileKey> keys_;

@@ -285,8 +285,10 @@ std::size_t Writer<kWide>::estimatedSize() const {
   for (const RegFileKey& key : doc_.keys()) {
     units += key.path().size() + 8;
     for (const RegFileValue& v : key.values()) {
-      units += v.name.size() + 16 +
-               (v.value.type == regtype::kSz ? v.value.data.size() / 2 : 3 * v.value.data.size());
+      // Quotes, '=', the line end and a few escapes; hex digits, commas and line breaks.
+      const std::size_t size = v.value.data.size();
+      units += v.name.size() + 24 +
+               (v.value.type == regtype::kSz ? size / 2 + size / 16 : 3 * size + 5 * (size / 25));
     }
   }
   return units * kWidth;

@@ -579,6 +579,22 @@ TEST(RegFileFormat, ManySectionsAreFoundThroughEveryChange) {
   EXPECT_EQ(doc.keys().size(), 501u - 71u);  // Key6, Key13, ... Key496 are gone
 }
 
+TEST(RegFileFormat, KeysWithoutSectionsExistThroughTheirSubkeysAfterEveryChange) {
+  RegFileDocument doc =
+      MustParse(V5File(u"[HKEY_CURRENT_USER\\A\\B\\C]\r\n\r\n"
+                       u"[HKEY_CURRENT_USER\\A\\B\\D]\r\n\r\n"
+                       u"[HKEY_CURRENT_USER\\Z0]\r\n\r\n"
+                       u"[HKEY_CURRENT_USER\\Z1]\r\n\r\n"));
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(doc.keyExists("HKCU\\A"));
+    EXPECT_TRUE(doc.keyExists("HKCU\\A\\B"));
+    EXPECT_FALSE(doc.findKey("HKCU\\A\\B"));
+    EXPECT_FALSE(doc.keyExists("HKCU\\A\\C"));
+    // The index is built again.
+    EXPECT_TRUE(doc.deleteKeyTree("HKCU\\Z" + std::to_string(round)));
+  }
+}
+
 TEST(RegFileFormat, HexAfterALongNameBreaksAfterItsFirstByte) {
   for (const auto& [header, encoding] :
        {std::pair{RegFileHeader::kVersion5, RegFileEncoding::kUtf16Le},
