@@ -25,15 +25,6 @@ constexpr std::array<RootName, 5> kRoots = {{
     {0x80000005u, "HKEY_CURRENT_CONFIG", "HKCC"},
 }};
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-char UpperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c;
-}
-
 // Whether `path` is `ancestor` or lies below it (both canonical).
 bool InTree(std::string_view path, std::string_view ancestor) {
   return path.size() >= ancestor.size() && path.compare(0, ancestor.size(), ancestor) == 0 &&
@@ -73,7 +64,7 @@ std::string RegFileKeyPath(RootKey root, std::string_view keyPath) {
 std::string CanonicalRegKeyPath(std::string_view fullPath) {
   // Runs for every section read and every value a command touches: plain ASCII paths (nearly
   // all of them) are folded as they are copied, without a folded copy first.
-  const bool ascii = IsAscii(fullPath);
+  const bool ascii = IsAsciiName(fullPath);
   std::string foldedCopy;
   if (!ascii) {
     foldedCopy = FoldRegistryName(fullPath);
@@ -92,7 +83,7 @@ std::string CanonicalRegKeyPath(std::string_view fullPath) {
         for (const RootName& r : kRoots) {
           const auto same = [&](std::string_view name) {
             return std::equal(level.begin(), level.end(), name.begin(), name.end(),
-                              [](char a, char b) { return UpperAscii(a) == b; });
+                              [](char a, char b) { return FoldAsciiLetter(a) == b; });
           };
           if (same(r.longName) || same(r.shortName)) out = r.longName;
         }
@@ -101,7 +92,7 @@ std::string CanonicalRegKeyPath(std::string_view fullPath) {
       } else {
         out += '\\';
         if (ascii) {
-          std::transform(level.begin(), level.end(), std::back_inserter(out), UpperAscii);
+          std::transform(level.begin(), level.end(), std::back_inserter(out), FoldAsciiLetter);
         } else {
           out += level;
         }

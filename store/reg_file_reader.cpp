@@ -14,17 +14,6 @@ namespace {
 constexpr std::u16string_view kVersion5Header = u"Windows Registry Editor Version 5.00";
 constexpr std::u16string_view kRegedit4Header = u"REGEDIT4";
 
-bool IsStringType(std::uint32_t type) {
-  return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
-}
-
-// String data as the registry holds it: UTF-16LE with its terminating NUL.
-std::vector<std::uint8_t> StringData(std::u16string_view text) {
-  std::vector<std::uint8_t> data((text.size() + 1) * 2, 0);
-  TextToUtf16Le(text, data.data());
-  return data;
-}
-
 bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {

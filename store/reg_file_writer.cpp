@@ -15,10 +15,6 @@ namespace {
 constexpr std::string_view kVersion5Header = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kRegedit4Header = "REGEDIT4";
 
-bool IsStringType(std::uint32_t type) {
-  return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
-}
-
 char16_t UnitAt(const std::uint8_t* le, std::size_t i) {
   return static_cast<char16_t>(le[2 * i] | (le[2 * i + 1] << 8));
 }

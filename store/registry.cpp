@@ -136,6 +136,12 @@ void RegistryBackend::reportWriteFailure(const std::string& problem) {
   if (own) endTransaction();
 }
 
+std::vector<std::uint8_t> StringData(std::u16string_view text) {
+  std::vector<std::uint8_t> data((text.size() + 1) * 2, 0);
+  TextToUtf16Le(text, data.data());
+  return data;
+}
+
 namespace modReg {
 
 std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
@@ -167,13 +173,7 @@ bool WriteRegString(RegistryBackend& backend, RootKey hKey, std::string_view str
                     std::string_view strValue, std::string_view strData) {
   // The registry is never given an empty string value; a single space stands in for it.
   const std::u16string text = Wtf8ToUtf16(strData.empty() ? std::string_view(" ") : strData);
-  RegValue value;
-  value.type = regtype::kSz;
-  const std::string bytes = TextToUtf16LeBytes(text);
-  value.data.assign(bytes.begin(), bytes.end());
-  value.data.push_back(0);
-  value.data.push_back(0);
-  return backend.setValue(hKey, strPath, strValue, value);
+  return backend.setValue(hKey, strPath, strValue, {regtype::kSz, StringData(text)});
 }
 
 }  // namespace modReg

@@ -4,18 +4,20 @@
 
 namespace tavelin {
 
+bool IsAsciiName(std::string_view name) {
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 std::string FoldRegistryName(std::string_view name) {
   // Most names are plain ASCII: fold those without a round trip through UTF-16.
-  std::string ascii(name);
-  bool plain = true;
-  for (char& c : ascii) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      plain = false;
-      break;
-    }
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+  if (IsAsciiName(name)) {
+    std::string folded(name);
+    for (char& c : folded) c = FoldAsciiLetter(c);
+    return folded;
   }
-  if (plain) return ascii;
   std::u16string text = Wtf8ToUtf16(name);
   for (char16_t& c : text) {
     if (c >= u'a' && c <= u'z') {
@@ -37,13 +39,7 @@ bool SameRegistryName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {
     // Folding keeps the length of ASCII text, so names of other lengths differ unless one of
     // them holds more than ASCII.
-    const auto ascii = [](std::string_view s) {
-      for (const char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-      }
-      return true;
-    };
-    if (ascii(a) && ascii(b)) return false;
+    if (IsAsciiName(a) && IsAsciiName(b)) return false;
     return FoldRegistryName(a) == FoldRegistryName(b);
   }
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -51,9 +47,7 @@ bool SameRegistryName(std::string_view a, std::string_view b) {
     const auto y = static_cast<unsigned char>(b[i]);
     if (x >= 0x80 || y >= 0x80)
       return FoldRegistryName(a.substr(i)) == FoldRegistryName(b.substr(i));
-    if (x == y) continue;
-    const auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; };
-    if (upper(x) != upper(y)) return false;
+    if (x != y && FoldAsciiLetter(a[i]) != FoldAsciiLetter(b[i])) return false;
   }
   return true;
 }
@@ -62,16 +56,12 @@ std::uint64_t HashRegistryName(std::string_view name) {
   // FNV-1a over the folded name; plain ASCII is folded on the way.
   const auto hash = [](std::string_view folded, bool fold) {
     std::uint64_t h = 0xcbf29ce484222325u;
-    for (char c : folded) {
-      if (fold && c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-      h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    for (const char c : folded) {
+      h = (h ^ static_cast<unsigned char>(fold ? FoldAsciiLetter(c) : c)) * 0x100000001b3u;
     }
     return h;
   };
-  for (const char c : name) {
-    if (static_cast<unsigned char>(c) >= 0x80) return hash(FoldRegistryName(name), false);
-  }
-  return hash(name, true);
+  return IsAsciiName(name) ? hash(name, true) : hash(FoldRegistryName(name), false);
 }
 
 std::vector<std::string> SplitKeyPath(std::string_view keyPath) {

@@ -70,6 +70,13 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The command was told to the user once, with this reason.
+void ExpectOneNotice(RegistryBackend& backend, const std::string& reason) {
+  const Strings notices = backend.takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(Contains(notices[0], reason)) << notices[0];
+}
+
 // One message, titled "Error", naming the file and saying `why`.
 ::testing::AssertionResult ToldOnce(const Strings& told, const fs::path& hive,
                                     const std::string& why) {
@@ -264,9 +271,7 @@ TEST_F(OfflineHive, ASecondCopyWaitsForTheLockAndThenGivesUpWithoutWriting) {
   const std::string before = ReadBytes(hive_);
   OfflineHiveRegistry second(hive_, std::chrono::milliseconds(100));
   EXPECT_FALSE(modReg::WriteRegString(second, kCurrentUser, kTypedUrlsKey, "url1", "x"));
-  const Strings notices = second.takeNotices();
-  ASSERT_EQ(notices.size(), 1u);
-  EXPECT_TRUE(Contains(notices[0], "held the lock")) << notices[0];
+  ExpectOneNotice(second, "held the lock");
   EXPECT_EQ(ReadBytes(hive_), before);
 }
 
@@ -350,9 +355,7 @@ TEST_F(SharedHive, AKeyWhoseValueNamesHivexCannotTakeBackIsNeverRewritten) {
   ASSERT_TRUE(registry.keyExists(kCurrentUser, key));
   EXPECT_TRUE(registry.queryValue(kCurrentUser, key, std::string("zero\0val", 8)));
   EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, key, "new", "x"));
-  const Strings notices = registry.takeNotices();
-  ASSERT_EQ(notices.size(), 1u);
-  EXPECT_TRUE(Contains(notices[0], "NUL")) << notices[0];
+  ExpectOneNotice(registry, "NUL");
   EXPECT_EQ(ReadBytes(hive_), before);
 }
 
