@@ -1,6 +1,9 @@
 #include "platform/wtf8.h"
 
 #include <cstdint>
+#include <cstring>
+
+#include "platform/utf16_lanes.h"
 
 namespace tavelin {
 
@@ -167,6 +170,66 @@ void TextToUtf16Le(std::u16string_view text, unsigned char* out) {
     *out++ = static_cast<unsigned char>(c & 0xFF);
     *out++ = static_cast<unsigned char>(c >> 8);
   }
+}
+
+std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
+  const std::size_t units = size / 2;
+  std::string out;
+  out.resize(units);
+  std::size_t i = 0;
+  // Four units at a time while they are all ASCII and none is NUL.
+  for (; kLittleEndianLanes && i + 4 <= units; i += 4) {
+    const std::uint64_t w = FourUnits(data + 2 * i);
+    if (UnitsEqual(w, u'\0') != 0 || (w & 0xFF80FF80FF80FF80u) != 0) break;
+    const std::uint32_t narrow = NarrowFourUnits(w);
+    std::memcpy(out.data() + i, &narrow, 4);
+  }
+  for (; i < units; ++i) {
+    const unsigned lo = data[2 * i];
+    const unsigned hi = data[2 * i + 1];
+    if (hi != 0 || lo >= 0x80) break;
+    if (lo == 0) {
+      out.resize(i);
+      return out;
+    }
+    out[i] = static_cast<char>(lo);
+  }
+  if (i == units) return out;
+  // The rest holds more than ASCII.
+  out.resize(i);
+  std::u16string rest = Utf16LeBytesToText(data + 2 * i, 2 * (units - i));
+  if (const auto nul = rest.find(u'\0'); nul != std::u16string::npos) rest.resize(nul);
+  out += Utf16ToWtf8(rest);
+  return out;
+}
+
+std::vector<unsigned char> Wtf8ToUtf16LeWithNul(std::string_view text) {
+  std::vector<unsigned char> out(2 * text.size() + 2);
+  std::size_t i = 0;
+  // Eight ASCII bytes at a time, widened to eight units.
+  for (; kLittleEndianLanes && i + 8 <= text.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    if ((w & 0x8080808080808080u) != 0) break;
+    const std::uint64_t units[2] = {WidenFourBytes(static_cast<std::uint32_t>(w)),
+                                    WidenFourBytes(static_cast<std::uint32_t>(w >> 32))};
+    std::memcpy(out.data() + 2 * i, units, 16);
+  }
+  for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
+    out[2 * i] = static_cast<unsigned char>(text[i]);
+    out[2 * i + 1] = 0;
+  }
+  if (i == text.size()) {
+    out[2 * i] = out[2 * i + 1] = 0;
+    return out;
+  }
+  // The rest holds more than ASCII, which never takes more units than bytes.
+  const std::u16string rest = Wtf8ToUtf16(text.substr(i));
+  TextToUtf16Le(rest, out.data() + 2 * i);
+  const std::size_t end = 2 * (i + rest.size());
+  out[end] = out[end + 1] = 0;
+  out.resize(end + 2);
+  return out;
 }
 
 }  // namespace tavelin

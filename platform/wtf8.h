@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavelin {
 
@@ -35,5 +36,11 @@ std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size);
 std::string TextToUtf16LeBytes(std::u16string_view text);
 // The same into `out`, which has room for twice as many bytes as the text has code units.
 void TextToUtf16Le(std::u16string_view text, unsigned char* out);
+
+// UTF-16LE bytes straight to WTF-8, up to the first NUL code unit (or the end; an odd last
+// byte is dropped), and WTF-8 straight to UTF-16LE bytes followed by one NUL code unit: the
+// shape of REG_SZ data. Plain ASCII, nearly every stored address, needs no UTF-16 copy.
+std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size);
+std::vector<unsigned char> Wtf8ToUtf16LeWithNul(std::string_view text);
 
 }  // namespace tavelin

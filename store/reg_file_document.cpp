@@ -111,17 +111,21 @@ RegFileKey::RegFileKey(std::string path) : RegFileKey(path, CanonicalRegKeyPath(
 RegFileKey::RegFileKey(std::string path, std::string canonical)
     : path_(std::move(path)), canonical_(std::move(canonical)) {}
 
-std::size_t RegFileKey::position(std::string_view name) const {
+std::size_t RegFileKey::position(std::string_view name, std::uint64_t hash) const {
   if (!index_.empty()) {
-    const std::size_t at = index_.find(HashRegistryName(name), [&](std::size_t i) {
-      return SameRegistryName(values_[i].name, name);
-    });
+    const std::size_t at =
+        index_.find(hash, [&](std::size_t i) { return SameRegistryName(values_[i].name, name); });
     return at == RegFilePositionIndex::kNone ? values_.size() : at;
   }
   for (std::size_t i = 0; i < values_.size(); ++i) {
     if (SameRegistryName(values_[i].name, name)) return i;
   }
   return values_.size();
+}
+
+std::uint64_t RegFileKey::hashFor(std::string_view name) const {
+  // Only a key whose values are indexed needs it.
+  return index_.empty() && values_.size() + 1 < kIndexFrom ? 0 : HashRegistryName(name);
 }
 
 void RegFileKey::reindex() {
@@ -133,30 +137,32 @@ void RegFileKey::reindex() {
 }
 
 const RegValue* RegFileKey::find(std::string_view name) const {
-  const std::size_t at = position(name);
+  const std::size_t at = position(name, hashFor(name));
   return at == values_.size() ? nullptr : &values_[at].value;
 }
 
-template <class Name>
-bool RegFileKey::store(Name&& name, RegValue&& value) {
-  const std::size_t at = position(name);
+template <class Name, class Value>
+bool RegFileKey::store(Name&& name, Value&& value) {
+  const std::uint64_t hash = hashFor(name);
+  const std::size_t at = position(name, hash);
   if (at == values_.size()) {
-    values_.push_back({std::string(std::forward<Name>(name)), std::move(value)});
+    values_.push_back({std::string(std::forward<Name>(name)), std::forward<Value>(value)});
     if (values_.size() == kIndexFrom || (!index_.empty() && index_.full(values_.size()))) {
       reindex();
     } else if (!index_.empty()) {
-      index_.place(HashRegistryName(values_.back().name), at);
+      index_.place(hash, at);
     }
     return true;
   }
   RegValue& slot = values_[at].value;
   if (slot == value) return false;
-  slot = std::move(value);
+  // A copy into the stored value reuses its buffer.
+  slot = std::forward<Value>(value);
   return true;
 }
 
-bool RegFileKey::set(std::string_view name, RegValue value) {
-  return store(name, std::move(value));
+bool RegFileKey::set(std::string_view name, const RegValue& value) {
+  return store(name, value);
 }
 
 bool RegFileKey::set(RegFileValue&& value) {
@@ -164,7 +170,7 @@ bool RegFileKey::set(RegFileValue&& value) {
 }
 
 bool RegFileKey::remove(std::string_view name) {
-  const std::size_t at = position(name);
+  const std::size_t at = position(name, hashFor(name));
   if (at == values_.size()) return false;
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
   if (!index_.empty()) reindex();

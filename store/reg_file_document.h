@@ -88,7 +88,7 @@ class RegFileKey {
   const RegValue* find(std::string_view name) const;
   // Stores the value; a new name goes last, an existing one keeps its place and its spelling.
   // True when anything changed.
-  bool set(std::string_view name, RegValue value);
+  bool set(std::string_view name, const RegValue& value);
   bool set(RegFileValue&& value);
   // True when the value was there.
   bool remove(std::string_view name);
@@ -103,9 +103,11 @@ class RegFileKey {
   // in place is cheaper than a table for each.
   static constexpr std::size_t kIndexFrom = 16;
   RegFilePositionIndex index_;
-  std::size_t position(std::string_view name) const;  // values_.size() when absent
-  template <class Name>
-  bool store(Name&& name, RegValue&& value);
+  // values_.size() when absent; `hash` is hashFor(name).
+  std::size_t position(std::string_view name, std::uint64_t hash) const;
+  std::uint64_t hashFor(std::string_view name) const;
+  template <class Name, class Value>
+  bool store(Name&& name, Value&& value);
   void reindex();
 };
 

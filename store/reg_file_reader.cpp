@@ -1,9 +1,11 @@
 #include "store/reg_file_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "platform/utf16_lanes.h"
 #include "platform/wtf8.h"
 #include "store/hex_digits.h"
 
@@ -33,26 +35,9 @@ std::u16string_view TrimRight(std::u16string_view s) {
   return s;
 }
 
-// Scanning four characters at a time: a 64-bit word holds four UTF-16 units, and a unit
-// below `limit` shows as its top bit in Below(). A borrow may mark units after a marked one
-// falsely, never before it, so the first marked unit is exact; it is found one by one.
-constexpr std::uint64_t kLanes = 0x0001000100010001u;
-constexpr std::uint64_t kTops = 0x8000800080008000u;
-
-std::uint64_t Word(const char16_t* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, sizeof w);
-  return w;
-}
-
-// Units below `limit` (at most 0x8000) in a word, marked by their top bit.
-constexpr std::uint64_t Below(std::uint64_t w, std::uint64_t limit) {
-  return (w - limit * kLanes) & ~w & kTops;
-}
-
 // Where the line ends (at a CR or LF), or `stop`.
 const char16_t* FindLineEnd(const char16_t* p, const char16_t* stop) {
-  for (; stop - p >= 4 && Below(Word(p), u'\r' + 1) == 0; p += 4) {
+  for (; stop - p >= 4 && UnitsBelow(FourUnits(p), u'\r' + 1) == 0; p += 4) {
   }
   while (p != stop && *p != u'\r' && *p != u'\n') ++p;
   return p;
@@ -61,8 +46,8 @@ const char16_t* FindLineEnd(const char16_t* p, const char16_t* stop) {
 // Where the next '"' or backslash stands, or `stop`.
 const char16_t* FindQuoteOrBackslash(const char16_t* p, const char16_t* stop) {
   for (; stop - p >= 4; p += 4) {
-    const std::uint64_t w = Word(p);
-    if ((Below(w ^ (u'"' * kLanes), 1) | Below(w ^ (u'\\' * kLanes), 1)) != 0) break;
+    const std::uint64_t w = FourUnits(p);
+    if ((UnitsEqual(w, u'"') | UnitsEqual(w, u'\\')) != 0) break;
   }
   while (p != stop && *p != u'"' && *p != u'\\') ++p;
   return p;
@@ -86,7 +71,8 @@ class Parser {
   bool atEnd() const { return pos_ >= line_.size(); }
   bool parseKeyLine();
   bool parseValueLine();
-  bool parseQuoted(std::u16string& out);
+  template <class Out>
+  bool parseQuoted(Out& out);
   bool parseHexList(std::vector<std::uint8_t>& out);
   bool parseHexNumber(std::uint32_t& number, const std::string& what);
   bool expectLineEnd();
@@ -105,8 +91,7 @@ class Parser {
   // The current section's values read since it began or since its last deletion: stored in
   // one go, so that a section's values are allocated once.
   std::vector<RegFileValue> pending_;
-  std::u16string name_;  // reused for every value's name and quoted data
-  std::u16string data_;
+  std::u16string name_;              // reused for every value's name
   std::vector<std::uint8_t> bytes_;  // reused for every value's hex data
 };
 
@@ -216,7 +201,27 @@ bool Parser::parseKeyLine() {
   return true;
 }
 
-bool Parser::parseQuoted(std::u16string& out) {
+// Quoted text goes to UTF-16 (names) or straight to the UTF-16LE bytes of string data.
+void Append(std::u16string& out, const char16_t* text, std::size_t units) {
+  out.append(text, units);
+}
+void Append(std::vector<std::uint8_t>& out, const char16_t* text, std::size_t units) {
+  // Room for the terminating NUL too, so that text without escapes is allocated once; text
+  // with many escapes grows by doubling.
+  const std::size_t need = out.size() + 2 * units + 2;
+  if (need > out.capacity()) out.reserve(std::max(need, 2 * out.capacity()));
+  if constexpr (kLittleEndianLanes) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
+    out.insert(out.end(), bytes, bytes + 2 * units);
+  } else {
+    const std::size_t at = out.size();
+    out.resize(at + 2 * units);
+    TextToUtf16Le(std::u16string_view(text, units), out.data() + at);
+  }
+}
+
+template <class Out>
+bool Parser::parseQuoted(Out& out) {
   // pos_ is at the opening quote.
   out.clear();
   ++pos_;
@@ -228,24 +233,24 @@ bool Parser::parseQuoted(std::u16string& out) {
     }
     if (c == u'\\') {
       if (pos_ + 1 >= line_.size()) break;
-      const char16_t e = line_[pos_ + 1];
+      char16_t e = line_[pos_ + 1];
       switch (e) {
         case u'\\':
         case u'"':
-          out.push_back(e);
           break;
         case u'r':
-          out.push_back(u'\r');
+          e = u'\r';
           break;
         case u'n':
-          out.push_back(u'\n');
+          e = u'\n';
           break;
         case u'0':
-          out.push_back(u'\0');
+          e = u'\0';
           break;
         default:
           return fail(pos_, "unknown escape in a quoted text (a backslash is written \\\\)");
       }
+      Append(out, &e, 1);
       pos_ += 2;
       continue;
     }
@@ -253,7 +258,7 @@ bool Parser::parseQuoted(std::u16string& out) {
     const char16_t* const begin = line_.data();
     const char16_t* const p = FindQuoteOrBackslash(begin + pos_ + 1, begin + line_.size());
     const auto end = static_cast<std::size_t>(p - begin);
-    out.append(line_, pos_, end - pos_);
+    Append(out, begin + pos_, end - pos_);
     pos_ = end;
   }
   return fail(line_.size(), "the quoted text has no closing '\"'");
@@ -268,6 +273,18 @@ bool Parser::expectLineEnd() {
 bool Parser::parseHexList(std::vector<std::uint8_t>& out) {
   bool afterComma = true;  // a byte may follow
   for (;;) {
+    if (afterComma) {
+      // Runs of two digits and a comma, nearly all of an export's hex data, in one loop.
+      const char16_t* p = line_.data() + pos_;
+      const char16_t* const stop = line_.data() + line_.size();
+      for (; stop - p >= 3 && p[2] == u','; p += 3) {
+        const int hi = HexDigitValue(p[0]);
+        const int lo = HexDigitValue(p[1]);
+        if ((hi | lo) < 0) break;
+        out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
+      }
+      pos_ = static_cast<std::size_t>(p - line_.data());
+    }
     skipBlanks();
     if (atEnd() || line_[pos_] == u';') return true;
     const char16_t c = line_[pos_];
@@ -341,9 +358,10 @@ bool Parser::parseValueLine() {
     return true;
   }
   if (!rest.empty() && rest[0] == u'"') {
-    if (!parseQuoted(data_)) return false;
+    if (!parseQuoted(value.data)) return false;
     value.type = regtype::kSz;
-    value.data = StringData(data_);
+    value.data.push_back(0);  // the terminating NUL
+    value.data.push_back(0);
   } else if (StartsWithNoCase(rest, u"dword:")) {
     pos_ += 6;
     std::uint32_t number = 0;

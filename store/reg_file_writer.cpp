@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/utf16_lanes.h"
 #include "platform/wtf8.h"
 #include "store/hex_digits.h"
 
@@ -89,6 +90,10 @@ class Writer {
   void textData(const std::uint8_t* le, std::size_t units);
   bool quotedName(std::string_view name);
   void quotedData(const std::uint8_t* le, std::size_t units);
+  bool quotedWide(const RegValue& v);
+  bool quoted(const RegValue& v);
+  bool dword(const RegValue& v);
+  bool hexForm(const RegFileValue& v, std::size_t lineStart);
   void hex(const std::uint8_t* data, std::size_t size, std::size_t column);
   bool quotedFormFits(const RegValue& v) const;
   bool value(const RegFileValue& v);
@@ -173,6 +178,71 @@ void Writer<kWide>::quotedData(const std::uint8_t* le, std::size_t units) {
   ascii('"');
 }
 
+// String data as a quoted string straight from a UTF-16 file's own bytes, when it has that
+// form: text ending in its one NUL, with no NUL or line break before it. Four units are
+// looked at a time; only a word holding a character to escape (or one that rules the form
+// out) is taken apart. Returns false, having written nothing, when the form does not fit.
+template <bool kWide>
+bool Writer<kWide>::quotedWide(const RegValue& v) {
+  const std::vector<std::uint8_t>& data = v.data;
+  if (v.type != regtype::kSz || data.size() < 2 || data.size() % 2 != 0) return false;
+  const std::size_t units = data.size() / 2 - 1;
+  const std::uint8_t* le = data.data();
+  if (UnitAt(le, units) != u'\0') return false;
+  const std::size_t start = used_;
+  char* p = grow(2 * units + 2);  // every unit escaped, and the quotes
+  p = put(p, '"');
+  std::size_t i = 0;
+  const auto one = [&](char16_t c) {
+    if (c == u'\0' || c == u'\r' || c == u'\n') return false;
+    if (c == u'\\' || c == u'"') {
+      p = put(p, '\\');
+      p = put(p, static_cast<char>(c));
+    } else {
+      std::memcpy(p, le + 2 * i, 2);
+      p += 2;
+    }
+    return true;
+  };
+  for (; kLittleEndianLanes && i + 4 <= units;) {
+    const std::uint64_t w = FourUnits(le + 2 * i);
+    // Below '#' are NUL, the line breaks and '"' (and space and '!', which need nothing).
+    if ((UnitsBelow(w, u'"' + 1) | UnitsEqual(w, u'\\')) == 0) {
+      std::memcpy(p, le + 2 * i, 8);
+      p += 8;
+      i += 4;
+      continue;
+    }
+    for (const std::size_t end = i + 4; i < end; ++i) {
+      if (!one(UnitAt(le, i))) {
+        used_ = start;
+        return false;
+      }
+    }
+  }
+  for (; i < units; ++i) {
+    if (!one(UnitAt(le, i))) {
+      used_ = start;
+      return false;
+    }
+  }
+  p = put(p, '"');
+  finish(p);
+  return true;
+}
+
+// The value as a quoted string, when it has that form; false, with nothing written, when not.
+template <bool kWide>
+bool Writer<kWide>::quoted(const RegValue& v) {
+  if constexpr (kWide) {
+    return quotedWide(v);
+  } else {
+    if (!quotedFormFits(v)) return false;
+    quotedData(v.data.data(), v.data.size() / 2 - 1);
+    return true;
+  }
+}
+
 template <bool kWide>
 void Writer<kWide>::hex(const std::uint8_t* data, std::size_t size, std::size_t column) {
   // Laid out as regedit does: lines end in ",\" once they pass 76 columns, and go on
@@ -226,6 +296,48 @@ bool Writer<kWide>::quotedFormFits(const RegValue& v) const {
 }
 
 template <bool kWide>
+bool Writer<kWide>::dword(const RegValue& v) {
+  const auto number = v.type == regtype::kDword ? DwordOf(v) : std::nullopt;
+  if (!number) return false;
+  ascii("dword:");
+  for (int shift = 28; shift >= 0; shift -= 4) ascii(kHexDigits[(*number >> shift) & 0xF]);
+  return true;
+}
+
+template <bool kWide>
+bool Writer<kWide>::hexForm(const RegFileValue& v, std::size_t lineStart) {
+  const std::vector<std::uint8_t>& data = v.value.data;
+  if (v.value.type == regtype::kBinary) {
+    ascii("hex:");
+  } else {
+    char digits[8];
+    std::size_t n = 0;
+    std::uint32_t t = v.value.type;
+    do {
+      digits[n++] = kHexDigits[t & 0xF];
+      t >>= 4;
+    } while (t != 0);
+    ascii("hex(");
+    while (n > 0) ascii(digits[--n]);
+    ascii("):");
+  }
+  const std::size_t column = (used_ - lineStart) / kWidth;
+  if (doc_.format.header == RegFileHeader::kRegedit4 && IsStringType(v.value.type)) {
+    const std::u16string asText = Utf16LeBytesToText(data.data(), data.size());
+    if (data.size() % 2 != 0 || HasUnpairedSurrogate(asText)) {
+      error_ = "the value \"" + v.name +
+               "\" holds text that a REGEDIT4 file cannot carry (it is not whole UTF-16 text)";
+      return false;
+    }
+    const std::string utf8 = Utf16ToWtf8(asText);
+    hex(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size(), column);
+  } else {
+    hex(data.data(), data.size(), column);
+  }
+  return true;
+}
+
+template <bool kWide>
 bool Writer<kWide>::value(const RegFileValue& v) {
   const std::size_t lineStart = used_;
   if (v.name.empty()) {
@@ -234,42 +346,8 @@ bool Writer<kWide>::value(const RegFileValue& v) {
     return false;
   }
   ascii('=');
-  const std::vector<std::uint8_t>& data = v.value.data;
-  if (quotedFormFits(v.value)) {
-    quotedData(data.data(), data.size() / 2 - 1);
-  } else if (const auto number =
-                 v.value.type == regtype::kDword ? DwordOf(v.value) : std::nullopt) {
-    ascii("dword:");
-    for (int shift = 28; shift >= 0; shift -= 4) ascii(kHexDigits[(*number >> shift) & 0xF]);
-  } else {
-    if (v.value.type == regtype::kBinary) {
-      ascii("hex:");
-    } else {
-      char digits[8];
-      std::size_t n = 0;
-      std::uint32_t t = v.value.type;
-      do {
-        digits[n++] = kHexDigits[t & 0xF];
-        t >>= 4;
-      } while (t != 0);
-      ascii("hex(");
-      while (n > 0) ascii(digits[--n]);
-      ascii("):");
-    }
-    const std::size_t column = (used_ - lineStart) / kWidth;
-    if (doc_.format.header == RegFileHeader::kRegedit4 && IsStringType(v.value.type)) {
-      const std::u16string asText = Utf16LeBytesToText(data.data(), data.size());
-      if (data.size() % 2 != 0 || HasUnpairedSurrogate(asText)) {
-        error_ = "the value \"" + v.name +
-                 "\" holds text that a REGEDIT4 file cannot carry (it is not whole UTF-16 text)";
-        return false;
-      }
-      const std::string utf8 = Utf16ToWtf8(asText);
-      hex(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size(), column);
-    } else {
-      hex(data.data(), data.size(), column);
-    }
-  }
+  // The first form that fits: a quoted string, a dword, or hex (which may fail).
+  if (!quoted(v.value) && !dword(v.value) && !hexForm(v, lineStart)) return false;
   ascii(eol_);
   return true;
 }

@@ -136,12 +136,6 @@ void RegistryBackend::reportWriteFailure(const std::string& problem) {
   if (own) endTransaction();
 }
 
-std::vector<std::uint8_t> StringData(std::u16string_view text) {
-  std::vector<std::uint8_t> data((text.size() + 1) * 2, 0);
-  TextToUtf16Le(text, data.data());
-  return data;
-}
-
 namespace modReg {
 
 std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
@@ -150,11 +144,8 @@ std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_vi
   if (!value) return {};
   switch (value->type) {
     case regtype::kSz:
-    case regtype::kExpandSz: {
-      std::u16string text = Utf16LeBytesToText(value->data.data(), value->data.size());
-      if (const auto nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
-      return Utf16ToWtf8(text);
-    }
+    case regtype::kExpandSz:
+      return Utf16LeToWtf8UpToNul(value->data.data(), value->data.size());
     case regtype::kDword: {
       const std::optional<std::uint32_t> number = DwordOf(*value);
       return number ? std::to_string(*number) : std::string();
@@ -172,8 +163,9 @@ std::optional<RegValue> ReadRegValue(RegistryBackend& backend, RootKey hKey,
 bool WriteRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
                     std::string_view strValue, std::string_view strData) {
   // The registry is never given an empty string value; a single space stands in for it.
-  const std::u16string text = Wtf8ToUtf16(strData.empty() ? std::string_view(" ") : strData);
-  return backend.setValue(hKey, strPath, strValue, {regtype::kSz, StringData(text)});
+  return backend.setValue(
+      hKey, strPath, strValue,
+      {regtype::kSz, Wtf8ToUtf16LeWithNul(strData.empty() ? std::string_view(" ") : strData)});
 }
 
 }  // namespace modReg

@@ -46,8 +46,6 @@ struct RegValue {
 constexpr bool IsStringType(std::uint32_t type) {
   return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
 }
-// Text as a string value's data: UTF-16LE with its terminating NUL.
-std::vector<std::uint8_t> StringData(std::u16string_view text);
 
 // Four bytes stored least significant first, as a REG_DWORD and a hive's header hold numbers.
 constexpr std::uint32_t LittleEndian32(const std::uint8_t* p) {

@@ -14,6 +14,7 @@
 #include "platform/read_file.h"
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
+#include "platform/wtf8.h"
 #include "support/files.h"
 
 #ifdef _WIN32
@@ -263,6 +264,39 @@ TEST(PathText, NamesFilesAsTheProgramWritesThem) {
   EXPECT_EQ(platform::PathText(found.filename()), name);
   EXPECT_EQ(platform::PathText(platform::PathFromText(name)), name);
   EXPECT_EQ(platform::ReadWholeFile(platform::PathFromText(platform::PathText(found))).bytes, "x");
+}
+
+// The direct conversions of string data agree with the conversions through UTF-16, wherever
+// in the text (before, inside or after a word of four units) a NUL or a character outside
+// ASCII stands.
+TEST(Wtf8, StringDataConvertsLikeUtf16WhereverTheTextLeavesAscii) {
+  const std::u16string specials[] = {std::u16string(1, u'\0'),
+                                     u"\u00e9",
+                                     u"\u007f",
+                                     u"\u0080",
+                                     u"\xD800",
+                                     u"\xDC00",
+                                     u"\U0001F600"};
+  for (std::size_t length = 0; length <= 11; ++length) {
+    for (std::size_t at = 0; at <= length; ++at) {
+      for (const std::u16string& special : specials) {
+        std::u16string text;
+        for (std::size_t i = 0; i < length; ++i) text += static_cast<char16_t>(u'a' + i);
+        text.insert(at, special);
+        const std::string le = TextToUtf16LeBytes(text);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(le.data());
+        const std::u16string upToNul = text.substr(0, text.find(u'\0'));
+        SCOPED_TRACE(testing::Message() << "length " << length << ", at " << at);
+        EXPECT_EQ(Utf16LeToWtf8UpToNul(bytes, le.size()), Utf16ToWtf8(upToNul));
+        // An odd last byte is no unit.
+        EXPECT_EQ(Utf16LeToWtf8UpToNul(bytes, le.size() - 1),
+                  Utf16ToWtf8(upToNul.substr(0, text.size() - 1)));
+        const std::vector<unsigned char> data = Wtf8ToUtf16LeWithNul(Utf16ToWtf8(upToNul));
+        EXPECT_EQ(std::string(data.begin(), data.end()),
+                  TextToUtf16LeBytes(upToNul) + std::string(2, '\0'));
+      }
+    }
+  }
 }
 
 #ifdef _WIN32

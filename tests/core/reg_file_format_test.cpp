@@ -271,6 +271,14 @@ std::vector<WriteCase> WriteCases() {
   add("REGEDIT4 text is 8-bit", regtype::kExpandSz, Sz(u"\u00e4"), kRegedit4,
       u"\"v\"=hex(2):c3,a4,00\r\n");
   add("REGEDIT4 quoted", regtype::kSz, Sz(u"\u00e4"), kRegedit4, u"\"v\"=\"\u00e4\"\r\n");
+  // Longer text, read four characters at a time: escapes and what rules the quoted form out
+  // anywhere in a word, spaces among them.
+  add("long quoted", regtype::kSz, Sz(u"C:\\Program Files\\Say \"hi\"!"), kUtf16,
+      u"\"v\"=\"C:\\\\Program Files\\\\Say \\\"hi\\\"!\"\r\n");
+  add("nul in the third word", regtype::kSz, Sz(std::u16string(u"abcdefghij\0kl", 13)), kUtf16,
+      u"\"v\"=hex(1):61,00,62,00,63,00,64,00,65,00,66,00,67,00,68,00,69,00,6a,00,00,00");
+  add("line feed after a word", regtype::kSz, Sz(u"abcd\nefgh"), kUtf16,
+      u"\"v\"=hex(1):61,00,62,00,63,00,64,00,0a,00,65,00");
   return cases;
 }
 
@@ -540,6 +548,26 @@ TEST(RegFileFormat, NamesOutsideAsciiCompareFoldedWhateverTheirLength) {
   EXPECT_FALSE(SameRegistryName("e", "\u00e9"));
   // A name that is not UTF-8 folds as its replacement characters do.
   EXPECT_TRUE(SameRegistryName("a\xff", "A\xff"));
+}
+
+TEST(RegFileFormat, AKeyWithManyValuesFoldsOnlyLettersOfLongNames) {
+  // Signs beside the letters ('@' '[' '`' '{') stay apart; letters fold at any length.
+  RegFileKey key("HKEY_CURRENT_USER\\K");
+  std::vector<std::string> names;
+  for (const char* stem : {"LongValueName", "a", "Typed@", "Typed[", "Typed`", "Typed{"}) {
+    for (int n = 0; n < 4; ++n) names.push_back(stem + std::to_string(n) + "TailOfIt");
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_TRUE(key.set(names[i], {regtype::kDword, Bytes({static_cast<int>(i), 0, 0, 0})}));
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::string other = names[i];
+    for (char& c : other)
+      c = static_cast<char>(std::islower(c) ? std::toupper(c) : std::tolower(c));
+    ASSERT_TRUE(key.find(other)) << other;
+    EXPECT_EQ(key.find(other)->data[0], i) << other;
+  }
+  EXPECT_EQ(key.values().size(), names.size());
 }
 
 TEST(RegFileFormat, ManySectionsAreFoundThroughEveryChange) {

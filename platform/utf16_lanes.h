@@ -1,0 +1,48 @@
+// Four UTF-16 code units in one 64-bit word, for scans that look at four at a time. A unit
+// below `limit` shows as its top bit in UnitsBelow(). A borrow may mark units after a marked
+// one falsely, never before it, so whether any is marked is exact, and so is the first
+// marked unit; scans find that one unit by unit.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace tavelin {
+
+constexpr std::uint64_t kUnitLanes = 0x0001000100010001u;
+constexpr std::uint64_t kUnitTops = 0x8000800080008000u;
+
+// Whether words read from UTF-16LE bytes hold their units in order in the lanes.
+constexpr bool kLittleEndianLanes = std::endian::native == std::endian::little;
+
+// The four units at `p`, which need not be aligned.
+inline std::uint64_t FourUnits(const void* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+// Units below `limit` (at most 0x8000), marked by their top bit.
+constexpr std::uint64_t UnitsBelow(std::uint64_t w, std::uint64_t limit) {
+  return (w - limit * kUnitLanes) & ~w & kUnitTops;
+}
+
+// Units equal to `unit`, marked by their top bit.
+constexpr std::uint64_t UnitsEqual(std::uint64_t w, char16_t unit) {
+  return UnitsBelow(w ^ (unit * kUnitLanes), 1);
+}
+
+// The low bytes of four units that are all below 0x100, as four bytes in order (read from a
+// little-endian word), and the reverse: four bytes widened to four units.
+constexpr std::uint32_t NarrowFourUnits(std::uint64_t w) {
+  w = (w | (w >> 8)) & 0x0000FFFF0000FFFFu;
+  return static_cast<std::uint32_t>(w | (w >> 16));
+}
+constexpr std::uint64_t WidenFourBytes(std::uint32_t bytes) {
+  std::uint64_t w = bytes;
+  w = (w | (w << 16)) & 0x0000FFFF0000FFFFu;
+  return (w | (w << 8)) & 0x00FF00FF00FF00FFu;
+}
+
+}  // namespace tavelin
