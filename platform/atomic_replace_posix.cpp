@@ -44,11 +44,18 @@ unsigned long CurrentProcessId() {
   return static_cast<unsigned long>(::getpid());
 }
 
-FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access)
-    : target_(FollowLinks(target)) {
+FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access) {
   struct stat old {};
+  // Nearly always the file itself, examined once; a link is followed to what it names.
+  int found = ::lstat(target.c_str(), &old);
+  if (found == 0 && S_ISLNK(old.st_mode)) {
+    target_ = FollowLinks(target);
+    found = ::stat(target_.c_str(), &old);
+  } else {
+    target_ = target;
+  }
   bool replacing = false;
-  if (::stat(target_.c_str(), &old) == 0) {
+  if (found == 0) {
     if (S_ISDIR(old.st_mode)) {
       fail(Quoted(target_) + " is a folder");
       return;
@@ -90,7 +97,7 @@ FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access)
   }
   open_->device = made.st_dev;
   open_->inode = made.st_ino;
-  if (replacing) {
+  if (replacing && !SameOwnerAndMode(made, old)) {
     // Owner first: a change of owner clears the set-id bits that the mode then restores.
     if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
         ::fchown(open_->fd.get(), old.st_uid, old.st_gid) != 0) {
@@ -107,7 +114,8 @@ FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access)
            ": the file system does not keep them");
       return;
     }
-  } else if (access == NewFileAccess::kOwnerOnly && ::fchmod(open_->fd.get(), 0600) != 0) {
+  } else if (!replacing && access == NewFileAccess::kOwnerOnly &&
+             (made.st_mode & 07777) != 0600 && ::fchmod(open_->fd.get(), 0600) != 0) {
     fail("cannot make " + Quoted(temporary_) + " private: " + Reason());
   }
 }

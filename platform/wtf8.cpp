@@ -176,13 +176,14 @@ std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
   const std::size_t units = size / 2;
   std::string out;
   out.resize(units);
+  char* const dst = out.data();
   std::size_t i = 0;
   // Four units at a time while they are all ASCII and none is NUL.
   for (; kLittleEndianLanes && i + 4 <= units; i += 4) {
     const std::uint64_t w = FourUnits(data + 2 * i);
     if (UnitsEqual(w, u'\0') != 0 || (w & 0xFF80FF80FF80FF80u) != 0) break;
     const std::uint32_t narrow = NarrowFourUnits(w);
-    std::memcpy(out.data() + i, &narrow, 4);
+    std::memcpy(dst + i, &narrow, 4);
   }
   for (; i < units; ++i) {
     const unsigned lo = data[2 * i];
@@ -192,7 +193,7 @@ std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
       out.resize(i);
       return out;
     }
-    out[i] = static_cast<char>(lo);
+    dst[i] = static_cast<char>(lo);
   }
   if (i == units) return out;
   // The rest holds more than ASCII.

@@ -109,15 +109,24 @@ class Writer {
 // A name or a path, held as WTF-8.
 template <bool kWide>
 bool Writer<kWide>::text(std::string_view wtf8) {
-  // Plain ASCII, nearly every name and path, is copied as it is checked.
+  // Plain ASCII, nearly every name and path, is copied as it is checked, eight characters
+  // at a time into a UTF-16 file.
   const std::size_t start = used_;
   char* p = grow(wtf8.size());
-  bool ascii = true;
-  for (const char c : wtf8) {
-    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    p = put(p, c);
+  const char* const text = wtf8.data();
+  std::size_t i = 0;
+  if constexpr (kWide && kLittleEndianLanes) {
+    for (; i + 8 <= wtf8.size(); i += 8, p += 16) {
+      std::uint64_t w;
+      std::memcpy(&w, text + i, 8);
+      if ((w & 0x8080808080808080u) != 0) break;
+      const std::uint64_t units[2] = {WidenFourBytes(static_cast<std::uint32_t>(w)),
+                                      WidenFourBytes(static_cast<std::uint32_t>(w >> 32))};
+      std::memcpy(p, units, 16);
+    }
   }
-  if (ascii) return true;
+  for (; i < wtf8.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) p = put(p, text[i]);
+  if (i == wtf8.size()) return true;
   used_ = start;
   if constexpr (kWide) {
     const std::u16string units = Wtf8ToUtf16(wtf8);

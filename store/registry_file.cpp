@@ -73,7 +73,7 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
         "there is no such file, and only a name ending in \".reg\" is made into a "
         "new registry file");
   }
-  if (realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
+  if (missing && realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
   std::string error;
   switch (platform::AcquireFileLock(LockPathFor(realPath_), lockTimeout_, lock_, error)) {
     case platform::LockStatus::kLocked:
