@@ -136,23 +136,31 @@ void RegistryBackend::reportWriteFailure(const std::string& problem) {
   if (own) endTransaction();
 }
 
-namespace modReg {
-
-std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
-                          std::string_view strValue) {
-  const std::optional<RegValue> value = backend.queryValue(hKey, strPath, strValue);
-  if (!value) return {};
-  switch (value->type) {
+std::string RegValueText(const RegValue& value) {
+  switch (value.type) {
     case regtype::kSz:
     case regtype::kExpandSz:
-      return Utf16LeToWtf8UpToNul(value->data.data(), value->data.size());
+      return Utf16LeToWtf8UpToNul(value.data.data(), value.data.size());
     case regtype::kDword: {
-      const std::optional<std::uint32_t> number = DwordOf(*value);
+      const std::optional<std::uint32_t> number = DwordOf(value);
       return number ? std::to_string(*number) : std::string();
     }
     default:
       return {};
   }
+}
+
+std::string RegistryBackend::queryText(RootKey root, std::string_view keyPath,
+                                       std::string_view name) {
+  const std::optional<RegValue> value = queryValue(root, keyPath, name);
+  return value ? RegValueText(*value) : std::string();
+}
+
+namespace modReg {
+
+std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
+                          std::string_view strValue) {
+  return backend.queryText(hKey, strPath, strValue);
 }
 
 std::optional<RegValue> ReadRegValue(RegistryBackend& backend, RootKey hKey,

@@ -95,6 +95,9 @@ class RegistryBackend {
   // Never creates a key.
   virtual std::optional<RegValue> queryValue(RootKey root, std::string_view keyPath,
                                              std::string_view name) = 0;
+  // The value's text, as modReg::ReadRegString gives it. A backend that holds its values in
+  // memory reads it in place, without a copy of the value.
+  virtual std::string queryText(RootKey root, std::string_view keyPath, std::string_view name);
   // Creates the key and its missing parents, then stores the value. False on failure.
   virtual bool setValue(RootKey root, std::string_view keyPath, std::string_view name,
                         const RegValue& value) = 0;
@@ -200,6 +203,9 @@ class Transaction {
   RegistryBackend& backend_;
   bool finished_ = false;
 };
+
+// A value's text, as modReg::ReadRegString gives it.
+std::string RegValueText(const RegValue& value);
 
 namespace modReg {
 

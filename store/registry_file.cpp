@@ -162,15 +162,25 @@ bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& a
   return ok;
 }
 
+const RegValue* HiveFileRegistry::findValue(RootKey root, std::string_view keyPath,
+                                            std::string_view name) {
+  if (!document_) return nullptr;
+  const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath));
+  return key ? key->find(name) : nullptr;
+}
+
 std::optional<RegValue> HiveFileRegistry::queryValue(RootKey root, std::string_view keyPath,
                                                      std::string_view name) {
   Transaction transaction(*this);
-  if (!document_) return std::nullopt;
-  const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath));
-  if (!key) return std::nullopt;
-  const RegValue* value = key->find(name);
-  if (!value) return std::nullopt;
-  return *value;
+  const RegValue* value = findValue(root, keyPath, name);
+  return value ? std::optional<RegValue>(*value) : std::nullopt;
+}
+
+std::string HiveFileRegistry::queryText(RootKey root, std::string_view keyPath,
+                                        std::string_view name) {
+  Transaction transaction(*this);
+  const RegValue* value = findValue(root, keyPath, name);
+  return value ? RegValueText(*value) : std::string();
 }
 
 bool HiveFileRegistry::setValue(RootKey root, std::string_view keyPath, std::string_view name,

@@ -33,6 +33,7 @@ class HiveFileRegistry : public RegistryBackend {
 
   std::optional<RegValue> queryValue(RootKey root, std::string_view keyPath,
                                      std::string_view name) override;
+  std::string queryText(RootKey root, std::string_view keyPath, std::string_view name) override;
   bool setValue(RootKey root, std::string_view keyPath, std::string_view name,
                 const RegValue& value) override;
   bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
@@ -52,6 +53,8 @@ class HiveFileRegistry : public RegistryBackend {
   template <class Change>
   bool change(RootKey root, std::string_view keyPath, Change&& apply);
   bool commit();
+  // The value in the document read by the transaction under way, or null.
+  const RegValue* findValue(RootKey root, std::string_view keyPath, std::string_view name);
   const std::string& fullPathOf(RootKey root, std::string_view keyPath);
 
   std::filesystem::path path_;
