@@ -156,6 +156,26 @@ std::string RegistryBackend::queryText(RootKey root, std::string_view keyPath,
   return value ? RegValueText(*value) : std::string();
 }
 
+bool IsTextValue(const RegValue& value, std::string_view text) {
+  if (value.type != regtype::kSz) return false;
+  // Plain ASCII, unit by unit; anything else through a conversion.
+  const std::uint8_t* data = value.data.data();
+  const std::size_t units = value.data.size() / 2;
+  std::size_t i = 0;
+  for (; i < text.size() && i < units && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
+    if (data[2 * i] != static_cast<unsigned char>(text[i]) || data[2 * i + 1] != 0) return false;
+  }
+  if (i == text.size()) {
+    return value.data.size() == 2 * i + 2 && data[2 * i] == 0 && data[2 * i + 1] == 0;
+  }
+  return value.data == Wtf8ToUtf16LeWithNul(text);
+}
+
+bool RegistryBackend::setText(RootKey root, std::string_view keyPath, std::string_view name,
+                              std::string_view text) {
+  return setValue(root, keyPath, name, {regtype::kSz, Wtf8ToUtf16LeWithNul(text)});
+}
+
 namespace modReg {
 
 std::string ReadRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
@@ -171,9 +191,8 @@ std::optional<RegValue> ReadRegValue(RegistryBackend& backend, RootKey hKey,
 bool WriteRegString(RegistryBackend& backend, RootKey hKey, std::string_view strPath,
                     std::string_view strValue, std::string_view strData) {
   // The registry is never given an empty string value; a single space stands in for it.
-  return backend.setValue(
-      hKey, strPath, strValue,
-      {regtype::kSz, Wtf8ToUtf16LeWithNul(strData.empty() ? std::string_view(" ") : strData)});
+  return backend.setText(hKey, strPath, strValue,
+                         strData.empty() ? std::string_view(" ") : strData);
 }
 
 }  // namespace modReg

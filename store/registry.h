@@ -101,6 +101,10 @@ class RegistryBackend {
   // Creates the key and its missing parents, then stores the value. False on failure.
   virtual bool setValue(RootKey root, std::string_view keyPath, std::string_view name,
                         const RegValue& value) = 0;
+  // Stores the text as a REG_SZ value. A backend that holds its values in memory compares
+  // the text with the stored value in place, and builds the new value only when it differs.
+  virtual bool setText(RootKey root, std::string_view keyPath, std::string_view name,
+                       std::string_view text);
   // Creates the key and its missing parents, then removes the value if it is there.
   // False when the key could not be opened or created or the value could not be removed.
   virtual bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) = 0;
@@ -206,6 +210,8 @@ class Transaction {
 
 // A value's text, as modReg::ReadRegString gives it.
 std::string RegValueText(const RegValue& value);
+// Whether the value is REG_SZ data holding exactly this text and its terminating NUL.
+bool IsTextValue(const RegValue& value, std::string_view text);
 
 namespace modReg {
 

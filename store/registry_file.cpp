@@ -8,6 +8,7 @@
 #include "platform/file_lock.h"
 #include "platform/read_file.h"
 #include "platform/wide_text.h"
+#include "platform/wtf8.h"
 #include "store/reg_file_reader.h"
 #include "store/reg_file_writer.h"
 #include "store/registry_names.h"
@@ -186,6 +187,16 @@ std::string HiveFileRegistry::queryText(RootKey root, std::string_view keyPath,
 bool HiveFileRegistry::setValue(RootKey root, std::string_view keyPath, std::string_view name,
                                 const RegValue& value) {
   return change(root, keyPath, [&](RegFileKey& key) { return key.set(name, value); });
+}
+
+bool HiveFileRegistry::setText(RootKey root, std::string_view keyPath, std::string_view name,
+                               std::string_view text) {
+  // A command rewrites the whole list, and most of it is as stored.
+  return change(root, keyPath, [&](RegFileKey& key) {
+    const RegValue* stored = key.find(name);
+    if (stored && IsTextValue(*stored, text)) return false;
+    return key.set(name, {regtype::kSz, Wtf8ToUtf16LeWithNul(text)});
+  });
 }
 
 bool HiveFileRegistry::deleteValue(RootKey root, std::string_view keyPath, std::string_view name) {

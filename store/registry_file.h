@@ -36,6 +36,8 @@ class HiveFileRegistry : public RegistryBackend {
   std::string queryText(RootKey root, std::string_view keyPath, std::string_view name) override;
   bool setValue(RootKey root, std::string_view keyPath, std::string_view name,
                 const RegValue& value) override;
+  bool setText(RootKey root, std::string_view keyPath, std::string_view name,
+               std::string_view text) override;
   bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
   bool keyExists(RootKey root, std::string_view keyPath) override;
   std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) override;

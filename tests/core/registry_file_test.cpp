@@ -8,6 +8,7 @@
 
 #include "platform/atomic_replace.h"
 #include "platform/wide_text.h"
+#include "platform/wtf8.h"
 #include "store/address_list.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
@@ -52,6 +53,46 @@ TEST_F(HiveFile, ANewFileIsWrittenAsAnExportWouldBe) {
                                         u"[HKEY_CURRENT_USER\\Software\\Tavelin]\r\n"
                                         u"\"SaveOptions\"=\"One\"\r\n\r\n"));
   EXPECT_TRUE(registry.takeNotices().empty());
+}
+
+// Text written over a stored value leaves the file alone only when the value is already that
+// text as REG_SZ, byte for byte; anything that merely reads back the same is rewritten.
+TEST_F(HiveFile, TextIsRewrittenUnlessStoredExactlyAsIt) {
+  const auto sz = [](std::string_view text) { return Wtf8ToUtf16LeWithNul(text); };
+  struct Case {
+    const char* label;
+    RegValue stored;
+    std::string text;
+    bool unchanged;
+  };
+  std::vector<Case> cases;
+  cases.push_back(
+      {"the same", {regtype::kSz, sz("https://a.example/")}, "https://a.example/", true});
+  cases.push_back(
+      {"the same outside ASCII", {regtype::kSz, sz("caf\xc3\xa9")}, "caf\xc3\xa9", true});
+  cases.push_back(
+      {"another letter outside ASCII", {regtype::kSz, sz("caf\xc3\xa8")}, "caf\xc3\xa9", false});
+  cases.push_back({"expandable", {regtype::kExpandSz, sz("abc")}, "abc", false});
+  cases.push_back({"a prefix", {regtype::kSz, sz("abcd")}, "abc", false});
+  cases.push_back({"longer text", {regtype::kSz, sz("abc")}, "abcd", false});
+  std::vector<std::uint8_t> afterNul = sz("abc");
+  afterNul.insert(afterNul.end(), {'x', 0, 0, 0});
+  cases.push_back({"more after the NUL", {regtype::kSz, afterNul}, "abc", false});
+  std::vector<std::uint8_t> noNul = sz("abc");
+  noNul.resize(noNul.size() - 2);
+  cases.push_back({"no NUL", {regtype::kSz, noNul}, "abc", false});
+  cases.push_back({"a high byte", {regtype::kSz, {'a', 1, 0, 0}}, "a", false});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(IsTextValue(c.stored, c.text), c.unchanged);
+    HiveFileRegistry registry(hive_);
+    ASSERT_TRUE(registry.setValue(kCurrentUser, "Software\\K", "v", c.stored));
+    const std::string before = ReadBytes(hive_);
+    ASSERT_TRUE(write(registry, "Software\\K", "v", c.text));
+    EXPECT_EQ(ReadBytes(hive_) == before, c.unchanged);
+    EXPECT_EQ(registry.queryValue(kCurrentUser, "Software\\K", "v"),
+              (RegValue{regtype::kSz, sz(c.text)}));
+  }
 }
 
 TEST_F(HiveFile, AMissingFolderIsCreatedOnTheFirstWrite) {
