@@ -54,17 +54,6 @@ bool IsOwnTemporaryName(const fs::path& target, const fs::path& name) {
          IsWrittenNumber(numbers.substr(dash + 1));
 }
 
-void RemoveLeftoverTemporaries(const fs::path& target) {
-  std::error_code ec;
-  fs::directory_iterator it(target.has_parent_path() ? target.parent_path() : fs::path("."), ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    if (IsOwnTemporaryName(target, it->path().filename())) {
-      std::error_code ignored;
-      fs::remove(it->path(), ignored);
-    }
-  }
-}
-
 bool FileReplacement::fail(std::string what) {
   if (error_.empty()) error_ = std::move(what);
   discard();

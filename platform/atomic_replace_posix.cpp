@@ -1,9 +1,12 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <vector>
 
 #include "platform/atomic_replace.h"
 #include "platform/os_handle_posix.h"
@@ -114,8 +117,8 @@ FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access) {
            ": the file system does not keep them");
       return;
     }
-  } else if (!replacing && access == NewFileAccess::kOwnerOnly &&
-             (made.st_mode & 07777) != 0600 && ::fchmod(open_->fd.get(), 0600) != 0) {
+  } else if (!replacing && access == NewFileAccess::kOwnerOnly && (made.st_mode & 07777) != 0600 &&
+             ::fchmod(open_->fd.get(), 0600) != 0) {
     fail("cannot make " + Quoted(temporary_) + " private: " + Reason());
   }
 }
@@ -168,6 +171,24 @@ bool FileReplacement::commit() {
   OsHandle folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folderFd.valid()) ::fsync(folderFd.get());
   return true;
+}
+
+void RemoveLeftoverTemporaries(const fs::path& target) {
+  // Listed at every write: readdir alone, and only names that start like the target's are
+  // looked at closely. Collected first, as removing while listing may skip names.
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const std::string base = target.filename().native();
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<fs::path> leftovers;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strncmp(entry->d_name, base.c_str(), base.size()) == 0 &&
+        IsOwnTemporaryName(target, entry->d_name)) {
+      leftovers.push_back(folder / entry->d_name);
+    }
+  }
+  ::closedir(dir);
+  for (const fs::path& leftover : leftovers) ::unlink(leftover.c_str());
 }
 
 }  // namespace tavelin::platform

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <system_error>
 
 #include "platform/atomic_replace.h"
 #include "platform/os_handle_win32.h"
@@ -162,6 +163,17 @@ bool FileReplacement::commit() {
   committed_ = true;
   open_.reset();
   return true;
+}
+
+void RemoveLeftoverTemporaries(const fs::path& target) {
+  std::error_code ec;
+  fs::directory_iterator it(target.has_parent_path() ? target.parent_path() : fs::path("."), ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (IsOwnTemporaryName(target, it->path().filename())) {
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+    }
+  }
 }
 
 }  // namespace tavelin::platform

@@ -128,12 +128,20 @@ std::uint64_t RegFileKey::hashFor(std::string_view name) const {
   return index_.empty() && values_.size() + 1 < kIndexFrom ? 0 : HashRegistryName(name);
 }
 
-void RegFileKey::reindex() {
+void RegFileKey::reindex(std::size_t room) {
   index_.clear();
-  if (values_.size() < kIndexFrom) return;
-  index_.reset(values_.size());
+  room = std::max(room, values_.size());
+  if (room < kIndexFrom) return;
+  index_.reset(room);
   for (std::size_t i = 0; i < values_.size(); ++i)
     index_.place(HashRegistryName(values_[i].name), i);
+}
+
+void RegFileKey::reserve(std::size_t more) {
+  const std::size_t room = values_.size() + more;
+  values_.reserve(room);
+  // Indexed once for the whole section, not again at each doubling.
+  if (room >= kIndexFrom && (index_.empty() || index_.full(room))) reindex(room);
 }
 
 const RegValue* RegFileKey::find(std::string_view name) const {
@@ -147,7 +155,7 @@ bool RegFileKey::store(Name&& name, Value&& value) {
   const std::size_t at = position(name, hash);
   if (at == values_.size()) {
     values_.push_back({std::string(std::forward<Name>(name)), std::forward<Value>(value)});
-    if (values_.size() == kIndexFrom || (!index_.empty() && index_.full(values_.size()))) {
+    if (index_.empty() ? values_.size() >= kIndexFrom : index_.full(values_.size())) {
       reindex();
     } else if (!index_.empty()) {
       index_.place(hash, at);

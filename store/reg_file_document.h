@@ -93,7 +93,7 @@ class RegFileKey {
   // True when the value was there.
   bool remove(std::string_view name);
   // Room for `more` values, so that a section read whole is stored without regrowing.
-  void reserve(std::size_t more) { values_.reserve(values_.size() + more); }
+  void reserve(std::size_t more);
 
  private:
   std::string path_;
@@ -108,7 +108,8 @@ class RegFileKey {
   std::uint64_t hashFor(std::string_view name) const;
   template <class Name, class Value>
   bool store(Name&& name, Value&& value);
-  void reindex();
+  // Every value placed again, with room for at least `room` of them.
+  void reindex(std::size_t room = 0);
 };
 
 // A whole file: its format and its key sections in file order. A key exists when it has a

@@ -82,6 +82,13 @@ TEST_F(HiveFile, TextIsRewrittenUnlessStoredExactlyAsIt) {
   noNul.resize(noNul.size() - 2);
   cases.push_back({"no NUL", {regtype::kSz, noNul}, "abc", false});
   cases.push_back({"a high byte", {regtype::kSz, {'a', 1, 0, 0}}, "a", false});
+  cases.push_back({"another letter in the second word",
+                   {regtype::kSz, sz("https://a.example/")},
+                   "https://b.example/",
+                   false});
+  std::vector<std::uint8_t> highByte = sz("0123456789ab");
+  highByte[2 * 9 + 1] = 1;
+  cases.push_back({"a high byte in a word", {regtype::kSz, highByte}, "0123456789ab", false});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     EXPECT_EQ(IsTextValue(c.stored, c.text), c.unchanged);
