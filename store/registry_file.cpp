@@ -52,6 +52,7 @@ bool NamesRegFile(const fs::path& path) {
 
 void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   document_.reset();
+  documentBytes_.reset();
   dirty_ = false;
   lockProblem_.clear();
   const auto readFailed = [&](const std::string& why) {
@@ -98,20 +99,36 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
     case platform::FileRead::Status::kFailed:
       return readFailed(read.error);
     case platform::FileRead::Status::kRead: {
-      RegParseResult parsed = ParseRegFile(read.bytes);
-      if (!parsed.document) {
-        return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
-                          std::to_string(parsed.error.column) + ": " + parsed.error.message);
+      // The file as this backend last left it, byte for byte, need not be parsed again.
+      if (last_ && last_->bytes == read.bytes) {
+        document_ = std::move(last_->document);
+      } else {
+        RegParseResult parsed = ParseRegFile(read.bytes);
+        if (!parsed.document) {
+          return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
+                            std::to_string(parsed.error.column) + ": " + parsed.error.message);
+        }
+        document_ = std::move(parsed.document);
       }
-      document_ = std::move(parsed.document);
+      last_.reset();
+      documentBytes_ = std::move(read.bytes);
       break;
     }
   }
 }
 
 void HiveFileRegistry::onEnd() {
-  if (document_ && dirty_) commit();
+  if (document_ && dirty_) {
+    // Changed, the document is what the file holds only once it is written.
+    documentBytes_.reset();
+    if (commit()) documentBytes_ = std::move(written_);
+  }
+  if (document_ && documentBytes_) {
+    last_.emplace(LastRead{std::move(*documentBytes_), std::move(*document_)});
+  }
   document_.reset();
+  documentBytes_.reset();
+  written_.clear();
   dirty_ = false;
   lock_.reset();
 }
@@ -123,7 +140,7 @@ bool HiveFileRegistry::commit() {
     return false;
   };
   if (!lock_) return failed(lockProblem_);
-  const RegWriteResult written = WriteRegFile(*document_);
+  RegWriteResult written = WriteRegFile(*document_);
   if (!written.bytes) return failed(written.error);
   if (!writePendingBackup()) return false;
   platform::RemoveLeftoverTemporaries(realPath_);
@@ -132,6 +149,7 @@ bool HiveFileRegistry::commit() {
                                        platform::NewFileAccess::kOwnerOnly, error)) {
     return failed(error);
   }
+  written_ = std::move(*written.bytes);
   return true;
 }
 

@@ -65,6 +65,16 @@ class HiveFileRegistry : public RegistryBackend {
   std::unique_ptr<platform::FileLock> lock_;
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
+  // The bytes document_ was read from, while it still holds just what they say.
+  std::optional<std::string> documentBytes_;
+  std::string written_;  // what commit() last wrote
+  // The file as the last transaction left it and its document, which a transaction that
+  // finds the same bytes takes over instead of parsing them again.
+  struct LastRead {
+    std::string bytes;
+    RegFileDocument document;
+  };
+  std::optional<LastRead> last_;
   bool dirty_ = false;
   // The key path last asked for and its full path in the file.
   RootKey lastRoot_ = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/atomic_replace.h"
 #include "platform/wide_text.h"
@@ -303,6 +304,34 @@ TEST_F(HiveFile, AFailedWriteIsToldEachTimeAndLeavesTheFile) {
   // A failed write blocks nothing that can be written.
   EXPECT_TRUE(write(registry, "Software\\K", "a", "2"));
   EXPECT_EQ(read(registry, "Software\\K", "a"), "2");
+}
+
+// The backend keeps the file it last read or wrote, but every transaction reads the file
+// again and takes only what is there: a change that failed to reach it, or one made behind
+// the program's back in place (same size, same time stamp), is never taken for the file.
+TEST_F(HiveFile, EachTransactionSeesWhatTheFileHoldsNow) {
+  const std::string original =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"1\"\r\n\r\n";
+  WriteBytes(hive_, original);
+  HiveFileRegistry registry(hive_);
+  EXPECT_EQ(read(registry, "Software\\K", "a"), "1");
+  EXPECT_FALSE(write(registry, "Software\\K", "b", "\xed\xa0\x80"));  // REGEDIT4 cannot carry it
+  EXPECT_EQ(read(registry, "Software\\K", "b"), "");
+  EXPECT_EQ(registry.valueNames(kCurrentUser, "Software\\K"), std::vector<std::string>{"a"});
+
+  ASSERT_TRUE(write(registry, "Software\\K", "a", "2"));
+  std::string edited = ReadBytes(hive_);
+  const auto stamp = fs::last_write_time(hive_);
+  const std::size_t at = edited.find("\"2\"");
+  ASSERT_NE(at, std::string::npos);
+  edited[at + 1] = '3';
+  {
+    std::fstream file(hive_, std::ios::in | std::ios::out | std::ios::binary);
+    file.write(edited.data(), static_cast<std::streamsize>(edited.size()));
+  }
+  fs::last_write_time(hive_, stamp);
+  EXPECT_EQ(read(registry, "Software\\K", "a"), "3");
+  EXPECT_TRUE(registry.takeNotices().size() == 1u);  // the refused write only
 }
 
 TEST_F(HiveFile, LeftOverTemporariesAreRemovedOnTheNextWriteAndNothingElse) {
