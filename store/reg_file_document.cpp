@@ -111,7 +111,16 @@ RegFileKey::RegFileKey(std::string path) : RegFileKey(path, CanonicalRegKeyPath(
 RegFileKey::RegFileKey(std::string path, std::string canonical)
     : path_(std::move(path)), canonical_(std::move(canonical)) {}
 
-std::size_t RegFileKey::position(std::string_view name, std::uint64_t hash) const {
+std::size_t RegFileKey::position(std::string_view name, std::uint64_t& hash) const {
+  // Commands go through a key's values in order: the one after the last found comes first.
+  if (next_ < values_.size() && SameRegistryName(values_[next_].name, name)) return next_++;
+  hash = hashFor(name);
+  const std::size_t at = search(name, hash);
+  next_ = at + 1;
+  return at;
+}
+
+std::size_t RegFileKey::search(std::string_view name, std::uint64_t hash) const {
   if (!index_.empty()) {
     const std::size_t at =
         index_.find(hash, [&](std::size_t i) { return SameRegistryName(values_[i].name, name); });
@@ -145,13 +154,14 @@ void RegFileKey::reserve(std::size_t more) {
 }
 
 const RegValue* RegFileKey::find(std::string_view name) const {
-  const std::size_t at = position(name, hashFor(name));
+  std::uint64_t hash = 0;
+  const std::size_t at = position(name, hash);
   return at == values_.size() ? nullptr : &values_[at].value;
 }
 
 template <class Name, class Value>
 bool RegFileKey::store(Name&& name, Value&& value) {
-  const std::uint64_t hash = hashFor(name);
+  std::uint64_t hash = 0;  // worked out when the name is searched for, and it is new
   const std::size_t at = position(name, hash);
   if (at == values_.size()) {
     values_.push_back({std::string(std::forward<Name>(name)), std::forward<Value>(value)});
@@ -178,7 +188,8 @@ bool RegFileKey::set(RegFileValue&& value) {
 }
 
 bool RegFileKey::remove(std::string_view name) {
-  const std::size_t at = position(name, hashFor(name));
+  std::uint64_t hash = 0;
+  const std::size_t at = position(name, hash);
   if (at == values_.size()) return false;
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
   if (!index_.empty()) reindex();

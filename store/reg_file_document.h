@@ -103,8 +103,10 @@ class RegFileKey {
   // in place is cheaper than a table for each.
   static constexpr std::size_t kIndexFrom = 16;
   RegFilePositionIndex index_;
-  // values_.size() when absent; `hash` is hashFor(name).
-  std::size_t position(std::string_view name, std::uint64_t hash) const;
+  // values_.size() when absent, with `hash` set to hashFor(name) then.
+  std::size_t position(std::string_view name, std::uint64_t& hash) const;
+  std::size_t search(std::string_view name, std::uint64_t hash) const;
+  mutable std::size_t next_ = 0;  // where the next value asked for most likely stands
   std::uint64_t hashFor(std::string_view name) const;
   template <class Name, class Value>
   bool store(Name&& name, Value&& value);
