@@ -154,8 +154,8 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
 std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
   std::u16string out(size / 2, u'\0');
   if constexpr (kLittleEndianLanes) {
-    // The bytes are the units as this machine holds them.
-    std::memcpy(out.data(), data, 2 * out.size());
+    // The bytes are the units as this machine holds them. (No data may come as null.)
+    if (!out.empty()) std::memcpy(out.data(), data, 2 * out.size());
     return out;
   }
   for (std::size_t i = 0; i < out.size(); ++i) {

@@ -277,6 +277,10 @@ TEST(Wtf8, StringDataConvertsLikeUtf16WhereverTheTextLeavesAscii) {
                                      u"\xD800",
                                      u"\xDC00",
                                      u"\U0001F600"};
+  // No data at all, as an empty value holds it.
+  EXPECT_EQ(Utf16LeBytesToText(nullptr, 0), u"");
+  EXPECT_EQ(Utf16LeToWtf8UpToNul(nullptr, 0), "");
+  EXPECT_EQ(Wtf8ToUtf16LeWithNul(""), std::vector<unsigned char>(2, 0));
   for (std::size_t length = 0; length <= 11; ++length) {
     for (std::size_t at = 0; at <= length; ++at) {
       for (const std::u16string& special : specials) {
