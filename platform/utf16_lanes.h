@@ -45,4 +45,16 @@ constexpr std::uint64_t WidenFourBytes(std::uint32_t bytes) {
   return (w | (w << 8)) & 0x00FF00FF00FF00FFu;
 }
 
+// Eight bytes of text as eight UTF-16LE units, the 16 bytes at `out`; false, with nothing
+// written, when one of them is not ASCII. Only for a little-endian machine.
+inline bool WidenEightAscii(const char* text, void* out) {
+  std::uint64_t w;
+  std::memcpy(&w, text, sizeof w);
+  if ((w & 0x8080808080808080u) != 0) return false;
+  const std::uint64_t units[2] = {WidenFourBytes(static_cast<std::uint32_t>(w)),
+                                  WidenFourBytes(static_cast<std::uint32_t>(w >> 32))};
+  std::memcpy(out, units, sizeof units);
+  return true;
+}
+
 }  // namespace tavelin

@@ -213,13 +213,9 @@ std::vector<unsigned char> Wtf8ToUtf16LeWithNul(std::string_view text) {
   std::vector<unsigned char> out(2 * text.size() + 2);
   std::size_t i = 0;
   // Eight ASCII bytes at a time, widened to eight units.
-  for (; kLittleEndianLanes && i + 8 <= text.size(); i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, text.data() + i, 8);
-    if ((w & 0x8080808080808080u) != 0) break;
-    const std::uint64_t units[2] = {WidenFourBytes(static_cast<std::uint32_t>(w)),
-                                    WidenFourBytes(static_cast<std::uint32_t>(w >> 32))};
-    std::memcpy(out.data() + 2 * i, units, 16);
+  for (; kLittleEndianLanes && i + 8 <= text.size() &&
+         WidenEightAscii(text.data() + i, out.data() + 2 * i);
+       i += 8) {
   }
   for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
     out[2 * i] = static_cast<unsigned char>(text[i]);

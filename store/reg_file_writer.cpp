@@ -116,13 +116,7 @@ bool Writer<kWide>::text(std::string_view wtf8) {
   const char* const text = wtf8.data();
   std::size_t i = 0;
   if constexpr (kWide && kLittleEndianLanes) {
-    for (; i + 8 <= wtf8.size(); i += 8, p += 16) {
-      std::uint64_t w;
-      std::memcpy(&w, text + i, 8);
-      if ((w & 0x8080808080808080u) != 0) break;
-      const std::uint64_t units[2] = {WidenFourBytes(static_cast<std::uint32_t>(w)),
-                                      WidenFourBytes(static_cast<std::uint32_t>(w >> 32))};
-      std::memcpy(p, units, 16);
+    for (; i + 8 <= wtf8.size() && WidenEightAscii(text + i, p); i += 8, p += 16) {
     }
   }
   for (; i < wtf8.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) p = put(p, text[i]);
@@ -201,9 +195,22 @@ bool Writer<kWide>::quotedWide(const RegValue& v) {
   const std::size_t start = used_;
   char* p = grow(2 * units + 2);  // every unit escaped, and the quotes
   p = put(p, '"');
-  std::size_t i = 0;
-  const auto one = [&](char16_t c) {
-    if (c == u'\0' || c == u'\r' || c == u'\n') return false;
+  for (std::size_t i = 0; i < units;) {
+    // Below '#' are NUL, the line breaks and '"' (and space and '!', which need nothing).
+    if (kLittleEndianLanes && i + 4 <= units) {
+      const std::uint64_t w = FourUnits(le + 2 * i);
+      if ((UnitsBelow(w, u'"' + 1) | UnitsEqual(w, u'\\')) == 0) {
+        std::memcpy(p, le + 2 * i, 8);
+        p += 8;
+        i += 4;
+        continue;
+      }
+    }
+    const char16_t c = UnitAt(le, i);
+    if (c == u'\0' || c == u'\r' || c == u'\n') {
+      used_ = start;
+      return false;
+    }
     if (c == u'\\' || c == u'"') {
       p = put(p, '\\');
       p = put(p, static_cast<char>(c));
@@ -211,29 +218,7 @@ bool Writer<kWide>::quotedWide(const RegValue& v) {
       std::memcpy(p, le + 2 * i, 2);
       p += 2;
     }
-    return true;
-  };
-  for (; kLittleEndianLanes && i + 4 <= units;) {
-    const std::uint64_t w = FourUnits(le + 2 * i);
-    // Below '#' are NUL, the line breaks and '"' (and space and '!', which need nothing).
-    if ((UnitsBelow(w, u'"' + 1) | UnitsEqual(w, u'\\')) == 0) {
-      std::memcpy(p, le + 2 * i, 8);
-      p += 8;
-      i += 4;
-      continue;
-    }
-    for (const std::size_t end = i + 4; i < end; ++i) {
-      if (!one(UnitAt(le, i))) {
-        used_ = start;
-        return false;
-      }
-    }
-  }
-  for (; i < units; ++i) {
-    if (!one(UnitAt(le, i))) {
-      used_ = start;
-      return false;
-    }
+    ++i;
   }
   p = put(p, '"');
   finish(p);

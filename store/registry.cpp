@@ -166,13 +166,11 @@ bool IsTextValue(const RegValue& value, std::string_view text) {
   const std::size_t units = value.data.size() / 2;
   std::size_t i = 0;
   // Eight characters at a time against their eight units.
-  for (; kLittleEndianLanes && i + 8 <= text.size() && i + 8 <= units; i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, text.data() + i, 8);
-    if ((w & 0x8080808080808080u) != 0) break;
-    const std::uint64_t units8[2] = {WidenFourBytes(static_cast<std::uint32_t>(w)),
-                                     WidenFourBytes(static_cast<std::uint32_t>(w >> 32))};
-    if (std::memcmp(units8, data + 2 * i, 16) != 0) return false;
+  unsigned char wide[16];
+  for (; kLittleEndianLanes && i + 8 <= text.size() && i + 8 <= units &&
+         WidenEightAscii(text.data() + i, wide);
+       i += 8) {
+    if (std::memcmp(wide, data + 2 * i, sizeof wide) != 0) return false;
   }
   for (; i < text.size() && i < units && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
     if (data[2 * i] != static_cast<unsigned char>(text[i]) || data[2 * i + 1] != 0) return false;

@@ -121,14 +121,13 @@ void HiveFileRegistry::onEnd() {
   if (document_ && dirty_) {
     // Changed, the document is what the file holds only once it is written.
     documentBytes_.reset();
-    if (commit()) documentBytes_ = std::move(written_);
+    commit();
   }
   if (document_ && documentBytes_) {
     last_.emplace(LastRead{std::move(*documentBytes_), std::move(*document_)});
   }
   document_.reset();
   documentBytes_.reset();
-  written_.clear();
   dirty_ = false;
   lock_.reset();
 }
@@ -149,7 +148,7 @@ bool HiveFileRegistry::commit() {
                                        platform::NewFileAccess::kOwnerOnly, error)) {
     return failed(error);
   }
-  written_ = std::move(*written.bytes);
+  documentBytes_ = std::move(*written.bytes);
   return true;
 }
 

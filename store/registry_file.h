@@ -54,7 +54,7 @@ class HiveFileRegistry : public RegistryBackend {
  private:
   template <class Change>
   bool change(RootKey root, std::string_view keyPath, Change&& apply);
-  bool commit();
+  bool commit();  // on success, documentBytes_ holds what it wrote
   // The value in the document read by the transaction under way, or null.
   const RegValue* findValue(RootKey root, std::string_view keyPath, std::string_view name);
   const std::string& fullPathOf(RootKey root, std::string_view keyPath);
@@ -65,9 +65,8 @@ class HiveFileRegistry : public RegistryBackend {
   std::unique_ptr<platform::FileLock> lock_;
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
-  // The bytes document_ was read from, while it still holds just what they say.
+  // The bytes document_ was read from or written as, while it holds just what they say.
   std::optional<std::string> documentBytes_;
-  std::string written_;  // what commit() last wrote
   // The file as the last transaction left it and its document, which a transaction that
   // finds the same bytes takes over instead of parsing them again.
   struct LastRead {
