@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <functional>
 #include <iterator>
 
@@ -29,6 +30,10 @@ constexpr std::array<RootName, 5> kRoots = {{
 bool InTree(std::string_view path, std::string_view ancestor) {
   return path.size() >= ancestor.size() && path.compare(0, ancestor.size(), ancestor) == 0 &&
          (path.size() == ancestor.size() || path[ancestor.size()] == '\\');
+}
+
+std::span<const std::uint8_t> AsBytes(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 std::string_view ParentOf(std::string_view canonical) {
@@ -104,12 +109,62 @@ std::string CanonicalRegKeyPath(std::string_view fullPath) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Value data
+
+void RegFileBytes::own(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return;
+  auto* copy = new std::uint8_t[bytes.size()];
+  std::memcpy(copy, bytes.data(), bytes.size());
+  data_ = copy;
+  size_ = bytes.size();
+  owned_ = true;
+}
+
+void RegFileBytes::assign(std::span<const std::uint8_t> bytes) {
+  if (owned_ && bytes.size() == size_) {
+    // Its own buffer, created writable; the bytes may be its own.
+    std::memmove(const_cast<std::uint8_t*>(data_), bytes.data(), size_);
+    return;
+  }
+  RegFileBytes copy(bytes);
+  *this = std::move(copy);
+}
+
+RegFileBytes RegFileDocument::Storage::keep(std::span<const std::uint8_t> first,
+                                            std::span<const std::uint8_t> second) {
+  const std::size_t size = first.size() + second.size();
+  if (size == 0) return {};
+  if (size > left_) {
+    // Blocks grow with the file, so that a small one takes little room and a large one few
+    // allocations; data larger than a block has one of its own.
+    constexpr std::size_t kFirst = 4096;
+    constexpr std::size_t kLargest = std::size_t{1} << 20;
+    const std::size_t next =
+        blocks_.empty() ? kFirst
+                        : std::min(kLargest, kFirst << std::min<std::size_t>(blocks_.size(), 8));
+    const std::size_t room = std::max(next, size);
+    blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(room));
+    free_ = blocks_.back().get();
+    left_ = room;
+  }
+  if (!first.empty()) std::memcpy(free_, first.data(), first.size());
+  if (!second.empty()) std::memcpy(free_ + first.size(), second.data(), second.size());
+  RegFileBytes kept = RegFileBytes::Borrowed({free_, size});
+  free_ += size;
+  left_ -= size;
+  return kept;
+}
+
+// ---------------------------------------------------------------------------------------
 // Keys
 
-RegFileKey::RegFileKey(std::string path) : RegFileKey(path, CanonicalRegKeyPath(path)) {}
+RegFileKey::RegFileKey(std::string_view path) : pathSize_(path.size()) {
+  const std::string text = std::string(path) + CanonicalRegKeyPath(path);
+  text_ = RegFileBytes(AsBytes(text));
+}
 
-RegFileKey::RegFileKey(std::string path, std::string canonical)
-    : path_(std::move(path)), canonical_(std::move(canonical)) {}
+RegFileKey::RegFileKey(RegFileBytes text, std::size_t pathSize)
+    : text_(std::move(text)), pathSize_(pathSize) {}
 
 std::size_t RegFileKey::position(std::string_view name, std::uint64_t& hash) const {
   // Commands go through a key's values in order: the one after the last found comes first.
@@ -153,18 +208,30 @@ void RegFileKey::reserve(std::size_t more) {
   if (room >= kIndexFrom && (index_.empty() || index_.full(room))) reindex(room);
 }
 
-const RegValue* RegFileKey::find(std::string_view name) const {
-  std::uint64_t hash = 0;
-  const std::size_t at = position(name, hash);
-  return at == values_.size() ? nullptr : &values_[at].value;
+void RegFileKey::count(const RegFileValue& v, int sign) {
+  const auto add = [sign](std::size_t& total, std::size_t n) {
+    total = sign > 0 ? total + n : total - n;
+  };
+  add(sizes_.names, v.name.size());
+  add(v.type == regtype::kSz ? sizes_.stringData : sizes_.otherData, v.data.size());
 }
 
-template <class Name, class Value>
-bool RegFileKey::store(Name&& name, Value&& value) {
+std::optional<RegValueView> RegFileKey::find(std::string_view name) const {
+  std::uint64_t hash = 0;
+  const std::size_t at = position(name, hash);
+  if (at == values_.size()) return std::nullopt;
+  return values_[at].value();
+}
+
+template <class Name, class Make>
+bool RegFileKey::store(Name&& name, RegValueView value, Make&& make) {
   std::uint64_t hash = 0;  // worked out when the name is searched for, and it is new
   const std::size_t at = position(name, hash);
   if (at == values_.size()) {
-    values_.push_back({std::string(std::forward<Name>(name)), std::forward<Value>(value)});
+    // Made before the list may grow: the data may stand in one of this key's values.
+    RegFileValue fresh{std::string(std::forward<Name>(name)), value.type, make()};
+    count(fresh, 1);
+    values_.push_back(std::move(fresh));
     if (index_.empty() ? values_.size() >= kIndexFrom : index_.full(values_.size())) {
       reindex();
     } else if (!index_.empty()) {
@@ -172,25 +239,39 @@ bool RegFileKey::store(Name&& name, Value&& value) {
     }
     return true;
   }
-  RegValue& slot = values_[at].value;
-  if (slot == value) return false;
-  // A copy into the stored value reuses its buffer.
-  slot = std::forward<Value>(value);
+  RegFileValue& slot = values_[at];
+  if (slot.value() == value) return false;
+  count(slot, -1);
+  slot.type = value.type;
+  make(slot.data);
+  count(slot, 1);
   return true;
 }
 
-bool RegFileKey::set(std::string_view name, const RegValue& value) {
-  return store(name, value);
+bool RegFileKey::set(std::string_view name, RegValueView value) {
+  struct Copy {
+    std::span<const std::uint8_t> bytes;
+    RegFileBytes operator()() const { return RegFileBytes(bytes); }
+    void operator()(RegFileBytes& into) const { into.assign(bytes); }  // reuses its buffer
+  };
+  return store(name, value, Copy{value.data});
 }
 
 bool RegFileKey::set(RegFileValue&& value) {
-  return store(std::move(value.name), std::move(value.value));
+  struct Take {
+    RegFileBytes& bytes;
+    RegFileBytes operator()() const { return std::move(bytes); }
+    void operator()(RegFileBytes& into) const { into = std::move(bytes); }
+  };
+  const RegValueView view = value.value();
+  return store(std::move(value.name), view, Take{value.data});
 }
 
 bool RegFileKey::remove(std::string_view name) {
   std::uint64_t hash = 0;
   const std::size_t at = position(name, hash);
   if (at == values_.size()) return false;
+  count(values_[at], -1);
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
   if (!index_.empty()) reindex();
   return true;
@@ -219,8 +300,11 @@ std::uint64_t HashOf(std::string_view canonical) {
 }  // namespace
 
 std::size_t RegFileDocument::positionOf(std::string_view canonical) const {
-  return index_.find(HashOf(canonical),
-                     [&](std::size_t at) { return keys_[at].canonicalPath() == canonical; });
+  return positionOf(canonical, HashOf(canonical));
+}
+
+std::size_t RegFileDocument::positionOf(std::string_view canonical, std::uint64_t hash) const {
+  return index_.find(hash, [&](std::size_t at) { return keys_[at].canonicalPath() == canonical; });
 }
 
 void RegFileDocument::rebuildIndex(std::size_t sections) {
@@ -228,11 +312,11 @@ void RegFileDocument::rebuildIndex(std::size_t sections) {
   for (std::size_t i = 0; i < keys_.size(); ++i) index_.place(HashOf(keys_[i].canonicalPath()), i);
 }
 
-void RegFileDocument::addToIndex(std::size_t position) {
+void RegFileDocument::addToIndex(std::size_t position, std::uint64_t hash) {
   if (index_.full(keys_.size())) {
     rebuildIndex(keys_.size());
   } else {
-    index_.place(HashOf(keys_[position].canonicalPath()), position);
+    index_.place(hash, position);
   }
 }
 
@@ -294,13 +378,14 @@ bool RegFileDocument::keyExists(std::string_view fullPath) const {
   return canonical.find('\\') == std::string::npos || exists(canonical);
 }
 
-RegFileKey* RegFileDocument::appendSection(std::string fullPath) {
+RegFileKey* RegFileDocument::appendSection(std::string_view fullPath) {
   std::string canonical = CanonicalRegKeyPath(fullPath);
   if (canonical.empty()) return nullptr;
-  if (const std::size_t at = positionOf(canonical); at != kNone) return &keys_[at];
+  const std::uint64_t hash = HashOf(canonical);
+  if (const std::size_t at = positionOf(canonical, hash); at != kNone) return &keys_[at];
   addAncestors(canonical, keys_.empty() ? std::string_view() : keys_.back().canonicalPath());
-  keys_.emplace_back(std::move(fullPath), std::move(canonical));
-  addToIndex(keys_.size() - 1);
+  keys_.emplace_back(storage_.keep(AsBytes(fullPath), AsBytes(canonical)), fullPath.size());
+  addToIndex(keys_.size() - 1, hash);
   return &keys_.back();
 }
 

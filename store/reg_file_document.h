@@ -9,6 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -65,39 +68,113 @@ class RegFilePositionIndex {
   std::vector<std::uint64_t> slots_;
 };
 
+// The data of one value. Read from a file, it stands in the storage of the document that
+// read it (a large file is then read with a few allocations instead of one per value) and
+// lives as long as that document; set afterwards, or copied, it is the value's own.
+class RegFileBytes {
+ public:
+  RegFileBytes() = default;
+  // Its own copy of the bytes.
+  explicit RegFileBytes(std::span<const std::uint8_t> bytes) { own(bytes); }
+  // Bytes that something else keeps alive for longer than this.
+  static RegFileBytes Borrowed(std::span<const std::uint8_t> bytes) {
+    RegFileBytes b;
+    b.data_ = bytes.data();
+    b.size_ = bytes.size();
+    return b;
+  }
+  RegFileBytes(const RegFileBytes& other) : RegFileBytes(other.span()) {}
+  RegFileBytes(RegFileBytes&& other) noexcept { take(other); }
+  RegFileBytes& operator=(const RegFileBytes& other) {
+    assign(other.span());
+    return *this;
+  }
+  RegFileBytes& operator=(RegFileBytes&& other) noexcept {
+    if (this != &other) {
+      release();
+      take(other);
+    }
+    return *this;
+  }
+  ~RegFileBytes() { release(); }
+
+  // Now a copy of these bytes (which may be its own); its own buffer is reused when it fits.
+  void assign(std::span<const std::uint8_t> bytes);
+
+  std::span<const std::uint8_t> span() const { return {data_, size_}; }
+  const std::uint8_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+ private:
+  void own(std::span<const std::uint8_t> bytes);
+  void take(RegFileBytes& other) {
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    owned_ = std::exchange(other.owned_, false);
+  }
+  void release() {
+    if (owned_) delete[] data_;
+    data_ = nullptr;
+    size_ = 0;
+    owned_ = false;
+  }
+
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool owned_ = false;  // allocated for it, else kept by its document (or empty)
+};
+
 // One value of a key. An empty name is the key's default value, written `@`.
 struct RegFileValue {
   std::string name;
-  RegValue value;
+  std::uint32_t type = regtype::kSz;
+  RegFileBytes data;
+
+  RegValueView value() const { return {type, data.span()}; }
 };
 
 // One [key] section: the key's full path as written (root first, e.g.
 // "HKEY_CURRENT_USER\Software\Tavelin") and its values in file order.
 class RegFileKey {
  public:
-  explicit RegFileKey(std::string path);
-  // `canonical` is the path as CanonicalRegKeyPath gives it.
-  RegFileKey(std::string path, std::string canonical);
+  explicit RegFileKey(std::string_view path);
+  // `text` is the path followed by the path as CanonicalRegKeyPath gives it, kept by the
+  // key's document (see RegFileDocument::keep).
+  RegFileKey(RegFileBytes text, std::size_t pathSize);
 
-  const std::string& path() const { return path_; }
+  std::string_view path() const { return {chars(), pathSize_}; }
   // The path as CanonicalRegKeyPath gives it.
-  const std::string& canonicalPath() const { return canonical_; }
+  std::string_view canonicalPath() const { return {chars() + pathSize_, text_.size() - pathSize_}; }
   const std::vector<RegFileValue>& values() const { return values_; }
 
-  // Names compare as the registry compares them, without regard to case.
-  const RegValue* find(std::string_view name) const;
+  // Names compare as the registry compares them, without regard to case. The view lasts
+  // until the key is next changed.
+  std::optional<RegValueView> find(std::string_view name) const;
   // Stores the value; a new name goes last, an existing one keeps its place and its spelling.
-  // True when anything changed.
-  bool set(std::string_view name, const RegValue& value);
+  // True when anything changed. The value is copied.
+  bool set(std::string_view name, RegValueView value);
+  // The same for a value whose data the key's document keeps (see RegFileDocument::keep), or
+  // that owns it.
   bool set(RegFileValue&& value);
   // True when the value was there.
   bool remove(std::string_view name);
   // Room for `more` values, so that a section read whole is stored without regrowing.
   void reserve(std::size_t more);
 
+  // What its values add up to, for a writer that sizes its output ahead.
+  struct Sizes {
+    std::size_t names = 0;
+    std::size_t stringData = 0;  // of REG_SZ values
+    std::size_t otherData = 0;
+  };
+  const Sizes& sizes() const { return sizes_; }
+
  private:
-  std::string path_;
-  std::string canonical_;
+  const char* chars() const { return reinterpret_cast<const char*>(text_.data()); }
+
+  RegFileBytes text_;  // the path and its canonical form, one after the other
+  std::size_t pathSize_ = 0;
   std::vector<RegFileValue> values_;
   // Kept only for keys with many values: most keys hold a few, and comparing their names
   // in place is cheaper than a table for each.
@@ -107,9 +184,12 @@ class RegFileKey {
   std::size_t position(std::string_view name, std::uint64_t& hash) const;
   std::size_t search(std::string_view name, std::uint64_t hash) const;
   mutable std::size_t next_ = 0;  // where the next value asked for most likely stands
+  Sizes sizes_;
+  void count(const RegFileValue& v, int sign);  // into sizes_, or out of them
   std::uint64_t hashFor(std::string_view name) const;
-  template <class Name, class Value>
-  bool store(Name&& name, Value&& value);
+  // `make` gives the RegFileBytes to store; called only when the value changes.
+  template <class Name, class Make>
+  bool store(Name&& name, RegValueView value, Make&& make);
   // Every value placed again, with room for at least `room` of them.
   void reindex(std::size_t room = 0);
 };
@@ -136,17 +216,54 @@ class RegFileDocument {
   // into the first (its values override the earlier ones). Returns the section, or null
   // when the path does not start with a known root. Sections already handed out stay
   // valid only until the next call that adds or removes one.
-  RegFileKey* appendSection(std::string fullPath);
+  RegFileKey* appendSection(std::string_view fullPath);
   // Room for about this many sections, for a reader that can tell.
   void reserve(std::size_t sections);
+  // A copy of the bytes that this document keeps for as long as it lives, as data for a
+  // value of one of its own keys. A copy of the document owns its values' data instead.
+  RegFileBytes keep(std::span<const std::uint8_t> bytes) { return storage_.keep(bytes, {}); }
 
  private:
+  // Blocks that value data read from a file is kept in. They never move, so that the
+  // values can point into them: a move of the document takes them along, a copy starts empty
+  // (its values own their data).
+  class Storage {
+   public:
+    Storage() = default;
+    Storage(const Storage&) {}
+    Storage(Storage&& other) noexcept { take(other); }
+    // Keeps its blocks, which values still held may point into.
+    Storage& operator=(const Storage&) { return *this; }
+    Storage& operator=(Storage&& other) noexcept {
+      if (this != &other) {
+        blocks_.clear();
+        take(other);
+      }
+      return *this;
+    }
+    ~Storage() = default;
+    // The two one after the other.
+    RegFileBytes keep(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second);
+
+   private:
+    void take(Storage& other) {
+      blocks_ = std::move(other.blocks_);
+      other.blocks_.clear();
+      free_ = std::exchange(other.free_, nullptr);
+      left_ = std::exchange(other.left_, 0);
+    }
+    std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
+    std::uint8_t* free_ = nullptr;  // the unused end of the last block
+    std::size_t left_ = 0;
+  };
+
   static constexpr std::size_t kNone = RegFilePositionIndex::kNone;
   std::size_t positionOf(std::string_view canonical) const;  // kNone when it has no section
-  std::size_t sectionFor(std::string_view fullPath) const;   // the same, by full path
+  std::size_t positionOf(std::string_view canonical, std::uint64_t hash) const;
+  std::size_t sectionFor(std::string_view fullPath) const;  // the same, by full path
   bool exists(std::string_view canonical) const;
   void rebuildIndex(std::size_t sections);  // room for this many, and every key placed
-  void addToIndex(std::size_t position);
+  void addToIndex(std::size_t position, std::uint64_t hash);
   // `known` is a section whose ancestors are all known, or empty.
   void addAncestors(std::string_view canonical, std::string_view known);
   void reindex();
@@ -159,6 +276,7 @@ class RegFileDocument {
   // only when sections are inserted or removed, which resets it.
   mutable std::string lastPath_;
   mutable std::size_t lastPosition_ = kNone;
+  Storage storage_;
 };
 
 // The full path as the document stores it for a key under one of the predefined roots.

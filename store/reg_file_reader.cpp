@@ -1,6 +1,7 @@
 #include "store/reg_file_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -92,7 +93,7 @@ class Parser {
   // one go, so that a section's values are allocated once.
   std::vector<RegFileValue> pending_;
   std::u16string name_;              // reused for every value's name
-  std::vector<std::uint8_t> bytes_;  // reused for every value's hex data
+  std::vector<std::uint8_t> bytes_;  // reused for every value's data, before the document keeps it
 };
 
 bool Parser::nextLine() {
@@ -349,7 +350,8 @@ bool Parser::parseValueLine() {
   const std::size_t dataStart = pos_;
   const std::u16string_view rest = line_.substr(pos_);
 
-  RegValue value;
+  std::uint32_t type = regtype::kSz;
+  bytes_.clear();
   if (!rest.empty() && rest[0] == u'-') {
     ++pos_;
     if (!expectLineEnd()) return false;
@@ -358,52 +360,47 @@ bool Parser::parseValueLine() {
     return true;
   }
   if (!rest.empty() && rest[0] == u'"') {
-    if (!parseQuoted(value.data)) return false;
-    value.type = regtype::kSz;
-    value.data.push_back(0);  // the terminating NUL
-    value.data.push_back(0);
+    if (!parseQuoted(bytes_)) return false;
+    bytes_.push_back(0);  // the terminating NUL
+    bytes_.push_back(0);
+    if (!expectLineEnd()) return false;
   } else if (StartsWithNoCase(rest, u"dword:")) {
     pos_ += 6;
     std::uint32_t number = 0;
     if (!parseHexNumber(number, "a dword")) return false;
-    value = DwordValue(number);
+    if (!expectLineEnd()) return false;
+    type = regtype::kDword;
+    const std::array<std::uint8_t, 4> dword = DwordBytes(number);
+    bytes_.assign(dword.begin(), dword.end());
   } else if (StartsWithNoCase(rest, u"hex")) {
     pos_ += 3;
-    value.type = regtype::kBinary;
+    type = regtype::kBinary;
     if (pos_ < line_.size() && line_[pos_] == u'(') {
       ++pos_;
-      std::uint32_t type = 0;
       if (!parseHexNumber(type, "a value type")) return false;
       if (pos_ >= line_.size() || line_[pos_] != u')') return fail(pos_, "expected ')'");
       ++pos_;
-      value.type = type;
     }
     if (pos_ >= line_.size() || line_[pos_] != u':') return fail(pos_, "expected ':'");
     ++pos_;
     const std::size_t hexLine = lineNo_;
     const std::size_t hexColumn = columnOf(pos_);
-    bytes_.clear();
     if (!parseHexList(bytes_)) return false;
-    value.data.assign(bytes_.begin(), bytes_.end());
-    if (doc_.format.header == RegFileHeader::kRegedit4 && IsStringType(value.type)) {
+    if (doc_.format.header == RegFileHeader::kRegedit4 && IsStringType(type)) {
       // 8-bit text in this kind of file; held as UTF-16 like every string.
-      const std::string_view bytes(reinterpret_cast<const char*>(value.data.data()),
-                                   value.data.size());
+      const std::string_view bytes(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
       if (FindInvalidUtf8(bytes)) {
         error_ = {hexLine, hexColumn, "the text of this value is not valid UTF-8"};
         return false;
       }
       const std::u16string text = Wtf8ToUtf16(bytes);
-      value.data.assign(text.size() * 2, 0);
-      TextToUtf16Le(text, value.data.data());
+      bytes_.assign(text.size() * 2, 0);
+      TextToUtf16Le(text, bytes_.data());
     }
-    pending_.push_back({std::move(nameText), std::move(value)});
-    return true;
   } else {
     return fail(dataStart, "expected \"text\", dword:, hex: or hex(N): after '='");
   }
-  if (!expectLineEnd()) return false;
-  pending_.push_back({std::move(nameText), std::move(value)});
+  pending_.push_back({std::move(nameText), type, doc_.keep(bytes_)});
   return true;
 }
 
@@ -432,7 +429,8 @@ RegParseError PlaceUtf8Error(std::string_view body, std::size_t bad) {
 RegParseResult ParseRegFile(std::string_view bytes) {
   RegParseResult result;
   RegFileDocument doc;
-  std::u16string text;
+  std::u16string decoded;  // the file's text, when it cannot be read where it stands
+  std::u16string_view text;
   const auto fail = [&](std::size_t line, std::size_t column, std::string message) {
     result.error = {line, column, std::move(message)};
     return result;
@@ -444,8 +442,15 @@ RegParseResult ParseRegFile(std::string_view bytes) {
   if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
     doc.format.encoding = RegFileEncoding::kUtf16Le;
     if (bytes.size() % 2 != 0) return fail(1, 1, "the UTF-16 file ends in half a character");
-    text = Utf16LeBytesToText(reinterpret_cast<const unsigned char*>(bytes.data()) + 2,
-                              bytes.size() - 2);
+    const char* const units = bytes.data() + 2;
+    if (kLittleEndianLanes && reinterpret_cast<std::uintptr_t>(units) % alignof(char16_t) == 0) {
+      // On a little-endian machine the file's bytes are already the units the parser reads:
+      // a large file is not copied first. The parser only reads them.
+      text = std::u16string_view(reinterpret_cast<const char16_t*>(units), bytes.size() / 2 - 1);
+    } else {
+      decoded = Utf16LeBytesToText(reinterpret_cast<const unsigned char*>(units), bytes.size() - 2);
+      text = decoded;
+    }
   } else if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF') {
     return fail(1, 1, "UTF-16 big-endian files are not supported");
   } else {
@@ -459,10 +464,11 @@ RegParseResult ParseRegFile(std::string_view bytes) {
       result.error = PlaceUtf8Error(body, *bad);
       return result;
     }
-    text = Wtf8ToUtf16(body);
+    decoded = Wtf8ToUtf16(body);
+    text = decoded;
   }
   // Some exports end in NUL characters.
-  while (!text.empty() && text.back() == u'\0') text.pop_back();
+  while (!text.empty() && text.back() == u'\0') text.remove_suffix(1);
 
   // Sections of a typical export take a few hundred characters each.
   doc.reserve(text.size() / 256);

@@ -64,10 +64,16 @@ class Writer {
   static constexpr std::size_t kWidth = kWide ? 2 : 1;
 
   // Room for `units` more characters; returns where they go. `finish` gives back what was
-  // not used. The output is sized ahead and grown by doubling, so that appending is a store.
+  // not used. Room is reserved ahead and grown by doubling, so that appending is a store; it
+  // is cleared a little at a time, just ahead of the text written into it, so that the
+  // clearing and the text meet the memory once, in the cache.
   char* grow(std::size_t units) {
     const std::size_t need = used_ + units * kWidth;
-    if (need > out_.size()) out_.resize(std::max(need, 2 * out_.size()));
+    if (need > out_.size()) {
+      if (need > out_.capacity()) out_.reserve(std::max(need, 2 * out_.capacity()));
+      constexpr std::size_t kStep = 16384;
+      out_.resize(std::min(out_.capacity(), std::max(need, out_.size() + kStep)));
+    }
     char* p = out_.data() + used_;
     used_ = need;
     return p;
@@ -90,12 +96,12 @@ class Writer {
   void textData(const std::uint8_t* le, std::size_t units);
   bool quotedName(std::string_view name);
   void quotedData(const std::uint8_t* le, std::size_t units);
-  bool quotedWide(const RegValue& v);
-  bool quoted(const RegValue& v);
-  bool dword(const RegValue& v);
+  bool quotedWide(RegValueView v);
+  bool quoted(RegValueView v);
+  bool dword(RegValueView v);
   bool hexForm(const RegFileValue& v, std::size_t lineStart);
   void hex(const std::uint8_t* data, std::size_t size, std::size_t column);
-  bool quotedFormFits(const RegValue& v) const;
+  bool quotedFormFits(RegValueView v) const;
   bool value(const RegFileValue& v);
   std::size_t estimatedSize() const;
 
@@ -186,8 +192,8 @@ void Writer<kWide>::quotedData(const std::uint8_t* le, std::size_t units) {
 // looked at a time; only a word holding a character to escape (or one that rules the form
 // out) is taken apart. Returns false, having written nothing, when the form does not fit.
 template <bool kWide>
-bool Writer<kWide>::quotedWide(const RegValue& v) {
-  const std::vector<std::uint8_t>& data = v.data;
+bool Writer<kWide>::quotedWide(RegValueView v) {
+  const std::span<const std::uint8_t> data = v.data;
   if (v.type != regtype::kSz || data.size() < 2 || data.size() % 2 != 0) return false;
   const std::size_t units = data.size() / 2 - 1;
   const std::uint8_t* le = data.data();
@@ -227,7 +233,7 @@ bool Writer<kWide>::quotedWide(const RegValue& v) {
 
 // The value as a quoted string, when it has that form; false, with nothing written, when not.
 template <bool kWide>
-bool Writer<kWide>::quoted(const RegValue& v) {
+bool Writer<kWide>::quoted(RegValueView v) {
   if constexpr (kWide) {
     return quotedWide(v);
   } else {
@@ -275,7 +281,7 @@ void Writer<kWide>::hex(const std::uint8_t* data, std::size_t size, std::size_t 
 }
 
 template <bool kWide>
-bool Writer<kWide>::quotedFormFits(const RegValue& v) const {
+bool Writer<kWide>::quotedFormFits(RegValueView v) const {
   if (v.type != regtype::kSz || v.data.size() < 2 || v.data.size() % 2 != 0) return false;
   const std::size_t units = v.data.size() / 2;
   if (UnitAt(v.data.data(), units - 1) != u'\0') return false;
@@ -290,7 +296,7 @@ bool Writer<kWide>::quotedFormFits(const RegValue& v) const {
 }
 
 template <bool kWide>
-bool Writer<kWide>::dword(const RegValue& v) {
+bool Writer<kWide>::dword(RegValueView v) {
   const auto number = v.type == regtype::kDword ? DwordOf(v) : std::nullopt;
   if (!number) return false;
   ascii("dword:");
@@ -300,13 +306,13 @@ bool Writer<kWide>::dword(const RegValue& v) {
 
 template <bool kWide>
 bool Writer<kWide>::hexForm(const RegFileValue& v, std::size_t lineStart) {
-  const std::vector<std::uint8_t>& data = v.value.data;
-  if (v.value.type == regtype::kBinary) {
+  const RegFileBytes& data = v.data;
+  if (v.type == regtype::kBinary) {
     ascii("hex:");
   } else {
     char digits[8];
     std::size_t n = 0;
-    std::uint32_t t = v.value.type;
+    std::uint32_t t = v.type;
     do {
       digits[n++] = kHexDigits[t & 0xF];
       t >>= 4;
@@ -316,7 +322,7 @@ bool Writer<kWide>::hexForm(const RegFileValue& v, std::size_t lineStart) {
     ascii("):");
   }
   const std::size_t column = (used_ - lineStart) / kWidth;
-  if (doc_.format.header == RegFileHeader::kRegedit4 && IsStringType(v.value.type)) {
+  if (doc_.format.header == RegFileHeader::kRegedit4 && IsStringType(v.type)) {
     const std::u16string asText = Utf16LeBytesToText(data.data(), data.size());
     if (data.size() % 2 != 0 || HasUnpairedSurrogate(asText)) {
       error_ = "the value \"" + v.name +
@@ -341,7 +347,8 @@ bool Writer<kWide>::value(const RegFileValue& v) {
   }
   ascii('=');
   // The first form that fits: a quoted string, a dword, or hex (which may fail).
-  if (!quoted(v.value) && !dword(v.value) && !hexForm(v, lineStart)) return false;
+  const RegValueView data = v.value();
+  if (!quoted(data) && !dword(data) && !hexForm(v, lineStart)) return false;
   ascii(eol_);
   return true;
 }
@@ -351,20 +358,18 @@ std::size_t Writer<kWide>::estimatedSize() const {
   // Enough that the output is seldom moved while it grows.
   std::size_t units = 64;
   for (const RegFileKey& key : doc_.keys()) {
-    units += key.path().size() + 8;
-    for (const RegFileValue& v : key.values()) {
-      // Quotes, '=', the line end and a few escapes; hex digits, commas and line breaks.
-      const std::size_t size = v.value.data.size();
-      units += v.name.size() + 24 +
-               (v.value.type == regtype::kSz ? size / 2 + size / 16 : 3 * size + 5 * (size / 25));
-    }
+    // Per value quotes, '=', the line end and a few escapes; text, or hex digits, commas and
+    // line breaks.
+    const RegFileKey::Sizes& sizes = key.sizes();
+    units += key.path().size() + 8 + 24 * key.values().size() + sizes.names + sizes.stringData / 2 +
+             sizes.stringData / 16 + 3 * sizes.otherData + sizes.otherData / 5;
   }
   return units * kWidth;
 }
 
 template <bool kWide>
 RegWriteResult Writer<kWide>::run() {
-  out_.resize(estimatedSize());
+  out_.reserve(estimatedSize());
   if constexpr (kWide) {
     raw("\xFF\xFE");
   } else if (doc_.format.encoding == RegFileEncoding::kUtf8WithBom) {
@@ -376,7 +381,8 @@ RegWriteResult Writer<kWide>::run() {
   for (const RegFileKey& key : doc_.keys()) {
     if (std::any_of(key.path().begin(), key.path().end(),
                     [](char c) { return c == '\0' || c == '\r' || c == '\n'; })) {
-      return {std::nullopt, "the key path \"" + key.path() + "\" cannot be written in a file"};
+      return {std::nullopt,
+              "the key path \"" + std::string(key.path()) + "\" cannot be written in a file"};
     }
     ascii('[');
     if (!text(key.path())) return {std::nullopt, error_};

@@ -139,7 +139,7 @@ void RegistryBackend::reportWriteFailure(const std::string& problem) {
   if (own) endTransaction();
 }
 
-std::string RegValueText(const RegValue& value) {
+std::string RegValueText(RegValueView value) {
   switch (value.type) {
     case regtype::kSz:
     case regtype::kExpandSz:
@@ -159,7 +159,7 @@ std::string RegistryBackend::queryText(RootKey root, std::string_view keyPath,
   return value ? RegValueText(*value) : std::string();
 }
 
-bool IsTextValue(const RegValue& value, std::string_view text) {
+bool IsTextValue(RegValueView value, std::string_view text) {
   if (value.type != regtype::kSz) return false;
   // Plain ASCII, unit by unit; anything else through a conversion.
   const std::uint8_t* data = value.data.data();
@@ -178,7 +178,8 @@ bool IsTextValue(const RegValue& value, std::string_view text) {
   if (i == text.size()) {
     return value.data.size() == 2 * i + 2 && data[2 * i] == 0 && data[2 * i + 1] == 0;
   }
-  return value.data == Wtf8ToUtf16LeWithNul(text);
+  const std::vector<unsigned char> asStored = Wtf8ToUtf16LeWithNul(text);
+  return std::equal(value.data.begin(), value.data.end(), asStored.begin(), asStored.end());
 }
 
 bool RegistryBackend::setText(RootKey root, std::string_view keyPath, std::string_view name,

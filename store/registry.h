@@ -5,10 +5,13 @@
 // itself, or the hive file kept on other systems.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +45,25 @@ struct RegValue {
   bool operator==(const RegValue&) const = default;
 };
 
+// A value's type and data where they stand, for reading it without a copy. It does not keep
+// what it looks at alive.
+struct RegValueView {
+  std::uint32_t type = regtype::kSz;
+  std::span<const std::uint8_t> data;
+
+  RegValueView() = default;
+  RegValueView(std::uint32_t valueType, std::span<const std::uint8_t> valueData)
+      : type(valueType), data(valueData) {}
+  // Implicit, so that whatever reads a stored value takes a RegValue as well.
+  RegValueView(const RegValue& value) : type(value.type), data(value.data) {}
+
+  RegValue copy() const { return {type, {data.begin(), data.end()}}; }
+  bool operator==(const RegValueView& other) const {
+    return type == other.type &&
+           std::equal(data.begin(), data.end(), other.data.begin(), other.data.end());
+  }
+};
+
 // Whether values of this type hold text (UTF-16LE in the registry).
 constexpr bool IsStringType(std::uint32_t type) {
   return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
@@ -53,14 +75,18 @@ constexpr std::uint32_t LittleEndian32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 // A REG_DWORD's number, or nothing when its data is not four bytes.
-inline std::optional<std::uint32_t> DwordOf(const RegValue& value) {
+inline std::optional<std::uint32_t> DwordOf(RegValueView value) {
   if (value.data.size() != 4) return std::nullopt;
   return LittleEndian32(value.data.data());
 }
+// A REG_DWORD's four bytes.
+constexpr std::array<std::uint8_t, 4> DwordBytes(std::uint32_t number) {
+  return {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+          static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
+}
 inline RegValue DwordValue(std::uint32_t number) {
-  return {regtype::kDword,
-          {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-           static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
+  const std::array<std::uint8_t, 4> bytes = DwordBytes(number);
+  return {regtype::kDword, {bytes.begin(), bytes.end()}};
 }
 
 // Which kind of command a transaction belongs to. Start-up and "Reload URLs" read the whole
@@ -209,9 +235,9 @@ class Transaction {
 };
 
 // A value's text, as modReg::ReadRegString gives it.
-std::string RegValueText(const RegValue& value);
+std::string RegValueText(RegValueView value);
 // Whether the value is REG_SZ data holding exactly this text and its terminating NUL.
-bool IsTextValue(const RegValue& value, std::string_view text);
+bool IsTextValue(RegValueView value, std::string_view text);
 
 namespace modReg {
 

@@ -180,24 +180,24 @@ bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& a
   return ok;
 }
 
-const RegValue* HiveFileRegistry::findValue(RootKey root, std::string_view keyPath,
-                                            std::string_view name) {
-  if (!document_) return nullptr;
+std::optional<RegValueView> HiveFileRegistry::findValue(RootKey root, std::string_view keyPath,
+                                                        std::string_view name) {
+  if (!document_) return std::nullopt;
   const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath));
-  return key ? key->find(name) : nullptr;
+  return key ? key->find(name) : std::nullopt;
 }
 
 std::optional<RegValue> HiveFileRegistry::queryValue(RootKey root, std::string_view keyPath,
                                                      std::string_view name) {
   Transaction transaction(*this);
-  const RegValue* value = findValue(root, keyPath, name);
-  return value ? std::optional<RegValue>(*value) : std::nullopt;
+  const std::optional<RegValueView> value = findValue(root, keyPath, name);
+  return value ? std::optional<RegValue>(value->copy()) : std::nullopt;
 }
 
 std::string HiveFileRegistry::queryText(RootKey root, std::string_view keyPath,
                                         std::string_view name) {
   Transaction transaction(*this);
-  const RegValue* value = findValue(root, keyPath, name);
+  const std::optional<RegValueView> value = findValue(root, keyPath, name);
   return value ? RegValueText(*value) : std::string();
 }
 
@@ -210,9 +210,10 @@ bool HiveFileRegistry::setText(RootKey root, std::string_view keyPath, std::stri
                                std::string_view text) {
   // A command rewrites the whole list, and most of it is as stored.
   return change(root, keyPath, [&](RegFileKey& key) {
-    const RegValue* stored = key.find(name);
+    const std::optional<RegValueView> stored = key.find(name);
     if (stored && IsTextValue(*stored, text)) return false;
-    return key.set(name, {regtype::kSz, Wtf8ToUtf16LeWithNul(text)});
+    const std::vector<std::uint8_t> data = Wtf8ToUtf16LeWithNul(text);
+    return key.set(name, RegValueView(regtype::kSz, data));
   });
 }
 
@@ -247,14 +248,14 @@ std::vector<std::string> HiveFileRegistry::subkeyNames(RootKey root, std::string
       static_cast<std::size_t>(std::count(parent.begin(), parent.end(), '\\'));
   std::vector<std::string> seen;
   for (const RegFileKey& key : document_->keys()) {
-    const std::string& canonical = key.canonicalPath();
+    const std::string_view canonical = key.canonicalPath();
     if (canonical.size() <= parent.size() + 1 || canonical.compare(0, parent.size(), parent) != 0 ||
         canonical[parent.size()] != '\\') {
       continue;
     }
     std::size_t end = canonical.find('\\', parent.size() + 1);
-    const std::string folded = canonical.substr(
-        parent.size() + 1, end == std::string::npos ? std::string::npos : end - parent.size() - 1);
+    const std::string folded(canonical.substr(
+        parent.size() + 1, end == std::string::npos ? std::string::npos : end - parent.size() - 1));
     if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
     seen.push_back(folded);
     // The same level of the path as written, for its spelling.

@@ -56,7 +56,8 @@ class HiveFileRegistry : public RegistryBackend {
   bool change(RootKey root, std::string_view keyPath, Change&& apply);
   bool commit();  // on success, documentBytes_ holds what it wrote
   // The value in the document read by the transaction under way, or null.
-  const RegValue* findValue(RootKey root, std::string_view keyPath, std::string_view name);
+  std::optional<RegValueView> findValue(RootKey root, std::string_view keyPath,
+                                        std::string_view name);
   const std::string& fullPathOf(RootKey root, std::string_view keyPath);
 
   std::filesystem::path path_;

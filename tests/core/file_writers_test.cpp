@@ -77,7 +77,7 @@ bool HiveHoldsNew(const std::string& bytes) {
   const RegParseResult parsed = ParseRegFile(bytes);
   if (!parsed.document) return false;
   const RegFileKey* key = parsed.document->findKey(RegFileKeyPath(kCurrentUser, "Software\\K"));
-  const RegValue* value = key ? key->find("a") : nullptr;
+  const std::optional<RegValueView> value = key ? key->find("a") : std::nullopt;
   const std::string text = TextToUtf16LeBytes(Wtf8ToUtf16(kNewText)) + std::string(2, '\0');
   return value && value->type == regtype::kSz &&
          std::string(value->data.begin(), value->data.end()) == text;

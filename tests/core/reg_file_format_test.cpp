@@ -39,7 +39,8 @@ RegFileDocument MustParse(std::string_view bytes) {
   RegParseResult parsed = ParseRegFile(bytes);
   EXPECT_TRUE(parsed.document) << "line " << parsed.error.line << ", column " << parsed.error.column
                                << ": " << parsed.error.message;
-  return parsed.document ? *parsed.document : RegFileDocument{};
+  // Moved, as the program takes a document it reads: its values stay in its own storage.
+  return parsed.document ? std::move(*parsed.document) : RegFileDocument{};
 }
 
 std::string MustWrite(const RegFileDocument& doc) {
@@ -58,7 +59,7 @@ void ExpectSameContent(const RegFileDocument& a, const RegFileDocument& b) {
     ASSERT_EQ(ka.values().size(), kb.values().size()) << ka.path();
     for (std::size_t v = 0; v < ka.values().size(); ++v) {
       EXPECT_EQ(ka.values()[v].name, kb.values()[v].name);
-      EXPECT_EQ(ka.values()[v].value, kb.values()[v].value) << ka.values()[v].name;
+      EXPECT_EQ(ka.values()[v].value(), kb.values()[v].value()) << ka.values()[v].name;
     }
   }
 }
@@ -105,13 +106,13 @@ TEST(RegFileFormat, ExportLayoutReadsAndWritesBackUnchanged) {
   EXPECT_EQ(probe.path(), "HKEY_CURRENT_USER\\Software\\Probe");
   ASSERT_EQ(probe.values().size(), 7u);
   EXPECT_EQ(probe.values()[0].name, "");
-  EXPECT_EQ(probe.values()[0].value, (RegValue{regtype::kSz, Sz(u"def \"q\" \\x")}));
+  EXPECT_EQ(probe.values()[0].value(), (RegValue{regtype::kSz, Sz(u"def \"q\" \\x")}));
   EXPECT_EQ(*probe.find("DW"), (RegValue{regtype::kDword, Bytes({0x2a, 0, 0, 0})}));
   EXPECT_EQ(*probe.find("exp"), (RegValue{regtype::kExpandSz, Sz(u"%PATH%;C:\\some\\long\\fold")}));
   EXPECT_EQ(*probe.find("multi"), (RegValue{regtype::kMultiSz, Sz(std::u16string(u"a\0b\0", 4))}));
   EXPECT_EQ(*probe.find("q"), (RegValue{regtype::kQword, Bytes({1, 0, 0, 0, 0, 0, 0, 0})}));
   EXPECT_EQ(*probe.find("none"), (RegValue{regtype::kNone, {}}));
-  const RegValue* bin = doc.keys()[1].find("bin");
+  const std::optional<RegValueView> bin = doc.keys()[1].find("bin");
   ASSERT_TRUE(bin);
   EXPECT_EQ(bin->type, regtype::kBinary);
   ASSERT_EQ(bin->data.size(), 0x31u);
@@ -139,7 +140,7 @@ TEST_P(RegFileValueLine, ReadsAndSurvivesARoundTrip) {
   ASSERT_EQ(doc.keys().size(), 1u);
   ASSERT_EQ(doc.keys()[0].values().size(), 1u);
   EXPECT_EQ(doc.keys()[0].values()[0].name, c.name);
-  EXPECT_EQ(doc.keys()[0].values()[0].value, c.value);
+  EXPECT_EQ(doc.keys()[0].values()[0].value(), c.value);
 
   ExpectSameContent(MustParse(MustWrite(doc)), doc);
 }
@@ -489,7 +490,7 @@ TEST(RegFileFormat, RepeatedKeysAndValuesMerge) {
   EXPECT_EQ(a.path(), "HKEY_CURRENT_USER\\A");
   ASSERT_EQ(a.values().size(), 3u);
   EXPECT_EQ(a.values()[0].name, "Name");
-  EXPECT_EQ(a.values()[0].value, (RegValue{regtype::kSz, Sz(u"3")}));
+  EXPECT_EQ(a.values()[0].value(), (RegValue{regtype::kSz, Sz(u"3")}));
   EXPECT_EQ(a.values()[2].name, "more");
 }
 
@@ -525,7 +526,7 @@ TEST(RegFileFormat, ManyValuesKeepTheirOrderThroughSetsAndRemovals) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     EXPECT_EQ(key.values()[i].name, names[i]);
     ASSERT_TRUE(key.find(names[i]));
-    EXPECT_EQ(key.find(names[i]), &key.values()[i].value);
+    EXPECT_EQ(key.find(names[i])->data.data(), key.values()[i].data.data());
   }
   EXPECT_FALSE(key.find("url39"));
   EXPECT_EQ(key.find("URL40")->data[0], 99);
@@ -533,10 +534,80 @@ TEST(RegFileFormat, ManyValuesKeepTheirOrderThroughSetsAndRemovals) {
     EXPECT_TRUE(key.remove(names.front()));
     names.erase(names.begin());
     if (!names.empty()) {
-      EXPECT_EQ(key.find(names.front()), &key.values().front().value);
+      EXPECT_EQ(key.find(names.front())->data.data(), key.values().front().data.data());
     }
   }
   EXPECT_TRUE(key.values().empty());
+}
+
+TEST(RegFileFormat, ValuesReadFromAFileOutliveTheirDocumentOnlyInACopy) {
+  std::u16string body = u"[HKEY_CURRENT_USER\\A]\r\n";
+  for (int n = 0; n < 300; ++n) {
+    body += u"\"v" + Wtf8ToUtf16(std::to_string(n)) + u"\"=\"" + std::u16string(n, u'x') +
+            u"\"\r\n\"d" + Wtf8ToUtf16(std::to_string(n)) + u"\"=dword:0000002a\r\n";
+  }
+  const std::string file = V5File(body + u"\r\n");
+  // A copy of a document that is gone, a document moved twice (the first one it was moved
+  // from gone too), and a copy of that copy.
+  RegFileDocument copy = [&] {
+    const RegFileDocument read = MustParse(file);
+    return RegFileDocument(read);
+  }();
+  std::optional<RegFileDocument> first = MustParse(file);
+  RegFileDocument moved = std::move(*first);
+  first.reset();
+  const RegFileDocument copyOfCopy = [&] {
+    const RegFileDocument local = copy;
+    return local;
+  }();
+  for (const RegFileDocument* doc :
+       std::initializer_list<const RegFileDocument*>{&copy, &moved, &copyOfCopy}) {
+    ASSERT_EQ(doc->keys().size(), 1u);
+    const RegFileKey& key = doc->keys()[0];
+    ASSERT_EQ(key.values().size(), 600u);
+    EXPECT_EQ(*key.find("v299"), (RegValue{regtype::kSz, Sz(std::u16string(299, u'x'))}));
+    EXPECT_EQ(*key.find("d7"), DwordValue(42));
+    EXPECT_EQ(MustWrite(*doc), file);
+  }
+  // A copy stands on its own: the original may change or go.
+  moved.findKey("HKCU\\A")->set("v1", RegValue{regtype::kSz, Sz(u"changed")});
+  EXPECT_EQ(*copy.keys()[0].find("v1"), (RegValue{regtype::kSz, Sz(u"x")}));
+}
+
+TEST(RegFileFormat, AValueSetFromAnotherOfItsKeyIsCopiedBeforeTheKeyGrows) {
+  RegFileDocument doc = MustParse(V5File(u"[HKEY_CURRENT_USER\\A]\r\n\"a\"=\"first\"\r\n\r\n"));
+  RegFileKey& key = *doc.findKey("HKEY_CURRENT_USER\\A");
+  const RegValue first{regtype::kSz, Sz(u"first")};
+  // The data each value is set from stands in the same key, which grows as they are added.
+  for (int n = 0; n < 40; ++n) EXPECT_TRUE(key.set("c" + std::to_string(n), *key.find("a")));
+  EXPECT_FALSE(key.set("a", *key.find("c39")));  // the same value: nothing changes
+  EXPECT_TRUE(key.set("a", RegValue{regtype::kBinary, Bytes({1, 2})}));
+  EXPECT_TRUE(key.set("c0", *key.find("a")));  // replaced by another size
+  EXPECT_EQ(*key.find("c0"), (RegValue{regtype::kBinary, Bytes({1, 2})}));
+  EXPECT_EQ(*key.find("c39"), first);
+  // What the writer sizes its output by follows every change.
+  RegFileKey::Sizes sum;
+  for (const RegFileValue& v : key.values()) {
+    sum.names += v.name.size();
+    (v.type == regtype::kSz ? sum.stringData : sum.otherData) += v.data.size();
+  }
+  EXPECT_TRUE(key.remove("c5"));
+  sum.names -= 2;
+  sum.stringData -= first.data.size();
+  EXPECT_EQ(key.sizes().names, sum.names);
+  EXPECT_EQ(key.sizes().stringData, sum.stringData);
+  EXPECT_EQ(key.sizes().otherData, sum.otherData);
+}
+
+TEST(RegFileFormat, AUtf16FileReadsTheSameWhereverItsBytesStand) {
+  const std::string file = V5File(u"[HKEY_CURRENT_USER\\A]\r\n\"s\"=\"text \u00e4\"\r\n\r\n");
+  // One byte further on, the file's units are not aligned in memory and are read through a
+  // copy; the document must be the same.
+  const std::string shifted = "x" + file;
+  const RegFileDocument aligned = MustParse(file);
+  const RegFileDocument unaligned = MustParse(std::string_view(shifted).substr(1));
+  ExpectSameContent(aligned, unaligned);
+  EXPECT_EQ(*unaligned.keys()[0].find("s"), (RegValue{regtype::kSz, Sz(u"text \u00e4")}));
 }
 
 TEST(RegFileFormat, NamesOutsideAsciiCompareFoldedWhateverTheirLength) {
@@ -661,7 +732,7 @@ TEST(RegFileFormat, CreatingAKeyAddsSectionsForMissingParentsInTreeOrder) {
   EXPECT_TRUE(doc.createKey("HKEY_CURRENT_USER\\Software\\Vendor\\Deep").second);
 
   std::vector<std::string> paths;
-  for (const RegFileKey& k : doc.keys()) paths.push_back(k.path());
+  for (const RegFileKey& k : doc.keys()) paths.emplace_back(k.path());
   EXPECT_EQ(paths, (std::vector<std::string>{
                        "HKEY_CURRENT_USER\\SOFTWARE",
                        "HKEY_CURRENT_USER\\SOFTWARE\\Vendor",

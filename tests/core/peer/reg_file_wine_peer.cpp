@@ -149,7 +149,7 @@ TEST_F(WinePeer, WhatTheBackendWritesImportsUnchanged) {
       continue;
     }
     ASSERT_TRUE(got->find(v.name));
-    EXPECT_EQ(*got->find(v.name), v.value);
+    EXPECT_EQ(*got->find(v.name), v.value());
   }
 }
 
