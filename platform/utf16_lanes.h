@@ -45,6 +45,31 @@ constexpr std::uint64_t WidenFourBytes(std::uint32_t bytes) {
   return (w | (w << 8)) & 0x00FF00FF00FF00FFu;
 }
 
+// Eight units in one vector, for scans that look at eight at a time: one SSE2 register on
+// x86. Comparisons give a mask with every bit of a unit that matched set.
+using EightUnits = std::uint16_t __attribute__((vector_size(16)));
+using EightUnitMask = std::int16_t __attribute__((vector_size(16)));
+
+// The eight units at `p`, which need not be aligned, as this machine holds units.
+inline EightUnits LoadEightUnits(const void* p) {
+  EightUnits v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Eight units that are all below 0x100 as their eight low bytes, in order, at `out`.
+inline void NarrowEightUnits(EightUnits units, void* out) {
+  using EightBytes = std::uint8_t __attribute__((vector_size(8)));
+  const EightBytes bytes = __builtin_convertvector(units, EightBytes);
+  std::memcpy(out, &bytes, sizeof bytes);
+}
+
+inline bool AnyUnit(EightUnitMask mask) {
+  std::uint64_t halves[2];
+  std::memcpy(halves, &mask, sizeof halves);
+  return (halves[0] | halves[1]) != 0;
+}
+
 // Eight bytes of text as eight UTF-16LE units, the 16 bytes at `out`; false, with nothing
 // written, when one of them is not ASCII. Only for a little-endian machine.
 inline bool WidenEightAscii(const char* text, void* out) {

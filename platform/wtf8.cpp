@@ -72,12 +72,25 @@ long DecodeOne(std::string_view s, std::size_t& i, bool allowSurrogates) {
 
 std::string Utf16ToWtf8(std::u16string_view text) {
   std::string out;
-  // Names and paths are nearly always ASCII: narrow those in one pass.
+  Utf16ToWtf8(text, out);
+  return out;
+}
+
+void Utf16ToWtf8(std::u16string_view text, std::string& out) {
+  // Names and paths are nearly always ASCII: narrowed as they are checked, eight units at a
+  // time, into room for all of them.
+  out.resize(text.size());
   std::size_t ascii = 0;
-  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  for (; ascii + 8 <= text.size(); ascii += 8) {
+    const EightUnits units = LoadEightUnits(text.data() + ascii);
+    if (AnyUnit(units >= std::uint16_t{0x80})) break;
+    NarrowEightUnits(units, out.data() + ascii);
+  }
+  for (; ascii < text.size() && text[ascii] < 0x80; ++ascii) {
+    out[ascii] = static_cast<char>(text[ascii]);
+  }
+  if (ascii == text.size()) return;
   out.resize(ascii);
-  for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
-  if (ascii == text.size()) return out;
   out.reserve(text.size() + (text.size() - ascii) * 2);
   for (std::size_t i = ascii; i < text.size(); ++i) {
     std::uint32_t cu = text[i];
@@ -89,7 +102,6 @@ std::string Utf16ToWtf8(std::u16string_view text) {
       AppendCodePoint(out, cu);
     }
   }
-  return out;
 }
 
 std::u16string Wtf8ToUtf16(std::string_view text) {

@@ -12,6 +12,8 @@ namespace tavelin {
 
 // UTF-16 to WTF-8. Unpaired surrogates are encoded as their three-byte forms.
 std::string Utf16ToWtf8(std::u16string_view text);
+// The same into `out`, whose room is used again.
+void Utf16ToWtf8(std::u16string_view text, std::string& out);
 
 // WTF-8 (or UTF-8) to UTF-16. A byte sequence that is not WTF-8 becomes U+FFFD per bad byte.
 std::u16string Wtf8ToUtf16(std::string_view text);

@@ -107,7 +107,7 @@ CommandResult SaveAllChanges(ListContext context) {
     if (stored.items() != context.list.items()) {
       // The list was longer than the store reads back: an undo brings back the whole list
       // as it was shown, blanks included.
-      ListContents before = context.list.exchangeAll(stored.contents());
+      ListContents before = context.list.exchangeAll(stored.exchangeAll({}));
       for (PlacedEntry& blank : blanks) {
         const auto at = static_cast<std::ptrdiff_t>(blank.at);
         before.items.insert(before.items.begin() + at, std::move(blank.text));

@@ -66,45 +66,52 @@ std::string RegFileKeyPath(RootKey root, std::string_view keyPath) {
   return path;
 }
 
-std::string CanonicalRegKeyPath(std::string_view fullPath) {
-  // Runs for every section read and every value a command touches: plain ASCII paths (nearly
-  // all of them) are folded as they are copied, without a folded copy first.
-  const bool ascii = IsAsciiName(fullPath);
+void CanonicalRegKeyPath(std::string_view fullPath, std::string& out) {
+  // Runs for every section read and every key a command touches: plain ASCII paths (nearly
+  // all of them) are folded as they are copied, and only a path found not to be ASCII is
+  // folded whole first.
   std::string foldedCopy;
-  if (!ascii) {
+  for (int pass = 0; pass < 2; ++pass) {
+    out.clear();
+    std::size_t start = fullPath.find_first_not_of('\\');
+    if (start == std::string_view::npos) return;
+    const std::size_t end = std::min(fullPath.find('\\', start), fullPath.size());
+    const std::string_view level = fullPath.substr(start, end - start);
+    for (const RootName& r : kRoots) {
+      const auto same = [&](std::string_view name) {
+        return std::equal(level.begin(), level.end(), name.begin(), name.end(),
+                          [](char a, char b) { return FoldAsciiLetter(a) == b; });
+      };
+      if (same(r.longName) || same(r.shortName)) out = r.longName;
+    }
+    if (out.empty()) return;
+    // Every later level after one backslash, empty ones dropped.
+    const std::size_t rootSize = out.size();
+    out.resize(rootSize + (fullPath.size() - end));
+    char* o = out.data() + rootSize;
+    bool levelStarts = true;
+    unsigned char seen = 0;  // the high bits of every byte
+    for (std::size_t i = end; i < fullPath.size(); ++i) {
+      const char c = fullPath[i];
+      if (c == '\\') {
+        levelStarts = true;
+        continue;
+      }
+      if (levelStarts) *o++ = '\\';
+      levelStarts = false;
+      seen |= static_cast<unsigned char>(c);
+      *o++ = FoldAsciiLetter(c);
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    if (pass == 1 || (seen & 0x80) == 0) return;
     foldedCopy = FoldRegistryName(fullPath);
     fullPath = foldedCopy;
   }
+}
+
+std::string CanonicalRegKeyPath(std::string_view fullPath) {
   std::string out;
-  out.reserve(fullPath.size() + 16);
-  bool first = true;
-  std::size_t start = 0;
-  while (start <= fullPath.size()) {
-    std::size_t end = fullPath.find('\\', start);
-    if (end == std::string_view::npos) end = fullPath.size();
-    if (end > start) {
-      const std::string_view level = fullPath.substr(start, end - start);
-      if (first) {
-        for (const RootName& r : kRoots) {
-          const auto same = [&](std::string_view name) {
-            return std::equal(level.begin(), level.end(), name.begin(), name.end(),
-                              [](char a, char b) { return FoldAsciiLetter(a) == b; });
-          };
-          if (same(r.longName) || same(r.shortName)) out = r.longName;
-        }
-        if (out.empty()) return out;
-        first = false;
-      } else {
-        out += '\\';
-        if (ascii) {
-          std::transform(level.begin(), level.end(), std::back_inserter(out), FoldAsciiLetter);
-        } else {
-          out += level;
-        }
-      }
-    }
-    start = end + 1;
-  }
+  CanonicalRegKeyPath(fullPath, out);
   return out;
 }
 
@@ -121,9 +128,9 @@ void RegFileBytes::own(std::span<const std::uint8_t> bytes) {
 }
 
 void RegFileBytes::assign(std::span<const std::uint8_t> bytes) {
-  if (owned_ && bytes.size() == size_) {
-    // Its own buffer, created writable; the bytes may be its own.
-    std::memmove(const_cast<std::uint8_t*>(data_), bytes.data(), size_);
+  if (bytes.size() == size_) {
+    // The bytes may be its own.
+    if (size_ != 0) std::memmove(data_, bytes.data(), size_);
     return;
   }
   RegFileBytes copy(bytes);
@@ -149,7 +156,7 @@ RegFileBytes RegFileDocument::Storage::keep(std::span<const std::uint8_t> first,
   }
   if (!first.empty()) std::memcpy(free_, first.data(), first.size());
   if (!second.empty()) std::memcpy(free_ + first.size(), second.data(), second.size());
-  RegFileBytes kept = RegFileBytes::Borrowed({free_, size});
+  RegFileBytes kept = RegFileBytes::Kept(free_, size);
   free_ += size;
   left_ -= size;
   return kept;
@@ -379,7 +386,8 @@ bool RegFileDocument::keyExists(std::string_view fullPath) const {
 }
 
 RegFileKey* RegFileDocument::appendSection(std::string_view fullPath) {
-  std::string canonical = CanonicalRegKeyPath(fullPath);
+  std::string& canonical = scratch_;
+  CanonicalRegKeyPath(fullPath, canonical);
   if (canonical.empty()) return nullptr;
   const std::uint64_t hash = HashOf(canonical);
   if (const std::size_t at = positionOf(canonical, hash); at != kNone) return &keys_[at];

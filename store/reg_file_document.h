@@ -76,13 +76,6 @@ class RegFileBytes {
   RegFileBytes() = default;
   // Its own copy of the bytes.
   explicit RegFileBytes(std::span<const std::uint8_t> bytes) { own(bytes); }
-  // Bytes that something else keeps alive for longer than this.
-  static RegFileBytes Borrowed(std::span<const std::uint8_t> bytes) {
-    RegFileBytes b;
-    b.data_ = bytes.data();
-    b.size_ = bytes.size();
-    return b;
-  }
   RegFileBytes(const RegFileBytes& other) : RegFileBytes(other.span()) {}
   RegFileBytes(RegFileBytes&& other) noexcept { take(other); }
   RegFileBytes& operator=(const RegFileBytes& other) {
@@ -98,7 +91,8 @@ class RegFileBytes {
   }
   ~RegFileBytes() { release(); }
 
-  // Now a copy of these bytes (which may be its own); its own buffer is reused when it fits.
+  // Now a copy of these bytes (which may be its own). Bytes of the same size are written
+  // over the old ones, wherever they stand.
   void assign(std::span<const std::uint8_t> bytes);
 
   std::span<const std::uint8_t> span() const { return {data_, size_}; }
@@ -120,7 +114,16 @@ class RegFileBytes {
     owned_ = false;
   }
 
-  const std::uint8_t* data_ = nullptr;
+  friend class RegFileDocument;
+  // Bytes in a document's storage, there for this value alone.
+  static RegFileBytes Kept(std::uint8_t* bytes, std::size_t size) {
+    RegFileBytes b;
+    b.data_ = bytes;
+    b.size_ = size;
+    return b;
+  }
+
+  std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
   bool owned_ = false;  // allocated for it, else kept by its document (or empty)
 };
@@ -277,6 +280,7 @@ class RegFileDocument {
   mutable std::string lastPath_;
   mutable std::size_t lastPosition_ = kNone;
   Storage storage_;
+  std::string scratch_;  // room for the canonical path of a section read
 };
 
 // The full path as the document stores it for a key under one of the predefined roots.
@@ -285,5 +289,7 @@ std::string RegFileKeyPath(RootKey root, std::string_view keyPath);
 // A full path in the form used for comparing: the root's long name, every level folded,
 // empty levels dropped. Empty when the path does not start with a known root.
 std::string CanonicalRegKeyPath(std::string_view fullPath);
+// The same into `out`, whose room is used again.
+void CanonicalRegKeyPath(std::string_view fullPath, std::string& out);
 
 }  // namespace tavelin

@@ -36,9 +36,10 @@ std::u16string_view TrimRight(std::u16string_view s) {
   return s;
 }
 
-// Where the line ends (at a CR or LF), or `stop`.
+// Where the line ends (at a CR or LF), or `stop`. Eight units at a time pass while none is
+// at or below CR; the one that stopped them is found unit by unit.
 const char16_t* FindLineEnd(const char16_t* p, const char16_t* stop) {
-  for (; stop - p >= 4 && UnitsBelow(FourUnits(p), u'\r' + 1) == 0; p += 4) {
+  for (; stop - p >= 8 && !AnyUnit(LoadEightUnits(p) <= std::uint16_t{u'\r'}); p += 8) {
   }
   while (p != stop && *p != u'\r' && *p != u'\n') ++p;
   return p;
@@ -46,9 +47,9 @@ const char16_t* FindLineEnd(const char16_t* p, const char16_t* stop) {
 
 // Where the next '"' or backslash stands, or `stop`.
 const char16_t* FindQuoteOrBackslash(const char16_t* p, const char16_t* stop) {
-  for (; stop - p >= 4; p += 4) {
-    const std::uint64_t w = FourUnits(p);
-    if ((UnitsEqual(w, u'"') | UnitsEqual(w, u'\\')) != 0) break;
+  for (; stop - p >= 8; p += 8) {
+    const EightUnits v = LoadEightUnits(p);
+    if (AnyUnit((v == std::uint16_t{u'"'}) | (v == std::uint16_t{u'\\'}))) break;
   }
   while (p != stop && *p != u'"' && *p != u'\\') ++p;
   return p;
@@ -93,6 +94,7 @@ class Parser {
   // one go, so that a section's values are allocated once.
   std::vector<RegFileValue> pending_;
   std::u16string name_;              // reused for every value's name
+  std::string path_;                 // reused for every section's path
   std::vector<std::uint8_t> bytes_;  // reused for every value's data, before the document keeps it
 };
 
@@ -186,7 +188,8 @@ bool Parser::parseKeyLine() {
   if (const auto nul = inner.find(u'\0'); nul != std::u16string_view::npos) {
     return fail(first + nul, "a key name cannot hold a NUL character");
   }
-  std::string path = Utf16ToWtf8(inner);
+  std::string& path = path_;
+  Utf16ToWtf8(inner, path);
   static constexpr const char* kNoRoot =
       "the key path must begin with a root key such as HKEY_CURRENT_USER";
   if (deletion) {
@@ -195,7 +198,7 @@ bool Parser::parseKeyLine() {
     current_ = nullptr;
     inDeletedKey_ = true;
   } else {
-    current_ = doc_.appendSection(std::move(path));
+    current_ = doc_.appendSection(path);
     if (current_ == nullptr) return fail(first, kNoRoot);
     inDeletedKey_ = false;
   }
@@ -275,15 +278,20 @@ bool Parser::parseHexList(std::vector<std::uint8_t>& out) {
   bool afterComma = true;  // a byte may follow
   for (;;) {
     if (afterComma) {
-      // Runs of two digits and a comma, nearly all of an export's hex data, in one loop.
+      // Runs of two digits and a comma, nearly all of an export's hex data, in one loop that
+      // stores into room made for as many as the line can hold.
       const char16_t* p = line_.data() + pos_;
       const char16_t* const stop = line_.data() + line_.size();
+      const std::size_t at = out.size();
+      out.resize(at + static_cast<std::size_t>(stop - p) / 3);
+      std::uint8_t* o = out.data() + at;
       for (; stop - p >= 3 && p[2] == u','; p += 3) {
         const int hi = HexDigitValue(p[0]);
         const int lo = HexDigitValue(p[1]);
         if ((hi | lo) < 0) break;
-        out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
+        *o++ = static_cast<std::uint8_t>(hi * 16 + lo);
       }
+      out.resize(static_cast<std::size_t>(o - out.data()));
       pos_ = static_cast<std::size_t>(p - line_.data());
     }
     skipBlanks();

@@ -203,6 +203,15 @@ bool Writer<kWide>::quotedWide(RegValueView v) {
   p = put(p, '"');
   for (std::size_t i = 0; i < units;) {
     // Below '#' are NUL, the line breaks and '"' (and space and '!', which need nothing).
+    if (kLittleEndianLanes && i + 8 <= units) {
+      const EightUnits v = LoadEightUnits(le + 2 * i);
+      if (!AnyUnit((v <= std::uint16_t{u'"'}) | (v == std::uint16_t{u'\\'}))) {
+        std::memcpy(p, le + 2 * i, 16);
+        p += 16;
+        i += 8;
+        continue;
+      }
+    }
     if (kLittleEndianLanes && i + 4 <= units) {
       const std::uint64_t w = FourUnits(le + 2 * i);
       if ((UnitsBelow(w, u'"' + 1) | UnitsEqual(w, u'\\')) == 0) {

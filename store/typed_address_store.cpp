@@ -107,7 +107,8 @@ StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list
   if (alongside) alongside();
   const StoreOutcome outcome = transaction.finish();
   if (readOk) {
-    ListContents old = list.exchangeAll(fresh.contents());
+    // Taken out of the list read, not copied.
+    ListContents old = list.exchangeAll(fresh.exchangeAll({}));
     if (discarded) *discarded = std::move(old);
     SelectFirstAddress(list);
   }
