@@ -25,12 +25,14 @@ bool IsWrittenNumber(std::string_view digits) {
 
 }  // namespace
 
-fs::path FollowLinks(const fs::path& path) {
+fs::path FollowLinks(const fs::path& path, fs::file_type* type) {
   fs::path p = path;
   // As many hops as the system itself follows; a loop ends here and fails when opened.
   for (int hops = 0; hops < 40; ++hops) {
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p;
+    const fs::file_status status = fs::symlink_status(p, ec);
+    if (type) *type = status.type();
+    if (!fs::is_symlink(status) || ec) return p;
     const fs::path next = fs::read_symlink(p, ec);
     if (ec) return p;
     // Not normalised: ".." after a linked folder means what the system makes of it.

@@ -31,8 +31,10 @@ enum class NewFileAccess {
 };
 
 // The file `path` ends at once its symbolic links are followed, each relative link from the
-// folder it lies in. A dangling link gives the path of the file it names.
-std::filesystem::path FollowLinks(const std::filesystem::path& path);
+// folder it lies in. A dangling link gives the path of the file it names. `type`, when given,
+// is set to the kind of what stands at the path found (not_found when nothing does).
+std::filesystem::path FollowLinks(const std::filesystem::path& path,
+                                  std::filesystem::file_type* type = nullptr);
 
 // The name a replacement of `target` gives its temporary: the target's file name, ".tmp-",
 // the process id, "-" and a counter of the process's replacements.

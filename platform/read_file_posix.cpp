@@ -36,9 +36,9 @@ FileRead ReadWholeFile(const std::filesystem::path& path) {
     result.status = FileRead::Status::kNotRegularFile;
     return result;
   }
-  // A regular file never blocks; normal mode makes short reads the exception.
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  // A regular file never blocks, whatever its mode; should a file system say otherwise, the
+  // file is read in normal mode.
+  bool blocking = false;
   try {
     const auto expected = static_cast<unsigned long long>(info.st_size);
     if (expected >= result.bytes.max_size()) throw std::bad_alloc();
@@ -53,6 +53,11 @@ FileRead ReadWholeFile(const std::filesystem::path& path) {
       const ssize_t got = ::read(fd.get(), into, room);
       if (got < 0) {
         if (errno == EINTR) continue;
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && !blocking) {
+          blocking = true;
+          const int flags = ::fcntl(fd.get(), F_GETFL);
+          if (flags >= 0 && ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) == 0) continue;
+        }
         return Failed(errno);
       }
       if (got == 0) break;

@@ -195,7 +195,12 @@ std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
   out.resize(units);
   char* const dst = out.data();
   std::size_t i = 0;
-  // Four units at a time while they are all ASCII and none is NUL.
+  // Eight, then four units at a time while they are all ASCII and none is NUL.
+  for (; kLittleEndianLanes && i + 8 <= units; i += 8) {
+    const EightUnits v = LoadEightUnits(data + 2 * i);
+    if (AnyUnit((v == std::uint16_t{0}) | (v >= std::uint16_t{0x80}))) break;
+    NarrowEightUnits(v, dst + i);
+  }
   for (; kLittleEndianLanes && i + 4 <= units; i += 4) {
     const std::uint64_t w = FourUnits(data + 2 * i);
     if (UnitsEqual(w, u'\0') != 0 || (w & 0xFF80FF80FF80FF80u) != 0) break;

@@ -280,7 +280,13 @@ bool RegFileKey::remove(std::string_view name) {
   if (at == values_.size()) return false;
   count(values_[at], -1);
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
-  if (!index_.empty()) reindex();
+  if (index_.empty()) return true;
+  // The last value (a list cut short loses its end) leaves every other one where it was.
+  if (at == values_.size()) {
+    index_.removeLast(hash != 0 ? hash : HashRegistryName(name), at);
+  } else {
+    reindex();
+  }
   return true;
 }
 
@@ -289,6 +295,7 @@ bool RegFileKey::remove(std::string_view name) {
 
 void RegFilePositionIndex::reset(std::size_t count) {
   slots_.assign(std::bit_ceil(std::max<std::size_t>(64, 4 * count)), 0);
+  used_ = 0;
 }
 
 void RegFilePositionIndex::place(std::uint64_t hash, std::size_t position) {
@@ -296,6 +303,17 @@ void RegFilePositionIndex::place(std::uint64_t hash, std::size_t position) {
   std::size_t s = hash & mask;
   while (slots_[s] != 0) s = (s + 1) & mask;
   slots_[s] = (hash >> 32 << 32) | (position + 1);
+  ++used_;
+}
+
+void RegFilePositionIndex::removeLast(std::uint64_t hash, std::size_t position) {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t s = hash & mask; slots_[s] != 0; s = (s + 1) & mask) {
+    if ((slots_[s] & 0xFFFFFFFFu) == position + 1) {
+      slots_[s] = (slots_[s] >> 32 << 32) | kRemoved;
+      return;
+    }
+  }
 }
 
 namespace {

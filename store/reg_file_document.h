@@ -7,6 +7,7 @@
 // layout of the lines are not kept: the writer lays the file out as regedit does.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -45,12 +46,18 @@ class RegFilePositionIndex {
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   bool empty() const { return slots_.empty(); }
-  void clear() { slots_.clear(); }
-  // Whether `count` entries need more room than there is.
-  bool full(std::size_t count) const { return 2 * count > slots_.size(); }
+  void clear() {
+    slots_.clear();
+    used_ = 0;
+  }
+  // Whether `count` entries (and the slots of removed ones) need more room than there is.
+  bool full(std::size_t count) const { return 2 * std::max(count, used_) > slots_.size(); }
   // Empties it, with room for twice `count` entries.
   void reset(std::size_t count);
   void place(std::uint64_t hash, std::size_t position);
+  // Takes out the entry at the last position, which no other entry's position follows. Its
+  // slot stays taken, passed over by searches, until the index is next reset.
+  void removeLast(std::uint64_t hash, std::size_t position);
   // The position of the entry with this hash that `matches` accepts, or kNone.
   template <class Matches>
   std::size_t find(std::uint64_t hash, Matches&& matches) const {
@@ -59,13 +66,17 @@ class RegFilePositionIndex {
     for (std::size_t s = hash & mask;; s = (s + 1) & mask) {
       const std::uint64_t slot = slots_[s];
       if (slot == 0) return kNone;
-      const std::size_t at = (slot & 0xFFFFFFFFu) - 1;
-      if ((slot >> 32) == (hash >> 32) && matches(at)) return at;
+      const std::uint64_t stored = slot & 0xFFFFFFFFu;
+      if ((slot >> 32) == (hash >> 32) && stored != kRemoved && matches(stored - 1)) {
+        return stored - 1;
+      }
     }
   }
 
  private:
+  static constexpr std::uint64_t kRemoved = 0xFFFFFFFFu;  // in place of a position plus one
   std::vector<std::uint64_t> slots_;
+  std::size_t used_ = 0;  // slots taken, by entries or by removed ones
 };
 
 // The data of one value. Read from a file, it stands in the storage of the document that

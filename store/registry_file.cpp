@@ -66,10 +66,11 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
         "XDG_DATA_HOME and HOME is set.");
     return;
   }
-  realPath_ = platform::FollowLinks(path_);
+  fs::file_type type = fs::file_type::none;
+  realPath_ = platform::FollowLinks(path_, &type);
 
   std::error_code ec;
-  const bool missing = fs::symlink_status(realPath_, ec).type() == fs::file_type::not_found;
+  const bool missing = type == fs::file_type::not_found;
   if (missing && !NamesRegFile(realPath_)) {
     return readFailed(
         "there is no such file, and only a name ending in \".reg\" is made into a "

@@ -530,6 +530,17 @@ TEST(RegFileFormat, ManyValuesKeepTheirOrderThroughSetsAndRemovals) {
   }
   EXPECT_FALSE(key.find("url39"));
   EXPECT_EQ(key.find("URL40")->data[0], 99);
+  // The last value taken away and another added, many times over: the slots of the ones
+  // taken away must neither be found nor fill the index.
+  for (int n = 0; n < 300; ++n) {
+    EXPECT_TRUE(key.remove(names.back()));
+    EXPECT_FALSE(key.find(names.back()));
+    names.back() = "last" + std::to_string(n);
+    EXPECT_TRUE(key.set(names.back(), {regtype::kDword, Bytes({n % 256, 0, 0, 0})}));
+    ASSERT_TRUE(key.find(names.back()));
+    EXPECT_EQ(key.find(names.back())->data[0], n % 256);
+  }
+  EXPECT_TRUE(key.find(names.front()));
   while (!names.empty()) {
     EXPECT_TRUE(key.remove(names.front()));
     names.erase(names.begin());
