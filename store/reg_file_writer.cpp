@@ -20,6 +20,19 @@ char16_t UnitAt(const std::uint8_t* le, std::size_t i) {
   return static_cast<char16_t>(le[2 * i] | (le[2 * i + 1] << 8));
 }
 
+// Whether the text holds a NUL, CR or LF: eight bytes at a time pass while none of them is
+// below 14, which is seldom.
+bool HoldsLineBreakOrNul(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, text.data() + i, sizeof w);
+    if (((w - 0x0E0E0E0E0E0E0E0Eu) & ~w & 0x8080808080808080u) != 0) break;
+  }
+  return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(),
+                     [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
+}
+
 bool NeedsEscape(char16_t c) {
   return c == u'\\' || c == u'"' || c == u'\r' || c == u'\n' || c == u'\0';
 }
@@ -69,14 +82,16 @@ class Writer {
   // clearing and the text meet the memory once, in the cache.
   char* grow(std::size_t units) {
     const std::size_t need = used_ + units * kWidth;
-    if (need > out_.size()) {
-      if (need > out_.capacity()) out_.reserve(std::max(need, 2 * out_.capacity()));
-      constexpr std::size_t kStep = 16384;
-      out_.resize(std::min(out_.capacity(), std::max(need, out_.size() + kStep)));
-    }
+    if (need > out_.size()) makeRoom(need);
     char* p = out_.data() + used_;
     used_ = need;
     return p;
+  }
+  // Out of line: it is seldom called, and every piece written goes through grow.
+  [[gnu::noinline]] void makeRoom(std::size_t need) {
+    if (need > out_.capacity()) out_.reserve(std::max(need, 2 * out_.capacity()));
+    constexpr std::size_t kStep = 16384;
+    out_.resize(std::min(out_.capacity(), std::max(need, out_.size() + kStep)));
   }
   void finish(const char* end) { used_ = static_cast<std::size_t>(end - out_.data()); }
   void raw(std::string_view bytes) {
@@ -158,16 +173,30 @@ void Writer<kWide>::textData(const std::uint8_t* le, std::size_t units) {
 
 template <bool kWide>
 bool Writer<kWide>::quotedName(std::string_view name) {
+  // Nearly every name is plain ASCII with nothing to escape: checked and copied in one go.
+  static constexpr auto kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (std::size_t c = 0x20; c < 0x80; ++c) plain[c] = c != '\\' && c != '"';
+    return plain;
+  }();
+  bool plain = true;
+  for (const char c : name) plain &= kPlain[static_cast<unsigned char>(c)];
+  if (plain) {
+    char* p = put(grow(name.size() + 2), '"');
+    for (const char c : name) p = put(p, c);
+    put(p, '"');
+    return true;
+  }
   // The characters to escape are ASCII, which never stands inside a longer UTF-8 sequence.
   ascii('"');
-  std::size_t plain = 0;  // start of the run of characters that need no escape
+  std::size_t run = 0;  // start of the run of characters that need no escape
   for (std::size_t i = 0; i < name.size(); ++i) {
     if (!NeedsEscape(static_cast<unsigned char>(name[i]))) continue;
-    if (!text(name.substr(plain, i - plain))) return false;
+    if (!text(name.substr(run, i - run))) return false;
     ascii(EscapeFor(static_cast<unsigned char>(name[i])));
-    plain = i + 1;
+    run = i + 1;
   }
-  if (!text(name.substr(plain))) return false;
+  if (!text(name.substr(run))) return false;
   ascii('"');
   return true;
 }
@@ -204,8 +233,8 @@ bool Writer<kWide>::quotedWide(RegValueView v) {
   for (std::size_t i = 0; i < units;) {
     // Below '#' are NUL, the line breaks and '"' (and space and '!', which need nothing).
     if (kLittleEndianLanes && i + 8 <= units) {
-      const EightUnits v = LoadEightUnits(le + 2 * i);
-      if (!AnyUnit((v <= std::uint16_t{u'"'}) | (v == std::uint16_t{u'\\'}))) {
+      const EightUnits eight = LoadEightUnits(le + 2 * i);
+      if (!AnyUnit((eight <= std::uint16_t{u'"'}) | (eight == std::uint16_t{u'\\'}))) {
         std::memcpy(p, le + 2 * i, 16);
         p += 16;
         i += 8;
@@ -388,8 +417,7 @@ RegWriteResult Writer<kWide>::run() {
   ascii(eol_);
   ascii(eol_);
   for (const RegFileKey& key : doc_.keys()) {
-    if (std::any_of(key.path().begin(), key.path().end(),
-                    [](char c) { return c == '\0' || c == '\r' || c == '\n'; })) {
+    if (HoldsLineBreakOrNul(key.path())) {
       return {std::nullopt,
               "the key path \"" + std::string(key.path()) + "\" cannot be written in a file"};
     }
