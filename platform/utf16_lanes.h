@@ -70,6 +70,21 @@ inline bool AnyUnit(EightUnitMask mask) {
   return (halves[0] | halves[1]) != 0;
 }
 
+// Where the first unit marked in the mask stands (0 to 7), or 8 when none is.
+inline unsigned FirstUnit(EightUnitMask mask) {
+  std::uint64_t halves[2];
+  std::memcpy(halves, &mask, sizeof halves);
+  for (unsigned half = 0; half < 2; ++half) {
+    if (halves[half] == 0) continue;
+    // Within a half the units stand in memory order, lowest bits first on a little-endian
+    // machine.
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(halves[half])
+                                                               : std::countl_zero(halves[half]);
+    return 4 * half + static_cast<unsigned>(bit) / 16;
+  }
+  return 8;
+}
+
 // Eight bytes of text as eight UTF-16LE units, the 16 bytes at `out`; false, with nothing
 // written, when one of them is not ASCII. Only for a little-endian machine.
 inline bool WidenEightAscii(const char* text, void* out) {

@@ -236,6 +236,10 @@ class RegFileDocument {
   // A copy of the bytes that this document keeps for as long as it lives, as data for a
   // value of one of its own keys. A copy of the document owns its values' data instead.
   RegFileBytes keep(std::span<const std::uint8_t> bytes) { return storage_.keep(bytes, {}); }
+  // The same for two pieces, one after the other.
+  RegFileBytes keep(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second) {
+    return storage_.keep(first, second);
+  }
 
  private:
   // Blocks that value data read from a file is kept in. They never move, so that the

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/utf16_lanes.h"
@@ -36,23 +37,26 @@ std::u16string_view TrimRight(std::u16string_view s) {
   return s;
 }
 
-// Where the line ends (at a CR or LF), or `stop`. Eight units at a time pass while none is
-// at or below CR; the one that stopped them is found unit by unit.
-const char16_t* FindLineEnd(const char16_t* p, const char16_t* stop) {
-  for (; stop - p >= 8 && !AnyUnit(LoadEightUnits(p) <= std::uint16_t{u'\r'}); p += 8) {
+// The first of the units from `p` on that is `a` or `b`, or `stop`: eight units at a time, and
+// the last few one by one.
+const char16_t* FindEither(const char16_t* p, const char16_t* stop, char16_t a, char16_t b) {
+  for (; stop - p >= 8; p += 8) {
+    const EightUnits eight = LoadEightUnits(p);
+    const unsigned at = FirstUnit((eight == std::uint16_t{a}) | (eight == std::uint16_t{b}));
+    if (at < 8) return p + at;
   }
-  while (p != stop && *p != u'\r' && *p != u'\n') ++p;
+  while (p != stop && *p != a && *p != b) ++p;
   return p;
+}
+
+// Where the line ends (at a CR or LF), or `stop`.
+const char16_t* FindLineEnd(const char16_t* p, const char16_t* stop) {
+  return FindEither(p, stop, u'\r', u'\n');
 }
 
 // Where the next '"' or backslash stands, or `stop`.
 const char16_t* FindQuoteOrBackslash(const char16_t* p, const char16_t* stop) {
-  for (; stop - p >= 8; p += 8) {
-    const EightUnits v = LoadEightUnits(p);
-    if (AnyUnit((v == std::uint16_t{u'"'}) | (v == std::uint16_t{u'\\'}))) break;
-  }
-  while (p != stop && *p != u'"' && *p != u'\\') ++p;
-  return p;
+  return FindEither(p, stop, u'"', u'\\');
 }
 
 class Parser {
@@ -73,6 +77,9 @@ class Parser {
   bool atEnd() const { return pos_ >= line_.size(); }
   bool parseKeyLine();
   bool parseValueLine();
+  // A quoted text without escapes, as it stands in the line, with pos_ after it; nothing,
+  // with pos_ where it was, for one that has escapes or no end.
+  std::optional<std::u16string_view> plainQuoted();
   template <class Out>
   bool parseQuoted(Out& out);
   bool parseHexList(std::vector<std::uint8_t>& out);
@@ -224,6 +231,17 @@ void Append(std::vector<std::uint8_t>& out, const char16_t* text, std::size_t un
   }
 }
 
+std::optional<std::u16string_view> Parser::plainQuoted() {
+  // pos_ is at the opening quote. Nearly every quoted text has no escape in it.
+  const char16_t* const begin = line_.data();
+  const char16_t* const end = FindQuoteOrBackslash(begin + pos_ + 1, begin + line_.size());
+  if (end == begin + line_.size() || *end != u'"') return std::nullopt;
+  const std::u16string_view plain(begin + pos_ + 1,
+                                  static_cast<std::size_t>(end - begin) - pos_ - 1);
+  pos_ = static_cast<std::size_t>(end - begin) + 1;
+  return plain;
+}
+
 template <class Out>
 bool Parser::parseQuoted(Out& out) {
   // pos_ is at the opening quote.
@@ -344,17 +362,19 @@ bool Parser::parseValueLine() {
   if (current_ == nullptr) {
     return fail(pos_, inDeletedKey_ ? "a value under a deleted key" : "a value before any [key]");
   }
-  name_.clear();
+  std::string nameText;
   if (line_[pos_] == u'@') {
     ++pos_;
-  } else if (!parseQuoted(name_)) {
-    return false;
+  } else if (const std::optional<std::u16string_view> plain = plainQuoted()) {
+    nameText = Utf16ToWtf8(*plain);
+  } else {
+    if (!parseQuoted(name_)) return false;
+    nameText = Utf16ToWtf8(name_);
   }
   skipBlanks();
   if (atEnd() || line_[pos_] != u'=') return fail(pos_, "expected '=' after the value name");
   ++pos_;
   skipBlanks();
-  std::string nameText = Utf16ToWtf8(name_);
   const std::size_t dataStart = pos_;
   const std::u16string_view rest = line_.substr(pos_);
 
@@ -368,6 +388,15 @@ bool Parser::parseValueLine() {
     return true;
   }
   if (!rest.empty() && rest[0] == u'"') {
+    if (const std::optional<std::u16string_view> plain =
+            kLittleEndianLanes ? plainQuoted() : std::nullopt) {
+      // The units as they stand in the line are the data, followed by its NUL.
+      if (!expectLineEnd()) return false;
+      static constexpr std::uint8_t kNul[2] = {0, 0};
+      const auto* units = reinterpret_cast<const std::uint8_t*>(plain->data());
+      pending_.push_back({std::move(nameText), type, doc_.keep({units, 2 * plain->size()}, kNul)});
+      return true;
+    }
     if (!parseQuoted(bytes_)) return false;
     bytes_.push_back(0);  // the terminating NUL
     bytes_.push_back(0);
