@@ -26,7 +26,7 @@ void ExpectSame(const tavelin::RegFileDocument& a, const tavelin::RegFileDocumen
     if (ka.values().size() != kb.values().size()) Fail("number of values changed");
     for (std::size_t v = 0; v < ka.values().size(); ++v) {
       if (ka.values()[v].name != kb.values()[v].name) Fail("value name changed");
-      if (!(ka.values()[v].value == kb.values()[v].value)) Fail("value type or bytes changed");
+      if (!(ka.values()[v].value() == kb.values()[v].value())) Fail("value type or bytes changed");
     }
   }
 }
