@@ -90,6 +90,25 @@ TEST_F(HiveFile, TextIsRewrittenUnlessStoredExactlyAsIt) {
   std::vector<std::uint8_t> highByte = sz("0123456789ab");
   highByte[2 * 9 + 1] = 1;
   cases.push_back({"a high byte in a word", {regtype::kSz, highByte}, "0123456789ab", false});
+  // Eight characters at a time, the last eight overlapping the ones before.
+  cases.push_back({"another last letter of a long text",
+                   {regtype::kSz, sz("0123456789abcdefX")},
+                   "0123456789abcdefY",
+                   false});
+  cases.push_back({"a long text outside ASCII at its end",
+                   {regtype::kSz, sz("0123456789cafÃ©")},
+                   "0123456789cafÃ©",
+                   true});
+  cases.push_back({"a long text one letter shorter",
+                   {regtype::kSz, sz("0123456789abcdef")},
+                   "0123456789abcdefg",
+                   false});
+  std::vector<std::uint8_t> longNoNul = sz("0123456789abcdefgh");
+  longNoNul[longNoNul.size() - 2] = 'x';
+  cases.push_back({"a long text with a letter in place of its NUL",
+                   {regtype::kSz, longNoNul},
+                   "0123456789abcdefgh",
+                   false});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     EXPECT_EQ(IsTextValue(c.stored, c.text), c.unchanged);
