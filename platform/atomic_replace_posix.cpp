@@ -174,39 +174,20 @@ bool FileReplacement::commit() {
 }
 
 void RemoveLeftoverTemporaries(const fs::path& target) {
-  // Listed at every write: the names alone, and only those that start like the target's are
+  // Listed at every write: readdir alone, and only names that start like the target's are
   // looked at closely. Collected first, as removing while listing may skip names.
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   const std::string base = target.filename().native();
-  std::vector<fs::path> leftovers;
-  const auto consider = [&](const char* name) {
-    if (std::strncmp(name, base.c_str(), base.size()) == 0 && IsOwnTemporaryName(target, name)) {
-      leftovers.push_back(folder / name);
-    }
-  };
-#ifdef __linux__
-  // Read straight into a buffer on the stack: opendir's own large buffer, taken from the heap
-  // and given back at once, can make the heap shrink and grow again around the write that
-  // follows, which costs more than the listing.
-  OsHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!dir.valid()) return;
-  alignas(dirent64) char buffer[8192];
-  for (;;) {
-    const ssize_t got = ::getdents64(dir.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    for (ssize_t at = 0; at < got;) {
-      const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-      consider(entry->d_name);
-      at += entry->d_reclen;
-    }
-  }
-#else
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return;
-  while (const dirent* entry = ::readdir(dir)) consider(entry->d_name);
+  std::vector<fs::path> leftovers;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strncmp(entry->d_name, base.c_str(), base.size()) == 0 &&
+        IsOwnTemporaryName(target, entry->d_name)) {
+      leftovers.push_back(folder / entry->d_name);
+    }
+  }
   ::closedir(dir);
-#endif
   for (const fs::path& leftover : leftovers) ::unlink(leftover.c_str());
 }
 
