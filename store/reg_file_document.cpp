@@ -235,7 +235,6 @@ bool RegFileKey::store(Name&& name, RegValueView value, Make&& make) {
   std::uint64_t hash = 0;  // worked out when the name is searched for, and it is new
   const std::size_t at = position(name, hash);
   if (at == values_.size()) {
-    // Made before the list may grow: the data may stand in one of this key's values.
     RegFileValue fresh{std::string(std::forward<Name>(name)), value.type, make()};
     count(fresh, 1);
     values_.push_back(std::move(fresh));

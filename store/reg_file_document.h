@@ -233,11 +233,11 @@ class RegFileDocument {
   RegFileKey* appendSection(std::string_view fullPath);
   // Room for about this many sections, for a reader that can tell.
   void reserve(std::size_t sections);
-  // A copy of the bytes that this document keeps for as long as it lives, as data for a
-  // value of one of its own keys. A copy of the document owns its values' data instead.
-  RegFileBytes keep(std::span<const std::uint8_t> bytes) { return storage_.keep(bytes, {}); }
-  // The same for two pieces, one after the other.
-  RegFileBytes keep(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second) {
+  // A copy of the bytes (the second piece, if any, after the first) that this document keeps
+  // for as long as it lives, as data for a value of one of its own keys. A copy of the
+  // document owns its values' data instead.
+  RegFileBytes keep(std::span<const std::uint8_t> first,
+                    std::span<const std::uint8_t> second = {}) {
     return storage_.keep(first, second);
   }
 

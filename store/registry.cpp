@@ -1,6 +1,5 @@
 #include "store/registry.h"
 
-#include <cstring>
 
 #include "platform/utf16_lanes.h"
 #include "platform/wtf8.h"
@@ -191,13 +190,6 @@ bool IsTextValue(RegValueView value, std::string_view text) {
   const std::uint8_t* data = value.data.data();
   const std::size_t units = value.data.size() / 2;
   std::size_t i = 0;
-  // Eight characters at a time against their eight units.
-  unsigned char wide[16];
-  for (; kLittleEndianLanes && i + 8 <= text.size() && i + 8 <= units &&
-         WidenEightAscii(text.data() + i, wide);
-       i += 8) {
-    if (std::memcmp(wide, data + 2 * i, sizeof wide) != 0) return false;
-  }
   for (; i < text.size() && i < units && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
     if (data[2 * i] != static_cast<unsigned char>(text[i]) || data[2 * i + 1] != 0) return false;
   }
