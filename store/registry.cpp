@@ -1,6 +1,5 @@
 #include "store/registry.h"
 
-
 #include "platform/utf16_lanes.h"
 #include "platform/wtf8.h"
 #include "store/backup.h"
