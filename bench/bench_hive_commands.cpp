@@ -189,21 +189,29 @@ int main(int argc, char** argv) {
               allAsExpected ? "met" : "NOT met");
 
   // (b) The start-up sequence that writes, against a bare replace of the same size.
-  BareReplace(f.hive, f.needsCompaction, true);
-  {
-    HiveFileRegistry registry(f.hive);
+  using HiveCommand = std::function<bool(HiveFileRegistry&)>;
+  const HiveCommand startUpSequence = [](HiveFileRegistry& registry) {
     AddressList list;
     LoadAndCompactAddresses(registry, list);
-  }
-  const std::string written = ReadFile(f.hive);
+    return list.count() == 199;
+  };
+  // What the hive holds after `command` on `before`: the bytes the bare replace writes.
+  const auto fileAfter = [&](const std::string& before, const HiveCommand& command) {
+    BareReplace(f.hive, before, true);
+    {
+      HiveFileRegistry registry(f.hive);
+      command(registry);
+    }
+    return ReadFile(f.hive);
+  };
+  const std::string written = fileAfter(f.needsCompaction, startUpSequence);
   // Medians of `command` on the hive, put back to `before` untimed each time, and of a bare
   // replace of the bytes the command writes, run in turn. Null when the command went wrong.
   struct Pair {
     double command, bare;
   };
-  const auto interleaved =
-      [&](const std::string& before, const std::string& after,
-          const std::function<bool(HiveFileRegistry&)>& command) -> std::optional<Pair> {
+  const auto interleaved = [&](const std::string& before, const std::string& after,
+                               const HiveCommand& command) -> std::optional<Pair> {
     std::vector<double> commands, bares;
     for (int run = 0; run < runs; ++run) {
       BareReplace(f.hive, before, true);
@@ -219,12 +227,7 @@ int main(int argc, char** argv) {
     }
     return Pair{Median(commands), Median(bares)};
   };
-  const std::optional<Pair> startUp =
-      interleaved(f.needsCompaction, written, [](HiveFileRegistry& registry) {
-        AddressList list;
-        LoadAndCompactAddresses(registry, list);
-        return list.count() == 199;
-      });
+  const std::optional<Pair> startUp = interleaved(f.needsCompaction, written, startUpSequence);
   if (!startUp) {
     std::fprintf(stderr, "the start-up sequence went wrong\n");
     return 1;
@@ -240,24 +243,14 @@ int main(int argc, char** argv) {
   // (c) The least a writing command costs in this store: one value changed in a transaction
   // of its own (lock, read, parse, write, flush, replace), nothing done per address. Texts of
   // one length, so that the file written has the size of the one before.
-  const auto setFirst = [](const char* text) {
+  const auto setFirst = [](const char* text) -> HiveCommand {
     return [text](HiveFileRegistry& registry) {
       return modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", text);
     };
   };
-  BareReplace(f.hive, written, true);
-  {
-    HiveFileRegistry registry(f.hive);
-    setFirst("https://one.example/")(registry);
-  }
-  const std::string one = ReadFile(f.hive);
-  BareReplace(f.hive, one, true);
-  {
-    HiveFileRegistry registry(f.hive);
-    setFirst("https://two.example/")(registry);
-  }
-  const std::optional<Pair> single =
-      interleaved(one, ReadFile(f.hive), setFirst("https://two.example/"));
+  const std::string one = fileAfter(written, setFirst("https://one.example/"));
+  const HiveCommand second = setFirst("https://two.example/");
+  const std::optional<Pair> single = interleaved(one, fileAfter(one, second), second);
   if (!single) {
     std::fprintf(stderr, "the changed value went wrong\n");
     return 1;

@@ -131,8 +131,9 @@ int main(int argc, char** argv) {
     const RegFileDocument document = *ParseRegFile(file).document;
     f.bareOut = MedianMs(runs, [&] { sink += TextToUtf16LeBytes(text).size(); });
     f.write = MedianMs(runs, [&] { sink += WriteRegFile(document).bytes->size(); });
-    // What the machine charges for memory of the output's size alone: at ten times the hive
-    // the heap has none such to hand back, and each page comes new from the system.
+    // What the machine charges for memory of the output's size (the hive round-trips, so the
+    // file's) alone: at ten times the hive the heap has none such to hand back, and each page
+    // comes new from the system.
     f.room = MedianMs(runs, [&] {
       const std::string room(file.size(), '\0');
       sink += room.size() + static_cast<unsigned char>(room[room.size() / 2]);
