@@ -1,5 +1,5 @@
 // Tavelin exactly as it starts, quitting once its window is exposed.
-#include "app/program.h"
+#include "qt/program.h"
 #include "startup_probe.h"
 
 int main(int argc, char* argv[]) {
