@@ -16,4 +16,6 @@ set(CPACK_STRIP_FILES ON)
 # Unpacks into one folder of its own, named like the zip.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+# The MSI is made from the zip's own program, once the zip is made.
+include(${CMAKE_CURRENT_LIST_DIR}/windows-msi.cmake)
 include(CPack)
