@@ -114,6 +114,13 @@ std::span<const MenuLayout> Mainn::Menus() {
   return kMenus;
 }
 
+ListContext Mainn::context() {
+  return {backend_, list_, settings_, &history_, &storedBase_, [this] {
+            return screen_.askYesNo({std::string(kStoreChangedTitle),
+                                     std::string(kStoreChangedQuestion), MessageIcon::kQuestion});
+          }};
+}
+
 void Mainn::Show(const CommandResult& result) {
   ShowErrors(screen_, result.messages());
 }
@@ -123,7 +130,7 @@ void Mainn::ShowError(std::string_view text) {
 }
 
 void Mainn::Form_Load() {
-  startUpMessages_ = StartUp(backend_, list_, settings_).messages();
+  startUpMessages_ = StartUp(backend_, list_, settings_, &storedBase_).messages();
 }
 
 void Mainn::Form_Shown() {

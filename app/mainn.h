@@ -4,6 +4,7 @@
 // observer, and forwards each event to the handler of the same name.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -78,7 +79,7 @@ class Mainn {
   void List1_ContextMenuKey();
 
  private:
-  ListContext context() { return {backend_, list_, settings_, &history_}; }
+  ListContext context();
   void Show(const CommandResult& result);
   void ShowError(std::string_view text);
 
@@ -89,6 +90,8 @@ class Mainn {
   ProgramSettings settings_;
   std::string lastListFileName_;
   UndoHistory history_;
+  // The stored list as this window last read or wrote it (see ListContext).
+  std::optional<ListContents> storedBase_;
   std::vector<std::string> startUpMessages_;
 };
 

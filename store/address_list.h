@@ -44,6 +44,8 @@ struct PlacedEntry {
 struct ListContents {
   std::vector<std::string> items;
   std::vector<TypedTime> times;  // as many as items
+
+  bool operator==(const ListContents&) const = default;
 };
 
 // Told about every change, so that a view can follow. Calls come in before/after pairs.

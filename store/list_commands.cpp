@@ -16,12 +16,44 @@ CommandResult Told(RegistryBackend& backend, CommandMessage refusal = CommandMes
   return result;
 }
 
+// The typed addresses as the store holds them now, compacted as a window shows them.
+ListContents ReadStoredList(RegistryBackend& backend) {
+  AddressList stored;
+  LoadAddresses(backend, stored);
+  RemoveBlankAddresses(stored);
+  return stored.exchangeAll({});
+}
+
+// Runs `write` (the command's writes to the typed-address keys) in one transaction, unless
+// the store no longer holds the window's base: another program wrote it since, and its
+// change is not replaced unless the user says so. What the store holds after a complete write
+// becomes the base and is given back; nothing when nothing was written.
+template <class Write>
+std::optional<ListContents> WriteOverBase(const ListContext& context, Write&& write) {
+  const auto attempt = [&](bool check) -> std::optional<std::optional<ListContents>> {
+    Transaction transaction(context.backend);
+    if (check && context.base && *context.base) {
+      const ListContents stored = ReadStoredList(context.backend);
+      // A store that cannot be read refuses the write below and says why.
+      if (!context.backend.readFailed() && stored != **context.base) return std::nullopt;
+    }
+    write();
+    ListContents written = ReadStoredList(context.backend);
+    if (!transaction.finish().complete) return std::optional<ListContents>();
+    if (context.base) *context.base = written;
+    return std::optional<ListContents>(std::move(written));
+  };
+  if (auto done = attempt(true)) return std::move(*done);
+  // The lock is released while the user decides.
+  if (!context.replaceChangedStore || !context.replaceChangedStore()) return std::nullopt;
+  return attempt(false).value_or(std::nullopt);
+}
+
 // In automatic mode the store follows every change at once, in one transaction; in manual
 // mode the store is not touched at all (not even read).
 CommandResult StoreListIfAutomatic(const ListContext& context) {
   if (!IsManualSaveMode(context.settings)) {
-    Transaction transaction(context.backend);
-    SaveAddresses(context.backend, context.list);
+    WriteOverBase(context, [&] { SaveAddresses(context.backend, context.list); });
   }
   return Told(context.backend);
 }
@@ -49,10 +81,15 @@ std::vector<std::string> CommandResult::messages() const {
   return out;
 }
 
-CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings) {
+CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
+                      std::optional<ListContents>* base) {
   backend.takeNotices();  // only this command's notices are its own
-  LoadAndCompactAddresses(backend, list, LoadKind::kStartup,
-                          [&] { LoadSettings(backend, settings); });
+  if (LoadAndCompactAddresses(backend, list, LoadKind::kStartup,
+                              [&] { LoadSettings(backend, settings); })
+          .readOk &&
+      base) {
+    *base = list.contents();
+  }
   return Told(backend);
 }
 
@@ -60,9 +97,11 @@ CommandResult ReloadAddresses(ListContext context) {
   const int selection = context.list.selectionIndex();
   ListContents discarded;
   if (LoadAndCompactAddresses(context.backend, context.list, LoadKind::kReload, {}, &discarded)
-          .readOk &&
-      context.history) {
-    context.history->recordReplacement(context.list, selection, std::move(discarded));
+          .readOk) {
+    if (context.base) *context.base = context.list.contents();
+    if (context.history) {
+      context.history->recordReplacement(context.list, selection, std::move(discarded));
+    }
   }
   return Told(context.backend);
 }
@@ -85,25 +124,25 @@ CommandResult DeleteAllAddresses(ListContext context) {
   ListContents before = context.list.exchangeAll({});
   if (context.history)
     context.history->recordReplacement(context.list, selection, std::move(before));
-  if (!IsManualSaveMode(context.settings)) DeleteStoredAddresses(context.backend);
+  if (!IsManualSaveMode(context.settings)) {
+    WriteOverBase(context, [&] { DeleteStoredAddresses(context.backend); });
+  }
   return Told(context.backend);
 }
 
 CommandResult SaveAllChanges(ListContext context) {
   if (context.list.count() == 0) {
-    DeleteStoredAddresses(context.backend);
+    WriteOverBase(context, [&] { DeleteStoredAddresses(context.backend); });
     return Told(context.backend);
   }
   const int selection = context.list.selectionIndex();
   auto blanks = RemoveBlankAddresses(context.list);
   // What the store holds afterwards is read back in the same transaction, but shown only
   // once the write has landed: a save that did not happen leaves the user's list alone.
-  AddressList stored;
-  Transaction transaction(context.backend);
-  SaveAddresses(context.backend, context.list);
-  LoadAddresses(context.backend, stored);
-  if (transaction.finish().complete) {
-    RemoveBlankAddresses(stored);
+  if (std::optional<ListContents> written =
+          WriteOverBase(context, [&] { SaveAddresses(context.backend, context.list); })) {
+    AddressList stored;
+    stored.exchangeAll(std::move(*written));
     if (stored.items() != context.list.items()) {
       // The list was longer than the store reads back: an undo brings back the whole list
       // as it was shown, blanks included.

@@ -3,6 +3,8 @@
 // The main window's handlers call these and show what they return.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,16 +32,32 @@ struct CommandResult {
   std::vector<std::string> messages() const;
 };
 
+// The question asked when another program changed the stored list since this window last
+// read or wrote it, before this window's list replaces it.
+inline constexpr std::string_view kStoreChangedTitle = "Tavelin";
+inline constexpr std::string_view kStoreChangedQuestion =
+    "The typed addresses were changed by another program since Tavelin read them. Replace "
+    "them with the list shown here?";
+
 struct ListContext {
   RegistryBackend& backend;
   AddressList& list;
   const ProgramSettings& settings;
   // Where each change of the list is kept for undo; none when not given.
   UndoHistory* history = nullptr;
+  // The stored list (compacted, with its times) as of this window's last successful read or
+  // write. A command that rewrites the list first reads the store under the same lock; if it
+  // no longer holds this, another program wrote it meanwhile and the command writes only
+  // when `replaceChangedStore` says Yes (asked with no lock held). Empty before the first
+  // successful read, and no check is made without it.
+  std::optional<ListContents>* base = nullptr;
+  std::function<bool()> replaceChangedStore = {};
 };
 
 // Start-up: the list read afresh and compacted, then the two settings, in one transaction.
-CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings);
+// When the read succeeds, `base` (if given) becomes the list as read.
+CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
+                      std::optional<ListContents>* base = nullptr);
 // "Reload URLs": the list read afresh and compacted; a failed read leaves the list as it was.
 CommandResult ReloadAddresses(ListContext context);
 

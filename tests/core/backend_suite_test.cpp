@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -73,11 +74,20 @@ class BackendUnderTest {
  public:
   virtual ~BackendUnderTest() = default;
   virtual RegistryBackend& get() = 0;
+  // Stores one value as another program would, beside the backend under test: a second copy
+  // of the program on the same file, or Windows' own "reg add".
+  virtual void writeAsAnotherProgram(std::string_view key, std::string_view name,
+                                     const RegValue& value) = 0;
 };
 
+// The memory registry is one object: the other program writes through it.
 class MemoryUnderTest : public BackendUnderTest {
  public:
   RegistryBackend& get() override { return registry_; }
+  void writeAsAnotherProgram(std::string_view key, std::string_view name,
+                             const RegValue& value) override {
+    ASSERT_TRUE(registry_.setValue(kCurrentUser, key, name, value));
+  }
 
  private:
   MemoryRegistry registry_;
@@ -85,11 +95,17 @@ class MemoryUnderTest : public BackendUnderTest {
 
 class HiveFileUnderTest : public BackendUnderTest {
  public:
-  HiveFileUnderTest() : registry_(folder_ / "HKEY_CURRENT_USER.reg") {}
+  HiveFileUnderTest() : registry_(path_) {}
   RegistryBackend& get() override { return registry_; }
+  void writeAsAnotherProgram(std::string_view key, std::string_view name,
+                             const RegValue& value) override {
+    HiveFileRegistry other(path_);
+    ASSERT_TRUE(other.setValue(kCurrentUser, key, name, value));
+  }
 
  private:
   support::TemporaryFolder folder_{"suite"};
+  std::filesystem::path path_ = folder_ / "HKEY_CURRENT_USER.reg";
   HiveFileRegistry registry_;
 };
 
@@ -98,6 +114,11 @@ class OfflineHiveUnderTest : public BackendUnderTest {
  public:
   OfflineHiveUnderTest() : registry_(support::WriteBlankHive(folder_ / "NTUSER.DAT")) {}
   RegistryBackend& get() override { return registry_; }
+  void writeAsAnotherProgram(std::string_view key, std::string_view name,
+                             const RegValue& value) override {
+    OfflineHiveRegistry other(registry_.path());
+    ASSERT_TRUE(other.setValue(kCurrentUser, key, name, value));
+  }
 
  private:
   support::TemporaryFolder folder_{"suite-hive"};
@@ -118,6 +139,23 @@ class Win32UnderTest : public BackendUnderTest {
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TavelinTests");
   }
   RegistryBackend& get() override { return registry_; }
+  // Through reg.exe, a program of its own, as the browser or an administrator would.
+  void writeAsAnotherProgram(std::string_view key, std::string_view name,
+                             const RegValue& value) override {
+    std::string command = "reg add \"HKCU\\" + sandbox_ + "\\" + std::string(key) + "\" /v " +
+                          std::string(name) + " /f";
+    if (value.type == regtype::kSz) {
+      command += " /t REG_SZ /d \"" + RegValueText(value) + "\"";
+    } else {
+      command += " /t REG_BINARY /d ";
+      for (std::uint8_t byte : value.data) {
+        const char* digits = "0123456789ABCDEF";
+        command += digits[byte >> 4];
+        command += digits[byte & 15];
+      }
+    }
+    ASSERT_EQ(std::system((command + " >NUL 2>&1").c_str()), 0) << command;
+  }
 
  private:
   std::string sandbox_;
@@ -167,6 +205,7 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
     ASSERT_NE(holder_, nullptr);
   }
   RegistryBackend& backend() { return holder_->get(); }
+  BackendUnderTest& holder() { return *holder_; }
 
  private:
   std::unique_ptr<BackendUnderTest> holder_;
@@ -892,6 +931,176 @@ TEST_P(Backups, ABackupThatCannotBeWrittenStopsTheWrite) {
 std::string ListParamName(const ::testing::TestParamInfo<std::tuple<Backend, const char*>>& info) {
   const std::string mode = std::get<1>(info.param);
   return BackendName(std::get<0>(info.param)) + "_" + (mode.empty() ? "Empty" : mode);
+}
+
+// ---- Another program writes the list between two commands ----
+
+// A REG_SZ value holding the text (ASCII here) and its terminator, as a program stores it.
+RegValue SzValue(std::string_view text) {
+  return Utf16Value(regtype::kSz, std::u16string(text.begin(), text.end()) + u'\0');
+}
+
+// The stored texts in order, gaps closed, as a window shows them.
+std::vector<std::string> Texts(const StoredUrls& urls) {
+  std::vector<std::string> texts;
+  for (const auto& [n, text] : urls) texts.push_back(text);
+  return texts;
+}
+
+// A command of the window, run on the list A, B, C with B selected, in the mode it needs.
+struct WriterCommand {
+  const char* name;
+  const char* saveMode;
+  std::function<void(ListContext)> run;
+  std::vector<std::string> shown;                // the window's list afterwards
+  std::function<void(ListContext)> before = {};  // what the user did first
+};
+
+std::vector<WriterCommand> WriterCommands() {
+  return {
+      {"Delete", "One", [](ListContext c) { DeleteSelectedAddress(c); }, {"A", "C"}},
+      {"DeleteAll", "One", [](ListContext c) { DeleteAllAddresses(c); }, {}},
+      {"MoveUp", "One", [](ListContext c) { MoveSelectedUp(c); }, {"B", "A", "C"}},
+      {"Add", "One", [](ListContext c) { AddAddress(c, "D"); }, {"A", "B", "C", "D"}},
+      {"Edit", "One", [](ListContext c) { SaveEditedAddress(c, "X"); }, {"A", "X", "C"}},
+      {"Import",
+       "One",
+       [](ListContext c) {
+         ImportAddresses(c, {"P", "Q"});
+       },
+       {"P", "Q"}},
+      // The deletion reaches the store before the other program writes; its undo is the
+      // command under test.
+      {"Undo",
+       "One",
+       [](ListContext c) { UndoChange(c); },
+       {"A", "B", "C"},
+       [](ListContext c) { DeleteSelectedAddress(c); }},
+      {"SaveAllInManualMode",
+       "Two",
+       [](ListContext c) { SaveAllChanges(c); },
+       {"A", "C"},
+       [](ListContext c) { DeleteSelectedAddress(c); }},
+  };
+}
+
+class AnotherWriter : public ::testing::TestWithParam<std::tuple<Backend, std::size_t>> {
+ protected:
+  void SetUp() override {
+    holder_ = MakeBackend(std::get<0>(GetParam()));
+    ASSERT_NE(holder_, nullptr);
+    command_ = WriterCommands().at(std::get<1>(GetParam()));
+    settings_.SaveMode = command_.saveMode;
+    StoreUrls(backend(), Numbered({"A", "B", "C"}));
+    StartUp(backend(), list_, settings_, &base_);
+    settings_.SaveMode = command_.saveMode;
+    list_.select(1);
+    if (command_.before) command_.before(context());
+  }
+  RegistryBackend& backend() { return holder_->get(); }
+  // Another program appends an address the window does not show.
+  void anotherProgramAddsZ() {
+    holder_->writeAsAnotherProgram(kTypedUrlsKey, "url4", SzValue("Z"));
+  }
+  ListContext context() {
+    ListContext context{backend(), list_, settings_, &history_, &base_};
+    context.replaceChangedStore = [this] {
+      ++questions_;
+      return answer_;
+    };
+    return context;
+  }
+
+  WriterCommand command_;
+  AddressList list_;
+  ProgramSettings settings_;
+  UndoHistory history_;
+  std::optional<ListContents> base_;
+  int questions_ = 0;
+  bool answer_ = true;
+
+  std::unique_ptr<BackendUnderTest> holder_;
+};
+
+TEST_P(AnotherWriter, AnUnchangedStoreIsWrittenWithoutAQuestion) {
+  command_.run(context());
+  EXPECT_EQ(questions_, 0);
+  EXPECT_EQ(list_.items(), command_.shown);
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(command_.shown));
+}
+
+TEST_P(AnotherWriter, YesReplacesTheOtherChangeOnceAsked) {
+  anotherProgramAddsZ();
+  command_.run(context());
+  EXPECT_EQ(questions_, 1);
+  EXPECT_EQ(list_.items(), command_.shown);
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(command_.shown));
+  // What was written is now what this window expects: the next write asks nothing.
+  AddAddress(context(), "E");
+  SaveAllChanges(context());
+  EXPECT_EQ(questions_, 1);
+}
+
+TEST_P(AnotherWriter, NoKeepsBothTheOtherChangeAndTheWindowsList) {
+  anotherProgramAddsZ();
+  const StoredUrls theirs = ReadStoredUrls(backend());
+  answer_ = false;
+  command_.run(context());
+  EXPECT_EQ(questions_, 1);
+  EXPECT_EQ(list_.items(), command_.shown);
+  EXPECT_EQ(ReadStoredUrls(backend()), theirs);
+  EXPECT_TRUE(backend().takeNotices().empty());
+  // Reload shows the stored list without asking, and later commands write again.
+  answer_ = true;
+  ReloadAddresses(context());
+  EXPECT_EQ(list_.items(), Texts(theirs));
+  list_.select(0);
+  DeleteSelectedAddress(context());
+  SaveAllChanges(context());
+  EXPECT_EQ(questions_, 1);
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(list_.items()));
+}
+
+TEST_P(AnotherWriter, StartUpAndReloadReadAfreshWithoutAsking) {
+  anotherProgramAddsZ();
+  AddressList fresh;
+  ProgramSettings settings;
+  std::optional<ListContents> base;
+  StartUp(backend(), fresh, settings, &base);
+  EXPECT_EQ(fresh.items(), Texts(ReadStoredUrls(backend())));
+  EXPECT_EQ(fresh.items().back(), "Z");
+  holder_->writeAsAnotherProgram(kTypedUrlsKey, "url1", SzValue("Y"));
+  ReloadAddresses(context());
+  EXPECT_EQ(list_.items(), Texts(ReadStoredUrls(backend())));
+  EXPECT_EQ(list_.item(0), "Y");
+  EXPECT_EQ(questions_, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllBackends, AnotherWriter,
+    ::testing::Combine(::testing::ValuesIn(AvailableBackends()),
+                       ::testing::Range(std::size_t{0}, WriterCommands().size())),
+    [](const ::testing::TestParamInfo<std::tuple<Backend, std::size_t>>& info) {
+      return BackendName(std::get<0>(info.param)) + "_" +
+             WriterCommands().at(std::get<1>(info.param)).name;
+    });
+
+// The browser typing an address again changes only its time: that is a change too.
+TEST_P(TypedTimes, ANewTimeFromAnotherProgramIsAChange) {
+  Start({"A", "B", "C"});
+  AddressList list;
+  ProgramSettings settings;
+  std::optional<ListContents> base;
+  StartUp(backend(), list, settings, &base);
+  ASSERT_EQ(list.count(), 3u);
+  holder().writeAsAnotherProgram(kTypedUrlsTimeKey, "url2", FileTimeValue(kTypedAt + 99));
+  int questions = 0;
+  ListContext context{backend(), list, settings, nullptr, &base};
+  context.replaceChangedStore = [&] { return ++questions, false; };
+  list.select(0);
+  MoveSelectedDown(context);
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(StoredTimes(backend()).at(2), FileTimeValue(kTypedAt + 99));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllBackends, ListCommands,

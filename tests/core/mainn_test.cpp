@@ -174,6 +174,27 @@ TEST(Commands, SaveAllChangesWritesInEitherModeAndReadsBack) {
   EXPECT_TRUE(p.screen.events.empty());
 }
 
+// Another program wrote the list after the window read it: the user is asked, as a
+// question over the window, before its list replaces what the other program stored.
+TEST(Commands, AChangeByAnotherProgramIsReplacedOnlyOnYes) {
+  for (const bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "Yes" : "No");
+    Program p({{1, "A"}, {2, "B"}});
+    modReg::WriteRegString(p.registry, kCurrentUser, kTypedUrlsKey, "url3", "theirs");
+    p.screen.answers = {yes};
+    p.mainn.DeleteURL_Click();
+    ASSERT_EQ(p.screen.questions.size(), 1u);
+    EXPECT_EQ(p.screen.questions[0].title, "Tavelin");
+    EXPECT_EQ(p.screen.questions[0].text,
+              "The typed addresses were changed by another program since Tavelin read them. "
+              "Replace them with the list shown here?");
+    EXPECT_EQ(p.screen.questions[0].icon, MessageIcon::kQuestion);
+    EXPECT_TRUE(p.screen.messages.empty());
+    EXPECT_EQ(p.list(), (Strings{"B"}));
+    EXPECT_EQ(ReadStoredUrls(p.registry), yes ? Numbered({"B"}) : Numbered({"A", "B", "theirs"}));
+  }
+}
+
 TEST(ListKeys, OnlyDeleteDeletesWhateverTheModifiers) {
   for (int modifiers : {0, shift::kShift, shift::kCtrl, shift::kAlt}) {
     SCOPED_TRACE(modifiers);
