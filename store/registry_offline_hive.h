@@ -9,9 +9,12 @@
 // the hive. Nothing is left beside the hive when a command ends: the folder is a Windows
 // user's profile.
 //
-// A hive whose header says that its logs hold changes not yet written into it, a read-only
-// hive and a read-only folder are read but never written; each command that would write is
-// told why.
+// A hive that Windows left dirty (its header says that its transaction logs hold changes not
+// yet written into it, or the header is damaged) is brought up to date from those logs in
+// memory first (hive_recovery.h), and every command works on that; a command that writes
+// commits it clean. The logs are never written, renamed or deleted. A dirty hive whose logs
+// cannot bring it up to date, a read-only hive and a read-only folder are read but never
+// written; each command that would write is told why.
 #pragma once
 
 #include <chrono>

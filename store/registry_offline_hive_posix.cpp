@@ -1,7 +1,9 @@
 #include "store/registry_offline_hive.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <hivex.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,9 +15,11 @@
 #include "platform/atomic_replace.h"
 #include "platform/file_lock.h"
 #include "platform/os_handle_posix.h"
+#include "platform/read_file.h"
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
 #include "store/backup.h"
+#include "store/hive_recovery.h"
 #include "store/registry_names.h"
 
 namespace tavelin {
@@ -29,8 +33,6 @@ using platform::PathText;
 // The base block that opens every hive, and the fields of it read here.
 constexpr std::size_t kBaseBlockSize = 0x1000;
 constexpr std::size_t kSmallestHive = 0x2000;  // the base block and one bin
-constexpr std::size_t kPrimarySequenceAt = 0x04;
-constexpr std::size_t kSecondarySequenceAt = 0x08;
 constexpr std::size_t kBinsSizeAt = 0x28;
 
 struct HiveCloser {
@@ -51,8 +53,27 @@ std::string ErrnoText(int error) {
 // What the header says before hivex sees the file: hivex trusts the sizes it finds there.
 struct HeaderCheck {
   std::string unreadable;  // why the file cannot be read as a hive at all
-  std::string unwritable;  // why it can be read but must not be written
+  bool dirty = false;      // Windows has not finished writing it: its logs are needed
+  std::uint64_t size = 0;
+  std::string header;  // the base block, or as much of it as the file holds
 };
+
+// Why a hive of `size` bytes that begins with this base block cannot be read; empty when it
+// can.
+std::string WhyCutShort(std::string_view header, std::uint64_t size) {
+  if (size < kSmallestHive) {
+    return "it is cut short: a hive has at least " + std::to_string(kSmallestHive) +
+           " bytes, this file " + std::to_string(size);
+  }
+  const std::uint64_t expected =
+      kBaseBlockSize + std::uint64_t{LittleEndian32(
+                           reinterpret_cast<const std::uint8_t*>(header.data()) + kBinsSizeAt)};
+  if (expected > size) {
+    return "it is cut short: its header gives " + std::to_string(expected) +
+           " bytes, the file has " + std::to_string(size);
+  }
+  return {};
+}
 
 HeaderCheck CheckHeader(int fd) {
   HeaderCheck check;
@@ -65,8 +86,8 @@ HeaderCheck CheckHeader(int fd) {
     check.unreadable = "it is not a regular file";
     return check;
   }
-  const auto size = static_cast<std::uint64_t>(info.st_size);
-  unsigned char header[kBaseBlockSize];
+  check.size = static_cast<std::uint64_t>(info.st_size);
+  char header[kBaseBlockSize];
   std::size_t got = 0;
   while (got < sizeof header) {
     const ssize_t n = ::pread(fd, header + got, sizeof header - got, static_cast<off_t>(got));
@@ -82,26 +103,92 @@ HeaderCheck CheckHeader(int fd) {
     check.unreadable = "it is not a Windows registry hive";
     return check;
   }
-  if (size < kSmallestHive) {
-    check.unreadable = "it is cut short: a hive has at least " + std::to_string(kSmallestHive) +
-                       " bytes, this file " + std::to_string(size);
-    return check;
-  }
-  const std::uint64_t expected =
-      kBaseBlockSize + std::uint64_t{LittleEndian32(header + kBinsSizeAt)};
-  if (expected > size) {
-    check.unreadable = "it is cut short: its header gives " + std::to_string(expected) +
-                       " bytes, the file has " + std::to_string(size);
-    return check;
-  }
-  if (LittleEndian32(header + kPrimarySequenceAt) !=
-      LittleEndian32(header + kSecondarySequenceAt)) {
-    check.unwritable =
-        "its log files hold changes that Windows has not yet written into it, and writing "
-        "now would lose them or damage the hive. Let that Windows installation start once, "
-        "or open the hive in Windows first, and then try again";
-  }
+  check.header.assign(header, got);
+  check.dirty = IsHiveDirty(check.header);
+  // A dirty hive's sizes are judged on the hive as its logs leave it.
+  if (!check.dirty) check.unreadable = WhyCutShort(check.header, check.size);
   return check;
+}
+
+// Why a dirty hive cannot be brought up to date, as a clause of the messages.
+std::string NotRecoverable(const std::string& why) {
+  return "Windows has not finished writing changes into it, and they cannot be taken from its "
+         "transaction logs: " +
+         why;
+}
+
+// The hive's transaction logs: the files beside it named like it with .LOG1, .LOG2 or .LOG
+// added, the names compared without regard to case, in the order Windows tries them. Each is
+// read whole, or says why it cannot be; `error` says why the folder could not be searched.
+std::vector<HiveLogFile> ReadHiveLogs(const fs::path& hive, std::string& error) {
+  const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
+  const std::string name = hive.filename().string();
+  const std::string wanted[] = {FoldRegistryName(name + ".LOG1"), FoldRegistryName(name + ".LOG2"),
+                                FoldRegistryName(name + ".LOG")};
+  std::vector<std::string> found[std::size(wanted)];
+  DIR* listing = ::opendir(folder.c_str());
+  if (!listing) {
+    error = "its folder cannot be searched for them (" + ErrnoText(errno) + ")";
+    return {};
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view entryName = entry->d_name;
+    if (entryName.size() < name.size() + 4 || entryName.size() > name.size() + 5) continue;
+    const std::string folded = FoldRegistryName(entryName);
+    for (std::size_t i = 0; i < std::size(wanted); ++i) {
+      if (folded == wanted[i]) found[i].emplace_back(entryName);
+    }
+  }
+  ::closedir(listing);
+
+  std::vector<HiveLogFile> logs;
+  for (const std::vector<std::string>& names : found) {
+    if (names.size() > 1) {
+      error = "two files beside it are named like one log: " + names[0] + " and " + names[1];
+      return {};
+    }
+    for (const std::string& logName : names) {
+      HiveLogFile log;
+      log.name = logName;
+      platform::FileRead read = platform::ReadWholeFile(folder / logName);
+      switch (read.status) {
+        case platform::FileRead::Status::kRead:
+          log.bytes = std::move(read.bytes);
+          break;
+        case platform::FileRead::Status::kMissing:
+          continue;  // gone since the folder was listed
+        case platform::FileRead::Status::kNotRegularFile:
+          log.unreadable = "it is not a regular file";
+          break;
+        case platform::FileRead::Status::kFailed:
+          log.unreadable = read.error;
+          break;
+      }
+      logs.push_back(std::move(log));
+    }
+  }
+  return logs;
+}
+
+// A file in memory that nobody else can reach and that is gone once its descriptor closes,
+// holding these bytes: hivex opens a hive by name, and /proc/self/fd/N names this one.
+platform::OsHandle MemoryFile(std::string_view bytes, std::string& error) {
+  platform::OsHandle fd(::memfd_create("tavelin-recovered-hive", MFD_CLOEXEC));
+  if (!fd.valid()) {
+    error = ErrnoText(errno);
+    return fd;
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = ErrnoText(n < 0 ? errno : ENOSPC);
+      return platform::OsHandle();
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return fd;
 }
 
 // Why the program cannot replace the hive, judged with this process's own rights; empty
@@ -204,6 +291,39 @@ std::optional<StoredValue> ReadStoredValue(hive_h* hive, hive_value_h handle) {
   return value;
 }
 
+// hivex's handle on the hive of that name. hivex keeps the whole hive in memory with writes
+// enabled, and writes it out only on commit: a transaction that fails leaves nothing behind.
+HiveHandle OpenForWriting(const std::string& name, std::string& why) {
+  errno = 0;
+  HiveHandle hive(hivex_open(name.c_str(), HIVEX_OPEN_WRITE));
+  if (!hive) why = errno != 0 ? ErrnoText(errno) : std::string("no reason given");
+  return hive;
+}
+
+// A dirty hive brought up to date from its logs and opened by hivex; nothing, with `why` set,
+// when it cannot be.
+HiveHandle OpenRecovered(const fs::path& hive, const std::string& primary, std::string& why) {
+  std::string error;
+  const std::vector<HiveLogFile> logs = ReadHiveLogs(hive, error);
+  if (!error.empty()) {
+    why = error;
+    return nullptr;
+  }
+  const HiveRecovery recovery = RecoverHive(primary, logs);
+  if (recovery.outcome != HiveRecovery::Outcome::kRecovered) {
+    why = recovery.why;
+    return nullptr;
+  }
+  const platform::OsHandle file = MemoryFile(recovery.image, error);
+  if (!file.valid()) {
+    why = "the recovered hive cannot be kept in memory (" + error + ")";
+    return nullptr;
+  }
+  HiveHandle opened = OpenForWriting("/proc/self/fd/" + std::to_string(file.get()), error);
+  if (!opened) why = "hivex cannot open the hive as its logs leave it (" + error + ")";
+  return opened;
+}
+
 }  // namespace
 
 // One key this transaction has looked at, with its values as they are meant to be stored.
@@ -271,17 +391,37 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   if (!fd.valid()) return readFailed(ErrnoText(errno));
   const HeaderCheck header = CheckHeader(fd.get());
   if (!header.unreadable.empty()) return readFailed(header.unreadable);
-  if (!header.unwritable.empty()) session->unwritable = header.unwritable;
   fd.close();
 
-  // hivex keeps the whole hive in memory with writes enabled, and writes it out only on
-  // commit: a transaction that fails leaves nothing behind.
-  errno = 0;
-  session->hive.reset(hivex_open(session->realPath.c_str(), HIVEX_OPEN_WRITE));
+  // A dirty hive is brought up to date from its logs in memory, and hivex reads that; when
+  // it cannot be, hivex reads it as it stands, and it is never written.
+  std::string notRecovered;
+  if (header.dirty) {
+    const platform::FileRead primary = platform::ReadWholeFile(session->realPath);
+    if (primary.status != platform::FileRead::Status::kRead) {
+      return readFailed(primary.status == platform::FileRead::Status::kFailed
+                            ? primary.error
+                            : std::string("it is no longer a regular file"));
+    }
+    session->hive = OpenRecovered(session->realPath, primary.bytes, notRecovered);
+    if (!notRecovered.empty()) {
+      if (const std::string cut = WhyCutShort(header.header, primary.bytes.size()); !cut.empty()) {
+        return readFailed(cut + "; " + NotRecoverable(notRecovered));
+      }
+      session->unwritable = NotRecoverable(notRecovered) +
+                            ". Writing now would lose those changes or damage the hive. Let that "
+                            "Windows installation start once, or open the hive in Windows first, "
+                            "and then try again";
+    }
+  }
   if (!session->hive) {
-    const int why = errno;
-    return readFailed("it is damaged: hivex cannot open it (" +
-                      (why != 0 ? ErrnoText(why) : std::string("no reason given")) + ")");
+    std::string why;
+    session->hive = OpenForWriting(session->realPath.string(), why);
+    if (!session->hive) {
+      std::string problem = "it is damaged: hivex cannot open it (" + why + ")";
+      if (!notRecovered.empty()) problem += "; " + NotRecoverable(notRecovered);
+      return readFailed(problem);
+    }
   }
   if (session->unwritable.empty()) session->unwritable = WhyNotWritable(session->realPath);
   session->nodes.emplace(std::string(), hivex_root(session->hive.get()));

@@ -1,26 +1,35 @@
 // A Windows user's own hive as the store: what hivex's own tools see after the program has
-// worked on it, the hives it must read but never write, the ones it cannot read, and how
-// much a command makes the file grow. POSIX only (hivex).
+// worked on it, the hives it must read but never write, the ones it cannot read, how much a
+// command makes the file grow, and hives Windows left dirty with their transaction logs.
+// POSIX only (hivex).
 #ifndef _WIN32
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/mainn.h"
 #include "dialogs/address_dialog.h"
 #include "platform/wide_text.h"
+#include "platform/wtf8.h"
+#include "store/backup.h"
+#include "store/hive_recovery.h"
+#include "store/registry_names.h"
 #include "store/registry_offline_hive.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
 #include "support/blank_hive.h"
 #include "support/child_process.h"
+#include "support/dirty_hive.h"
 #include "support/files.h"
 #include "support/hive_tools.h"
 #include "support/recording_screen.h"
@@ -183,7 +192,7 @@ TEST_F(OfflineHive, AHiveWhoseLogsHoldChangesIsReadButNeverWritten) {
   EXPECT_EQ(p.list(), Strings{"http://b.example/"});
   EXPECT_TRUE(ToldOnce(p.told(), hive_, "Let that Windows installation start once"));
   p.add("http://new.example/");
-  EXPECT_TRUE(ToldOnce(p.told(), hive_, "open the hive in Windows first"));
+  EXPECT_TRUE(ToldOnce(p.told(), hive_, "no log file is beside it"));
   EXPECT_EQ(ReadBytes(hive_), before);
 }
 
@@ -302,6 +311,222 @@ TEST_F(OfflineHive, ACommandRewritesEachChangedKeyOnce) {
   EXPECT_LT(oneCommand * 10, manyCommands) << oneCommand << " against " << manyCommands;
 }
 
+// The hive's bytes after hivex has set these values, in a scratch file of its own.
+std::string Added(const std::string& hive, std::string_view key,
+                  const std::vector<support::HiveValue>& values) {
+  support::TemporaryFolder scratch("hive-scratch");
+  WriteBytes(scratch / "hive", hive);
+  EXPECT_TRUE(support::AddToHive(scratch / "hive", key, values));
+  return ReadBytes(scratch / "hive");
+}
+
+// Every file in the folder with its bytes (a folder, a pipe or a link as a mark of its own).
+std::map<std::string, std::string> Files(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const fs::path& path = entry.path();
+    files[path.filename().string()] = fs::is_regular_file(fs::symlink_status(path))
+                                          ? ReadBytes(path)
+                                          : std::string("(not a regular file)");
+  }
+  return files;
+}
+
+// A hive that Windows left dirty: its primary file holds the typed address a, and its log
+// adds b.
+class DirtyHive : public OfflineHive {
+ protected:
+  void SetUp() override {
+    support::WriteBlankHive(hive_);
+    ASSERT_TRUE(
+        support::AddToHive(hive_, kTypedUrlsKey, {StringValue("url1", u"http://a.example/")}));
+    before_ = ReadBytes(hive_);
+    after_ = Added(before_, kTypedUrlsKey, {StringValue("url2", u"http://b.example/")});
+  }
+  // The dirty hive and its logs in the folder, LOG1 named as given.
+  void Write(support::LogFormat format, const std::string& log1Name = "NTUSER.DAT.LOG1") {
+    dirty_ = support::MakeDirtyHive(before_, after_, format);
+    WriteBytes(hive_, dirty_.primary);
+    WriteBytes(folder_ / log1Name, dirty_.log1);
+    WriteBytes(folder_ / "NTUSER.DAT.LOG2", dirty_.log2);
+  }
+  std::uint32_t sequence() const { return support::Get32(before_, 8); }
+
+  std::string before_;
+  std::string after_;
+  support::DirtyHive dirty_;
+};
+
+TEST_F(DirtyHive, IsReadAsItsLogsLeaveItAndAWriteCommitsItCleanLeavingTheLogsAlone) {
+  for (const support::LogFormat format : {support::LogFormat::kNew, support::LogFormat::kOld}) {
+    SCOPED_TRACE(format == support::LogFormat::kNew ? "new format" : "old format");
+    for (const auto& entry : fs::directory_iterator(folder_)) fs::remove(entry.path());
+    // Windows writes the log's name in either case.
+    Write(format, "ntuser.dat.LOG1");
+    const auto files = Files(folder_);
+    {
+      Program p(hive_);
+      EXPECT_EQ(p.list(), (Strings{"http://a.example/", "http://b.example/"}));
+      EXPECT_TRUE(p.told().empty());
+    }
+    // A start-up with nothing to write left the hive dirty, its logs beside it.
+    EXPECT_EQ(Files(folder_), files);
+    {
+      Program p(hive_);
+      p.add("http://c.example/");
+      EXPECT_TRUE(p.told().empty());
+    }
+    EXPECT_TRUE(support::HiveHeaderIsClean(hive_));
+    EXPECT_EQ(ReadBytes(folder_ / "ntuser.dat.LOG1"), dirty_.log1);
+    EXPECT_EQ(ReadBytes(folder_ / "NTUSER.DAT.LOG2"), dirty_.log2);
+    EXPECT_EQ(support::CountEntries(folder_), 3u);
+    const std::optional<support::HiveContents> contents = support::ReadHiveContents(hive_);
+    ASSERT_TRUE(contents);
+    const std::vector<support::HiveValue> typed = contents->at(std::string(kTypedUrlsKey));
+    ASSERT_EQ(typed.size(), 3u);
+    EXPECT_EQ(typed[1].value, StringValue("", u"http://b.example/").value);
+    EXPECT_EQ(typed[2].value, StringValue("", u"http://c.example/").value);
+    // The peers read the committed hive whole.
+    if (support::HiveToolsPresent()) EXPECT_TRUE(support::OpensInHivexsh(hive_));
+    if (support::RegfToolsPresent()) {
+      EXPECT_EQ(support::RegfExportKeyCount(hive_), contents->size());
+    }
+    // Clean now, the hive is read as it stands: its logs no longer count.
+    Program again(hive_);
+    EXPECT_EQ(again.list(),
+              (Strings{"http://a.example/", "http://b.example/", "http://c.example/"}));
+    EXPECT_TRUE(again.told().empty());
+  }
+}
+
+TEST_F(DirtyHive, ItsLogsAreLookedForBesideTheRealHiveBehindALink) {
+  const fs::path profile = folder_ / "profile";
+  fs::create_directory(profile);
+  dirty_ = support::MakeDirtyHive(before_, after_, support::LogFormat::kNew);
+  WriteBytes(profile / "NTUSER.DAT", dirty_.primary);
+  WriteBytes(profile / "NTUSER.DAT.LOG1", dirty_.log1);
+  const fs::path link = folder_ / "user.dat";
+  fs::create_symlink(profile / "NTUSER.DAT", link);
+  WriteBytes(folder_ / "user.dat.LOG1", "not a log");  // beside the link: not the hive's
+  Program p(link);
+  EXPECT_EQ(p.list(), (Strings{"http://a.example/", "http://b.example/"}));
+  EXPECT_TRUE(p.told().empty());
+}
+
+TEST_F(DirtyHive, TheBackupBeforeTheFirstWriteHoldsTheKeysAsRecovered) {
+  Write(support::LogFormat::kNew);
+  const fs::path backups = temporary_ / "backups";
+  {
+    OfflineHiveRegistry registry(hive_);
+    registry.setBackupFolder(std::make_unique<BackupFolder>(backups));
+    EXPECT_TRUE(
+        modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url3", "http://c.example/"));
+    EXPECT_TRUE(registry.takeNotices().empty());
+  }
+  const std::vector<fs::path> taken = BackupFolder(backups).list();
+  ASSERT_EQ(taken.size(), 1u);
+  const std::string backup = ReadBytes(taken.front());
+  const std::string b = TextToUtf16LeBytes(u"http://b.example/");
+  EXPECT_NE(backup.find(b), std::string::npos);
+  EXPECT_EQ(backup.find(TextToUtf16LeBytes(u"http://c.example/")), std::string::npos);
+}
+
+// Each way the logs can fail to bring the hive up to date: the hive is read as it stands,
+// every write is refused with the reason, and no file changes.
+TEST_F(DirtyHive, LogsThatCannotBringItUpToDateAreToldAndNothingIsWritten) {
+  const support::DirtyHive good = support::MakeDirtyHive(before_, after_, support::LogFormat::kNew);
+  const support::DirtyHive old = support::MakeDirtyHive(before_, after_, support::LogFormat::kOld);
+  std::string badPage = good.log1;
+  badPage[0x300] ^= 1;
+  std::string badHeader = good.log1;
+  badHeader[0x40] ^= 1;
+  support::NewLogEntry later{sequence() + 2, static_cast<std::uint32_t>(after_.size() - 0x1000),
+                             support::ChangedPages(before_, after_)};
+  support::NewLogEntry beyond = later;
+  beyond.sequence = sequence();
+  beyond.binsSize = 0x1000;
+  std::string otherTime = old.log1;
+  otherTime[12] ^= 1;
+  support::MendHiveHeaderChecksum(otherTime);
+
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> logs;  // name, bytes ("" for none)
+    std::function<void(const fs::path&)> special;           // makes files of other kinds
+    const char* why;
+  };
+  const auto fifo = [](const char* name) {
+    return
+        [name](const fs::path& folder) { ASSERT_EQ(::mkfifo((folder / name).c_str(), 0600), 0); };
+  };
+  const std::vector<Case> cases = {
+      {"no log", {}, nullptr, "no log file is beside it"},
+      {"an empty log", {{"NTUSER.DAT.LOG1", ""}}, nullptr, "its log NTUSER.DAT.LOG1 is empty"},
+      {"a page changed", {{"NTUSER.DAT.LOG1", badPage}}, nullptr, "fails its check (hash-1)"},
+      {"its header changed",
+       {{"NTUSER.DAT.LOG1", badHeader}},
+       nullptr,
+       "the header of its log NTUSER.DAT.LOG1 is not valid"},
+      {"cut short",
+       {{"NTUSER.DAT.LOG1", good.log1.substr(0, 0x700)}},
+       nullptr,
+       "is cut short inside the entry at byte 512"},
+      {"a gap",
+       {{"NTUSER.DAT.LOG1", good.log1},
+        {"NTUSER.DAT.LOG2", support::NewFormatLog(after_, {later})}},
+       nullptr,
+       "its log NTUSER.DAT.LOG2 does not continue the hive's sequence"},
+      {"two alike",
+       {{"NTUSER.DAT.LOG1", good.log1}, {"NTUSER.DAT.LOG2", good.log1}},
+       nullptr,
+       "contradict each other"},
+      {"beyond the end",
+       {{"NTUSER.DAT.LOG1", support::NewFormatLog(before_, {beyond})}},
+       nullptr,
+       "writes beyond the hive's end"},
+      {"another time",
+       {{"NTUSER.DAT.LOG1", otherTime}},
+       nullptr,
+       "was written for another state of the hive"},
+      {"a folder",
+       {{"NTUSER.DAT.LOG2", good.log1}},
+       [](const fs::path& folder) { fs::create_directory(folder / "NTUSER.DAT.LOG1"); },
+       "its log NTUSER.DAT.LOG1 cannot be read: it is not a regular file"},
+      {"a pipe",
+       {{"NTUSER.DAT.LOG1", good.log1}},
+       fifo("NTUSER.DAT.LOG2"),
+       "its log NTUSER.DAT.LOG2 cannot be read: it is not a regular file"},
+      {"a link to itself",
+       {{"NTUSER.DAT.LOG2", good.log1}},
+       [](const fs::path& folder) {
+         fs::create_symlink("NTUSER.DAT.LOG1", folder / "NTUSER.DAT.LOG1");
+       },
+       "its log NTUSER.DAT.LOG1 cannot be read: "},
+      {"two of one name",
+       {{"NTUSER.DAT.LOG1", good.log1}, {"ntuser.dat.log1", good.log1}},
+       nullptr,
+       "two files beside it are named like one log"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    support::TemporaryFolder own("dirty-hive");
+    const fs::path hive = own / "NTUSER.DAT";
+    WriteBytes(hive, good.primary);
+    for (const auto& [name, bytes] : c.logs) WriteBytes(own / name, bytes);
+    if (c.special) c.special(own.path());
+    const auto files = Files(own.path());
+    Program p(hive);
+    EXPECT_EQ(p.list(), Strings{"http://a.example/"});  // as the primary file holds it
+    EXPECT_TRUE(p.told().empty());                      // the start-up had nothing to write
+    p.add("http://new.example/");
+    const Strings told = p.told();
+    EXPECT_TRUE(ToldOnce(told, hive, c.why));
+    EXPECT_TRUE(ToldOnce(told, hive, "Let that Windows installation start once"));
+    EXPECT_EQ(p.list(), (Strings{"http://a.example/", "http://new.example/"}));
+    EXPECT_EQ(Files(own.path()), files);
+  }
+}
+
 // Copies of the real hives (see ../shared/hives/README.md), when they are there.
 class SharedHive : public OfflineHive {
  protected:
@@ -372,6 +597,72 @@ TEST_F(SharedHive, ABareHiveGainsTheEmptyListOnceAndIsThenLeftAlone) {
   Program again(hive_);
   EXPECT_TRUE(again.told().empty());
   EXPECT_EQ(ReadBytes(hive_), before);
+}
+
+// Windows' own dirty hives (../shared/hives/recovery): recovered here, they hold every key and
+// value that Windows itself recovered; edited, the committed file is clean and holds that
+// plus the edit, and the peers read it whole.
+TEST_F(SharedHive, WindowsOwnDirtyHivesComeOutAsWindowsRecoveredThem) {
+  struct Sample {
+    const char* folder;
+    const char* recovered;
+  };
+  for (const Sample& sample : {Sample{"recovery/new-format", "recovered-by-windows-10"},
+                               Sample{"recovery/old-format", "recovered-by-windows-7"}}) {
+    SCOPED_TRACE(sample.folder);
+    const std::string folder = sample.folder;
+    const std::optional<fs::path> windows = support::SharedHive(folder + "/" + sample.recovered);
+    if (!windows) GTEST_SKIP() << "../shared/hives/" << folder << " is not there";
+    for (const auto& entry : fs::directory_iterator(folder_)) fs::remove(entry.path());
+    std::vector<HiveLogFile> logs;
+    for (const char* name : {"NTUSER.DAT", "NTUSER.DAT.LOG1", "NTUSER.DAT.LOG2"}) {
+      const std::optional<fs::path> source = support::SharedHive(folder + "/" + name);
+      ASSERT_TRUE(source) << name;
+      fs::copy_file(*source, folder_ / name);
+      fs::permissions(folder_ / name, fs::perms::owner_read | fs::perms::owner_write);
+      if (std::string(name) != "NTUSER.DAT") logs.push_back({name, ReadBytes(*source), ""});
+    }
+    const std::optional<support::HiveContents> expected = support::ReadHiveContents(*windows);
+    ASSERT_TRUE(expected);
+
+    // The recovered hive, key by key and value by value.
+    const HiveRecovery recovery = RecoverHive(ReadBytes(hive_), logs);
+    ASSERT_EQ(recovery.outcome, HiveRecovery::Outcome::kRecovered) << recovery.why;
+    support::TemporaryFolder scratch("recovered");
+    WriteBytes(scratch / "hive", recovery.image);
+    const std::optional<support::HiveContents> recovered =
+        support::ReadHiveContents(scratch / "hive");
+    ASSERT_TRUE(recovered);
+    EXPECT_EQ(support::FirstDifference(*expected, *recovered), "");
+    // The primary file alone is not that.
+    const std::optional<support::HiveContents> stale = support::ReadHiveContents(hive_);
+    EXPECT_TRUE(!stale || !support::FirstDifference(*expected, *stale).empty());
+
+    // Through the program: the typed addresses edited, the hive committed.
+    {
+      Program p(hive_);
+      EXPECT_TRUE(p.list().empty());
+      p.add("http://recovered.example/");
+      EXPECT_TRUE(p.told().empty());
+    }
+    EXPECT_TRUE(support::HiveHeaderIsClean(hive_));
+    for (const HiveLogFile& log : logs) EXPECT_EQ(ReadBytes(folder_ / log.name), *log.bytes);
+    EXPECT_EQ(support::CountEntries(folder_), 3u);
+    support::HiveContents edited = *expected;
+    std::string path;
+    for (const std::string& level : SplitKeyPath(kTypedUrlsKey)) {
+      path += (path.empty() ? "" : "\\") + level;
+      edited.try_emplace(path);
+    }
+    edited[std::string(kTypedUrlsKey)] = {StringValue("url1", u"http://recovered.example/")};
+    const std::optional<support::HiveContents> committed = support::ReadHiveContents(hive_);
+    ASSERT_TRUE(committed);
+    EXPECT_EQ(support::FirstDifference(edited, *committed), "");
+    if (support::HiveToolsPresent()) EXPECT_TRUE(support::OpensInHivexsh(hive_));
+    if (support::RegfToolsPresent()) {
+      EXPECT_EQ(support::RegfExportKeyCount(hive_), committed->size());
+    }
+  }
 }
 
 }  // namespace

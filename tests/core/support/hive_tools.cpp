@@ -101,6 +101,111 @@ bool OpensInHivexsh(const fs::path& hive) {
   return out.has_value();
 }
 
+namespace {
+
+struct HiveCloser {
+  void operator()(hive_h* hive) const { hivex_close(hive); }
+};
+
+template <class T>
+std::unique_ptr<T, decltype(&std::free)> Owned(T* pointer) {
+  return {pointer, &std::free};
+}
+
+bool ReadKey(hive_h* h, hive_node_h node, const std::string& path, HiveContents& contents) {
+  std::vector<HiveValue>& values = contents[path];
+  const auto handles = Owned(hivex_node_values(h, node));
+  if (!handles) return false;
+  for (std::size_t i = 0; handles.get()[i] != 0; ++i) {
+    const hive_value_h value = handles.get()[i];
+    const auto name = Owned(hivex_value_key(h, value));
+    hive_type type{};
+    std::size_t length = 0;
+    const auto data = Owned(hivex_value_value(h, value, &type, &length));
+    if (!name || !data) return false;
+    RegValue stored;
+    std::memcpy(&stored.type, &type, sizeof stored.type);
+    stored.data.assign(data.get(), data.get() + length);
+    values.push_back({std::string(name.get(), hivex_value_key_len(h, value)), std::move(stored)});
+  }
+  const auto children = Owned(hivex_node_children(h, node));
+  if (!children) return false;
+  for (std::size_t i = 0; children.get()[i] != 0; ++i) {
+    const hive_node_h child = children.get()[i];
+    const auto name = Owned(hivex_node_name(h, child));
+    if (!name) return false;
+    const std::string childName(name.get(), hivex_node_name_len(h, child));
+    if (!ReadKey(h, child, path.empty() ? childName : path + "\\" + childName, contents)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string Describe(const std::vector<HiveValue>& values) {
+  std::string text;
+  for (const HiveValue& value : values) {
+    text += " \"" + value.name + "\" (type " + std::to_string(value.value.type) + ", " +
+            std::to_string(value.value.data.size()) + " bytes)";
+  }
+  return text.empty() ? " no values" : text;
+}
+
+}  // namespace
+
+std::optional<HiveContents> ReadHiveContents(const fs::path& hive) {
+  const std::unique_ptr<hive_h, HiveCloser> h(hivex_open(hive.c_str(), 0));
+  if (!h) return std::nullopt;
+  HiveContents contents;
+  if (!ReadKey(h.get(), hivex_root(h.get()), "", contents)) return std::nullopt;
+  return contents;
+}
+
+std::string FirstDifference(const HiveContents& expected, const HiveContents& actual) {
+  for (const auto& [key, values] : expected) {
+    const auto found = actual.find(key);
+    if (found == actual.end()) return "the key \"" + key + "\" is missing";
+    const std::vector<HiveValue>& other = found->second;
+    bool same = values.size() == other.size();
+    for (std::size_t i = 0; same && i < values.size(); ++i) {
+      same = values[i].name == other[i].name && values[i].value == other[i].value;
+    }
+    if (!same) {
+      return "the key \"" + key + "\" holds" + Describe(other) + " instead of" + Describe(values);
+    }
+  }
+  for (const auto& [key, values] : actual) {
+    if (expected.count(key) == 0) return "the key \"" + key + "\" is there too";
+  }
+  return {};
+}
+
+bool HiveHeaderIsClean(const fs::path& hive) {
+  const std::string bytes = ReadBytes(hive);
+  if (bytes.size() < 0x1000) return false;
+  const auto word = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  return bytes.compare(0, 4, "regf") == 0 && word(4) == word(8) &&
+         word(0x1FC) == HiveHeaderChecksum(bytes);
+}
+
+bool RegfToolsPresent() {
+  return std::system(
+             "command -v regfinfo >/dev/null 2>&1 && command -v regfexport >/dev/null 2>&1") == 0;
+}
+
+std::optional<std::size_t> RegfExportKeyCount(const fs::path& hive) {
+  if (!Output("regfinfo " + Quoted(hive))) return std::nullopt;
+  const std::optional<std::string> out = Output("regfexport " + Quoted(hive));
+  if (!out || out->find("Error") != std::string::npos) return std::nullopt;
+  std::size_t count = 0;
+  for (std::size_t at = 0; (at = out->find("\nKey path: ", at)) != std::string::npos; ++at) ++count;
+  return count;
+}
+
 std::optional<fs::path> SharedHive(std::string_view name) {
   const fs::path path = fs::path(TAVELIN_SOURCE_DIR) / ".." / "shared" / "hives" / name;
   std::error_code ec;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,26 @@ bool OpensInHivexsh(const std::filesystem::path& hive);
 // The shared real hives (../shared/hives/NAME from the source tree), when that folder is
 // there; a fresh clone has none.
 std::optional<std::filesystem::path> SharedHive(std::string_view name);
+
+// Every key of a hive as hivex reads it: the path of stored names below the root (joined by
+// backslashes, the root itself ""), and the key's values in their stored order, each with
+// its name, type and bytes. Nothing when hivex cannot open the hive or read all of it.
+using HiveContents = std::map<std::string, std::vector<HiveValue>>;
+std::optional<HiveContents> ReadHiveContents(const std::filesystem::path& hive);
+
+// The first difference between two hives' contents, for a failure message; empty when they
+// are the same.
+std::string FirstDifference(const HiveContents& expected, const HiveContents& actual);
+
+// Whether the hive's base block is clean: sequence numbers equal, checksum right.
+bool HiveHeaderIsClean(const std::filesystem::path& hive);
+
+// Whether libregf's regfinfo and regfexport are installed (Debian: libregf-utils).
+bool RegfToolsPresent();
+
+// The number of keys regfexport walks in the hive (its root included), when regfinfo opens it
+// and regfexport goes through it without an error; nothing otherwise.
+std::optional<std::size_t> RegfExportKeyCount(const std::filesystem::path& hive);
 
 }  // namespace tavelin::support
 
