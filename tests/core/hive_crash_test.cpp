@@ -1,6 +1,8 @@
 // The .reg file and a Windows hive against other processes: a writer killed at any moment
 // leaves the old list or the new one whole, and two processes writing at once lose nothing.
-// The other process is hive_crash_child; POSIX only, since the writer is killed with SIGKILL.
+// The hive also as Windows left it dirty, its list only in its log: each writer is killed
+// while it works on the hive as the log brings it up to date. The other process is
+// hive_crash_child; POSIX only, since the writer is killed with SIGKILL.
 #ifndef _WIN32
 
 #include <fcntl.h>
@@ -23,8 +25,11 @@
 
 #include "platform/atomic_replace.h"
 #include "store/address_list.h"
+#include "store/hive_recovery.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
+#include "support/blank_hive.h"
+#include "support/dirty_hive.h"
 #include "support/files.h"
 #include "support/hive_tools.h"
 #include "tests/core/hive_crash_lists.h"
@@ -139,13 +144,34 @@ std::string Describe(const std::vector<std::string>& items) {
   return text;
 }
 
-enum class StoreKind { kRegFile, kWindowsHive };
+enum class StoreKind { kRegFile, kWindowsHive, kDirtyWindowsHive };
 
 class HiveAgainstOtherProcesses : public testing::TestWithParam<StoreKind> {
  protected:
   void SetUp() override {
-    if (GetParam() == StoreKind::kWindowsHive) support::WriteBlankHive(hive_);
+    if (GetParam() == StoreKind::kRegFile) return;
+    support::WriteBlankHive(hive_);
+    if (GetParam() == StoreKind::kDirtyWindowsHive) {
+      // A blank hive whose log holds list A: made by saving A into a copy, whose changed
+      // pages become the log's one entry.
+      const std::string blank = support::ReadBytes(hive_);
+      support::TemporaryFolder scratch("hive-crash-scratch");
+      support::WriteBytes(scratch / "NTUSER.DAT", blank);
+      {
+        const auto store = hivecrash::OpenStore(scratch / "NTUSER.DAT");
+        AddressList a;
+        for (const std::string& text : hivecrash::ListA()) a.append(text);
+        SaveAddresses(*store, a);
+        ASSERT_TRUE(store->takeNotices().empty());
+      }
+      dirty_ = support::MakeDirtyHive(blank, support::ReadBytes(scratch / "NTUSER.DAT"),
+                                      support::LogFormat::kNew);
+      support::WriteBytes(hive_, dirty_.primary);
+      support::WriteBytes(folder_ / "NTUSER.DAT.LOG1", dirty_.log1);
+    }
   }
+  bool windowsHive() const { return GetParam() != StoreKind::kRegFile; }
+  bool dirty() const { return GetParam() == StoreKind::kDirtyWindowsHive; }
   std::unique_ptr<RegistryBackend> open() const { return hivecrash::OpenStore(hive_); }
 
   std::size_t temporaries() const {
@@ -161,8 +187,8 @@ class HiveAgainstOtherProcesses : public testing::TestWithParam<StoreKind> {
   // writer to clean up, and a file rewritten in place would be caught cut short.
   support::TemporaryFolder temporary_{"hive-crash"};
   const fs::path& folder_ = temporary_.path();
-  const fs::path hive_ =
-      folder_ / (GetParam() == StoreKind::kWindowsHive ? "NTUSER.DAT" : "HKEY_CURRENT_USER.reg");
+  const fs::path hive_ = folder_ / (windowsHive() ? "NTUSER.DAT" : "HKEY_CURRENT_USER.reg");
+  support::DirtyHive dirty_;
 };
 
 TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
@@ -184,8 +210,10 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
                                                                  start) /
            4;
   }
-  // The file holds a whole list before the first kill.
-  {
+  // The file holds a whole list before the first kill (the dirty hive, once recovered).
+  if (dirty()) {
+    support::WriteBytes(hive_, dirty_.primary);
+  } else {
     const auto seed = open();
     SaveAddresses(*seed, a);
     ASSERT_TRUE(seed->takeNotices().empty());
@@ -198,8 +226,11 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   std::uniform_int_distribution<std::int64_t> delay(0, 3 * save.count());
   int heldA = 0;
   int heldB = 0;
+  int stayedDirty = 0;
   for (int round = 1; round <= 200; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
+    // Every writer of the dirty kind starts on the hive as Windows left it.
+    if (dirty()) support::WriteBytes(hive_, dirty_.primary);
     Child writer({"save-loop", hive_.string()});
     ASSERT_TRUE(writer.started());
     ASSERT_TRUE(writer.waitForBytes(1, 60s)) << "the writer did not start";
@@ -220,12 +251,25 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
     } else {
       FAIL() << "the file holds neither list whole: " << Describe(loaded.items());
     }
+    if (dirty()) {
+      // Either the dirty hive as it was, still recovering to A, or a clean one; the log is
+      // never touched.
+      const std::string now = support::ReadBytes(hive_);
+      if (now == dirty_.primary) {
+        ++stayedDirty;
+        ASSERT_EQ(loaded.items(), listA);
+      } else {
+        ASSERT_FALSE(IsHiveDirty(now));
+      }
+      ASSERT_EQ(support::ReadBytes(folder_ / "NTUSER.DAT.LOG1"), dirty_.log1);
+    }
     // A killed writer leaves at most its one temporary; the next writer removes it.
     ASSERT_LE(temporaries(), 2u);
   }
   // Kills landed both before and after the writer's saves.
   EXPECT_GT(heldA, 0);
   EXPECT_GT(heldB, 0);
+  if (dirty()) EXPECT_GT(stayedDirty, 0);
 
   const auto last = open();
   ASSERT_TRUE(
@@ -235,9 +279,9 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   LoadAddresses(*last, loaded);
   EXPECT_TRUE(loaded.items() == listA || loaded.items() == readB) << Describe(loaded.items());
   EXPECT_TRUE(last->takeNotices().empty());
-  // A Windows user's profile folder is left with nothing but the hive.
-  if (GetParam() == StoreKind::kWindowsHive) {
-    EXPECT_EQ(support::CountEntries(folder_), 1u);
+  // A Windows user's profile folder is left with nothing but the hive (and its log).
+  if (windowsHive()) {
+    EXPECT_EQ(support::CountEntries(folder_), dirty() ? 2u : 1u);
     EXPECT_TRUE(!support::HiveToolsPresent() || support::OpensInHivexsh(hive_));
   }
 }
@@ -268,10 +312,19 @@ TEST_P(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_TRUE(reader.takeNotices().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFiles, HiveAgainstOtherProcesses,
-                         testing::Values(StoreKind::kRegFile, StoreKind::kWindowsHive),
+INSTANTIATE_TEST_SUITE_P(EachFile, HiveAgainstOtherProcesses,
+                         testing::Values(StoreKind::kRegFile, StoreKind::kWindowsHive,
+                                         StoreKind::kDirtyWindowsHive),
                          [](const testing::TestParamInfo<StoreKind>& info) {
-                           return info.param == StoreKind::kWindowsHive ? "WindowsHive" : "RegFile";
+                           switch (info.param) {
+                             case StoreKind::kRegFile:
+                               return "RegFile";
+                             case StoreKind::kWindowsHive:
+                               return "WindowsHive";
+                             case StoreKind::kDirtyWindowsHive:
+                               return "DirtyWindowsHive";
+                           }
+                           return "";
                          });
 
 }  // namespace
