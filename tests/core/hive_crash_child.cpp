@@ -9,14 +9,22 @@
 //     Waits until standard input closes (so that two of them start together), then writes
 //     PREFIX_1 .. PREFIX_COUNT under KEY, one value per transaction. Exits 0 when every write
 //     succeeded and the store told nothing.
+//   hive_crash_child delete-address HIVE TEXT
+//     Starts as the window does (the list read, compacted and stored) and writes one byte;
+//     waits until standard input closes, then deletes TEXT from its list in automatic mode,
+//     answering No if asked whether to replace another program's change. Exits 0 when the
+//     deletion was stored, 4 when it was not because the question was asked, 1 when the store
+//     told something.
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "store/address_list.h"
+#include "store/list_commands.h"
 #include "store/typed_address_store.h"
 #include "tests/core/hive_crash_lists.h"
 
@@ -63,6 +71,36 @@ int WriteValues(const char* hive, const char* key, const std::string& prefix, in
   return 0;
 }
 
+int DeleteAddress(const char* hive, const std::string& text) {
+  const auto store = hivecrash::OpenStore(hive, std::chrono::seconds(60));
+  RegistryBackend& registry = *store;
+  AddressList list;
+  ProgramSettings settings;
+  std::optional<ListContents> base;
+  CommandResult result = StartUp(registry, list, settings, &base);
+  const char ready = 'r';
+  if (::write(STDOUT_FILENO, &ready, 1) != 1) return 3;
+  char ignored;
+  while (::read(STDIN_FILENO, &ignored, 1) > 0) {
+  }
+  for (std::size_t i = 0; i < list.count(); ++i) {
+    if (list.item(i) == text) list.select(static_cast<int>(i));
+  }
+  bool asked = false;
+  ListContext context{registry, list, settings, nullptr, &base};
+  context.replaceChangedStore = [&] {
+    asked = true;
+    return false;
+  };
+  const CommandResult deleted = DeleteSelectedAddress(context);
+  for (const std::string& message : result.messages())
+    std::fprintf(stderr, "%s\n", message.c_str());
+  for (const std::string& message : deleted.messages())
+    std::fprintf(stderr, "%s\n", message.c_str());
+  if (!result.messages().empty() || !deleted.messages().empty()) return 1;
+  return asked ? 4 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +109,10 @@ int main(int argc, char** argv) {
   if (mode == "write-values" && argc == 6) {
     return WriteValues(argv[2], argv[3], argv[4], std::atoi(argv[5]));
   }
-  std::fprintf(stderr, "usage: %s save-loop HIVE | write-values HIVE KEY PREFIX COUNT\n", argv[0]);
+  if (mode == "delete-address" && argc == 4) return DeleteAddress(argv[2], argv[3]);
+  std::fprintf(stderr,
+               "usage: %s save-loop HIVE | write-values HIVE KEY PREFIX COUNT | "
+               "delete-address HIVE TEXT\n",
+               argv[0]);
   return 2;
 }

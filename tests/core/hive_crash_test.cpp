@@ -312,6 +312,56 @@ TEST_P(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_TRUE(reader.takeNotices().empty());
 }
 
+// Two copies of the program, both showing a, b, c, d, each delete a different address at once
+// and answer No when asked: each deletion either reached the store or was asked about, and
+// none is undone without a word.
+TEST_P(HiveAgainstOtherProcesses, TwoCopiesDeletingAtOnceUndoNoDeletionSilently) {
+  const std::vector<std::string> texts{"a", "b", "c", "d"};
+  for (int round = 1; round <= 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    {
+      const auto store = open();
+      AddressList list;
+      for (const std::string& text : texts) list.append(text);
+      Transaction transaction(*store);
+      SaveAddresses(*store, list);
+    }
+    Child first({"delete-address", hive_.string(), "a"});
+    Child second({"delete-address", hive_.string(), "b"});
+    ASSERT_TRUE(first.started() && second.started());
+    // Both have read the list before either deletes.
+    ASSERT_TRUE(first.waitForBytes(1, 60s));
+    ASSERT_TRUE(second.waitForBytes(1, 60s));
+    first.closeInput();
+    second.closeInput();
+    const std::optional<int> statuses[] = {first.wait(120s), second.wait(120s)};
+
+    AddressList stored;
+    {
+      const auto store = open();
+      LoadAndCompactAddresses(*store, stored);
+    }
+    const auto holds = [&](const std::string& text) {
+      return std::find(stored.items().begin(), stored.items().end(), text) != stored.items().end();
+    };
+    int reached = 0;
+    for (int i = 0; i < 2; ++i) {
+      const std::string deleted = texts[static_cast<std::size_t>(i)];
+      ASSERT_TRUE(statuses[i] && WIFEXITED(*statuses[i])) << deleted;
+      const int code = WEXITSTATUS(*statuses[i]);
+      ASSERT_TRUE(code == 0 || code == 4) << deleted << " ended with " << code;
+      if (code == 0) {
+        ++reached;
+        EXPECT_FALSE(holds(deleted))
+            << deleted << " was deleted and is back: " << Describe(stored.items());
+      }
+    }
+    // The first to write finds the list it read.
+    EXPECT_GE(reached, 1);
+    EXPECT_TRUE(holds("c") && holds("d")) << Describe(stored.items());
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(EachFile, HiveAgainstOtherProcesses,
                          testing::Values(StoreKind::kRegFile, StoreKind::kWindowsHive,
                                          StoreKind::kDirtyWindowsHive),
