@@ -59,6 +59,11 @@ struct ControlLayout {
   bool wordWrap = false;
   bool highlightText = false;  // text drawn in the system's highlight colour
   int interval = 0;
+  // Push buttons: Enter pressed anywhere in the window presses its default button, Esc its
+  // cancel button. A window may have neither; Enter and Space always press the button that
+  // has the focus.
+  bool defaultButton = false;
+  bool cancelButton = false;
 };
 
 enum class Placement { kCentreOfScreen, kCentreOverMainWindow };
@@ -78,10 +83,27 @@ struct FormLayout {
     }
     return nullptr;
   }
+  // The button that Enter presses where no button has the focus, or null.
+  const ControlLayout* defaultButton() const {
+    for (const ControlLayout& c : controls) {
+      if (c.defaultButton) return &c;
+    }
+    return nullptr;
+  }
+  // The button that Esc presses, or null.
+  const ControlLayout* cancelButton() const {
+    for (const ControlLayout& c : controls) {
+      if (c.cancelButton) return &c;
+    }
+    return nullptr;
+  }
 };
 
 // Key codes as Windows numbers them (the Delete key is 46).
 namespace keys {
+inline constexpr int kReturn = 0x0D;
+inline constexpr int kEscape = 0x1B;
+inline constexpr int kSpace = 0x20;
 inline constexpr int kDelete = 0x2E;
 inline constexpr int kF5 = 0x74;
 inline constexpr int kF10 = 0x79;
@@ -91,6 +113,23 @@ inline constexpr int kS = 'S';
 inline constexpr int kY = 'Y';
 inline constexpr int kZ = 'Z';
 }  // namespace keys
+
+// The push button that a key pressed in `form` presses, or null: Enter and Space press the
+// button that has the focus (`focused`, null when the focus is elsewhere); otherwise Enter
+// presses the form's default button and Esc its cancel button, if it has them. In a text box
+// Enter is a line break.
+inline const ControlLayout* ButtonPressedByKey(const FormLayout& form, int key,
+                                               const ControlLayout* focused) {
+  if (key == keys::kReturn && focused != nullptr && focused->kind == ControlKind::kTextBox) {
+    return nullptr;
+  }
+  const bool focusedButton = focused != nullptr && (focused->kind == ControlKind::kPushButton ||
+                                                    focused->kind == ControlKind::kPictureButton);
+  if ((key == keys::kReturn || key == keys::kSpace) && focusedButton) return focused;
+  if (key == keys::kReturn) return form.defaultButton();
+  if (key == keys::kEscape) return form.cancelButton();
+  return nullptr;
+}
 
 // Modifier bits of a key event, as the list's key handler receives them.
 namespace shift {

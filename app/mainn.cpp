@@ -8,6 +8,7 @@
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_settings.h"
 #include "files/list_file.h"
+#include "store/registry_names.h"
 
 namespace tavelin {
 
@@ -101,6 +102,43 @@ std::string ListDisplayText(std::string_view entry) {
     }
   }
   return out;
+}
+
+namespace {
+
+std::size_t CodePointCount(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// The first `count` code points of WTF-8 text, or all of it when it is shorter.
+std::string_view Leading(std::string_view text, std::size_t count) {
+  std::size_t at = 0;
+  for (; at < text.size() && count > 0; --count) {
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+  }
+  return text.substr(0, at);
+}
+
+}  // namespace
+
+int TypeAheadMatch(const std::vector<std::string>& entries, int selection,
+                   std::string_view prefix) {
+  if (entries.empty() || prefix.empty()) return -1;
+  // Letters compare as the registry compares names: ASCII, Latin-1, Greek and Cyrillic
+  // letters without regard to case.
+  const std::string folded = FoldRegistryName(prefix);
+  const std::size_t length = CodePointCount(prefix);
+  const auto count = static_cast<int>(entries.size());
+  const int from = selection < 0 ? 0 : (selection + (length == 1 ? 1 : 0)) % count;
+  for (int step = 0; step < count; ++step) {
+    const int index = (from + step) % count;
+    const std::string_view entry = entries[static_cast<std::size_t>(index)];
+    if (FoldRegistryName(Leading(entry, length)) == folded) return index;
+  }
+  return -1;
 }
 
 Mainn::Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher)
@@ -255,6 +293,9 @@ void Mainn::Command3_Click() {
 }
 
 void Mainn::List1_Click(int index) {
+  // As in a single-selection list box, a click (Ctrl+click on the selected entry too) or a
+  // key never leaves a selection cleared; only the commands do that.
+  if (index < 0 && list_.selectionIndex() >= 0) return;
   list_.select(index);
 }
 

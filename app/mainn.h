@@ -28,6 +28,13 @@ int WindowModeToShowCommand(std::string_view windowMode);
 // every row stays one line tall. The entry itself is not changed.
 std::string ListDisplayText(std::string_view entry);
 
+// Type-ahead in the list: the entry that typing `prefix` selects, or -1 when none begins with
+// it. The search runs from the entry after `selection` for a single character (so that typing
+// one letter again moves on to the next entry with it) and from `selection` itself for a
+// longer prefix typed quickly one character after another, wrapping round; letter case is
+// ignored.
+int TypeAheadMatch(const std::vector<std::string>& entries, int selection, std::string_view prefix);
+
 class Mainn {
  public:
   Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher);
@@ -67,8 +74,13 @@ class Mainn {
   void Command2_Click();  // move up
   void Command3_Click();  // move down
 
-  // The user selected a row (or none, -1) with the mouse or the keys.
+  // The user selected a row (or none, -1) with the mouse or the keys. A list that has a
+  // selection keeps one: no input clears it.
   void List1_Click(int index);
+  // The entry that a prefix typed in the list selects (see TypeAheadMatch), or -1.
+  int List1_TypeAheadMatch(std::string_view prefix) const {
+    return TypeAheadMatch(list_.items(), list_.selectionIndex(), prefix);
+  }
   // A key went down while the list had the focus; `shiftState` holds shift:: bits. The list
   // still does its own work with the key afterwards.
   void List1_KeyDown(int keyCode, int shiftState);

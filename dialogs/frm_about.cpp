@@ -32,7 +32,8 @@ constexpr std::array kControls{
                   .text = "Ok",
                   .rect = {1920, 2560, 735, 255},
                   .tabIndex = 2,
-                  .font = {"MS Sans Serif", 8.25, true}},
+                  .font = {"MS Sans Serif", 8.25, true},
+                  .defaultButton = true},
     ControlLayout{.name = "Timer1", .kind = ControlKind::kTimer, .interval = 100},
 };
 

@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTextDocument>
@@ -35,8 +34,9 @@ void DialogWindow::focusFirstTabStop() {
 }
 
 void DialogWindow::keyPressEvent(QKeyEvent* event) {
-  // No button is a cancel button: Esc does nothing.
-  if (event->matches(QKeySequence::Cancel)) {
+  // Enter and Esc press what the dialog's table says, never what QDialog would (its
+  // default button, its reject).
+  if (widgets_->pressButtonForKey(*event)) {
     event->accept();
     return;
   }
@@ -118,8 +118,6 @@ class AboutWindow : public DialogWindow {
         {"Command1", [this] { core_.Command1_Click(); }},
         {"Timer1", [this] { core_.Timer1_Timer(); }},
     });
-    // The one control that takes the focus; Enter and Space press it as the focused button.
-    if (auto* ok = widgets().get<QPushButton>("Command1")) ok->setAutoDefault(true);
     redraw();
     focusFirstTabStop();
     // It runs from the moment the dialog is built until it unloads.

@@ -1,8 +1,10 @@
 #include "qt/form_widgets.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPalette>
@@ -14,6 +16,7 @@
 #include <algorithm>
 
 #include "platform/wtf8.h"
+#include "qt/input.h"
 
 namespace tavelin::qt {
 
@@ -106,9 +109,11 @@ QWidget* Create(const ControlLayout& shape, QWidget& parent) {
     case ControlKind::kPushButton:
     case ControlKind::kPictureButton: {
       auto* button = new QPushButton(ToQString(shape.text), &parent);
-      // No button is a default (Enter) button; a dialog would otherwise make them so.
+      // Only the table's default button is one. An auto-default button would make a dialog
+      // take the first of them as its default, pressed by Enter wherever the focus is; the
+      // form presses the focused button itself (pressButtonForKey).
       button->setAutoDefault(false);
-      button->setDefault(false);
+      button->setDefault(shape.defaultButton);
       if (!shape.picture.empty()) {
         button->setIcon(
             QIcon(QStringLiteral(":/") + ToQString(shape.picture) + QStringLiteral(".png")));
@@ -253,6 +258,25 @@ QWidget* FormWidgets::firstTabStop() const {
     }
   }
   return first;
+}
+
+const ControlLayout* FormWidgets::shapeOf(const QWidget* w) const {
+  for (; w != nullptr; w = w->parentWidget()) {
+    for (const Built& b : built_) {
+      if (b.widget == w) return b.shape;
+    }
+  }
+  return nullptr;
+}
+
+bool FormWidgets::pressButtonForKey(const QKeyEvent& event) const {
+  const int key = KeyCode(event.key());
+  if (key != keys::kReturn && key != keys::kEscape) return false;
+  const ControlLayout* focused = shapeOf(QApplication::focusWidget());
+  if (const ControlLayout* button = ButtonPressedByKey(form_, key, focused)) {
+    if (auto* pressed = get<QAbstractButton>(button->name)) pressed->click();
+  }
+  return true;
 }
 
 }  // namespace tavelin::qt

@@ -15,6 +15,7 @@
 
 #include "app/forms.h"
 
+class QKeyEvent;
 class QTimer;
 class QWidget;
 
@@ -58,6 +59,12 @@ class FormWidgets {
   void connect(const Handlers& handlers) const;
   // The first control that Tab reaches: the one that has the focus when the form opens.
   QWidget* firstTabStop() const;
+  // The table row of a control of the form (or of a widget inside one), or null.
+  const ControlLayout* shapeOf(const QWidget* widget) const;
+  // Enter and Esc, as the form's table says: Enter presses the focused button, else the
+  // default button; Esc the cancel button. True when the key was one of the two, which then
+  // does nothing else, whether or not it pressed a button.
+  bool pressButtonForKey(const QKeyEvent& event) const;
 
  private:
   struct Built {

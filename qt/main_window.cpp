@@ -1,6 +1,7 @@
 #include "qt/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -105,6 +106,14 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (!placedWithFrame_ && windowHandle()) windowHandle()->installEventFilter(this);
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (widgets_->pressButtonForKey(*event)) {
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
 bool MainWindow::listKeyPress(QKeyEvent* key) {
   // Not every platform turns these keys into a context-menu event (Shift+F10 hardly any).
   if (key->key() == Qt::Key_Menu ||
@@ -113,7 +122,24 @@ bool MainWindow::listKeyPress(QKeyEvent* key) {
     return true;
   }
   core_.List1_KeyDown(KeyCode(key->key()), ShiftState(key->modifiers()));
-  return false;  // the list still does its own work with the key
+  return typeAhead(*key);
+}
+
+bool MainWindow::typeAhead(const QKeyEvent& key) {
+  const QString text = key.text();
+  if (text.isEmpty() || !text.at(0).isPrint() || text.at(0).isSpace() ||
+      (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    return false;  // the list still does its own work with the key
+  }
+  // The core chooses the entry, rather than the view's own search, so that both front ends
+  // select the same one.
+  const bool quick =
+      sinceTyped_.isValid() && sinceTyped_.elapsed() < QApplication::keyboardInputInterval();
+  typedPrefix_ = quick ? typedPrefix_ + text : text;
+  sinceTyped_.start();
+  const int match = core_.List1_TypeAheadMatch(FromQString(typedPrefix_));
+  if (match >= 0) core_.List1_Click(match);
+  return true;
 }
 
 bool MainWindow::viewportMouse(QMouseEvent* mouse) {

@@ -2,7 +2,9 @@
 // every button, menu item, key and mouse event of the list to the core's handler.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QString>
 #include <memory>
 #include <string_view>
 
@@ -36,10 +38,14 @@ class MainWindow : public QMainWindow {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void buildMenus();
   bool listKeyPress(QKeyEvent* key);
+  // A character typed in the list selects the entry it begins (type-ahead). True when the key
+  // was such a character, which the list then does not search for itself.
+  bool typeAhead(const QKeyEvent& key);
   bool viewportMouse(QMouseEvent* mouse);
 
   Mainn& core_;
@@ -48,6 +54,9 @@ class MainWindow : public QMainWindow {
   QListView* list_ = nullptr;
   QMenu* optionsMenu_ = nullptr;
   bool placedWithFrame_ = false;
+  // What has been typed quickly, one character after another, in the list.
+  QString typedPrefix_;
+  QElapsedTimer sinceTyped_;
 };
 
 }  // namespace tavelin::qt

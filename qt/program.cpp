@@ -11,7 +11,12 @@
 #include "store/system_registry.h"
 
 int RunTavelin(int argc, char* argv[], const std::function<void(QWidget&)>& whenShown) {
-  QApplication app(argc, argv);
+  // The program takes nothing on its command line: Qt gets the program's name only, so that
+  // its own options (-style, -reverse, -platform, ...) are not read either.
+  char fallbackName[] = "tavelin";
+  char* qtArguments[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
+  int qtArgumentCount = 1;
+  QApplication app(qtArgumentCount, qtArguments);
   QApplication::setApplicationName(QStringLiteral("Tavelin"));
 
   const std::unique_ptr<tavelin::RegistryBackend> registry = tavelin::CreateSystemRegistry();

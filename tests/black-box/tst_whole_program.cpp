@@ -27,7 +27,7 @@ RegValue Bytes(std::uint32_t type, std::initializer_list<std::uint8_t> bytes) {
 
 // Starts the program on the hive file; it stays up until stopped.
 struct RunningProgram {
-  explicit RunningProgram(const QString& hive) {
+  explicit RunningProgram(const QString& hive, const QStringList& arguments = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TAVELIN_REGISTRY"), hive);
     // Backups go beside the hive, never into the home folder of whoever runs the tests.
@@ -35,7 +35,7 @@ struct RunningProgram {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TAVELIN_EXECUTABLE), {});
+    process.start(QStringLiteral(TAVELIN_EXECUTABLE), arguments);
   }
   ~RunningProgram() {
     process.kill();
@@ -112,6 +112,35 @@ class WholeProgramTest : public QObject {
     QCOMPARE(registry.queryValue(kCurrentUser, other, "List"), std::optional<RegValue>(multi));
     QCOMPARE(registry.queryValue(kCurrentUser, other, "Path"), std::optional<RegValue>(expand));
     QCOMPARE(modReg::ReadRegString(registry, kCurrentUser, other, "Name"), std::string("kept"));
+  }
+
+  // The program takes nothing on its command line, Qt's own options included: one naming a
+  // platform that does not exist would otherwise end it before it starts.
+  void theCommandLineIsNotRead_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("-platform") << QStringList{"-platform", "no-such-platform"};
+    QTest::newRow("-stylesheet, -reverse")
+        << QStringList{"-stylesheet", "/nonexistent.qss", "-reverse", "-session", "x"};
+    QTest::newRow("a file name") << QStringList{"list.txt"};
+  }
+  void theCommandLineIsNotRead() {
+    QFETCH(QStringList, arguments);
+    QTemporaryDir dir;
+    const QString hive = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
+    {
+      HiveFileRegistry registry(hive.toStdString());
+      Transaction t(registry);
+      modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url2", "second.example");
+    }
+    const std::string before = ReadAll(hive);
+    RunningProgram program(hive, arguments);
+    QVERIFY(program.process.waitForStarted(10000));
+    QVERIFY2(WaitForChange(hive, before, 20000), "the program did not start up");
+    QCOMPARE(program.process.state(), QProcess::Running);
+    HiveFileRegistry registry(hive.toStdString());
+    Transaction t(registry);
+    QCOMPARE(modReg::ReadRegString(registry, kCurrentUser, kTypedUrlsKey, "url1"),
+             std::string("second.example"));
   }
 
   void anUnreadableHiveIsLeftAlone() {

@@ -358,6 +358,64 @@ TEST(Layouts, ControlsFitTheirFormsAndTabStopsAreDistinct) {
   EXPECT_EQ(TwipsToPixels(-1560.0, 96), -104);
 }
 
+// Only About's "Ok" is a default button (Enter presses it wherever the focus is); no form has
+// a cancel button (Esc presses nothing).
+TEST(Layouts, OnlyAboutHasADefaultButtonAndNoFormACancelButton) {
+  const struct {
+    const FormLayout* form;
+    const char* defaultButton;  // "" for none
+  } rows[] = {{&Mainn::Layout(), ""},
+              {&FrmAdd::Layout(), ""},
+              {&FrmEdit::Layout(), ""},
+              {&FrmSettings::Layout(), ""},
+              {&FrmAbout::Layout(), "Command1"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.form->name));
+    const ControlLayout* found = row.form->defaultButton();
+    EXPECT_EQ(found ? std::string(found->name) : "", row.defaultButton);
+    EXPECT_EQ(row.form->cancelButton(), nullptr);
+  }
+}
+
+// Which button a key presses: the focused push button on Enter or Space, else the form's
+// default button on Enter; a text box keeps Enter for its line breaks.
+TEST(Layouts, EnterAndSpacePressTheFocusedButtonAndElseOnlyADefaultOne) {
+  const struct {
+    const FormLayout* form;
+    int key;
+    const char* focused;  // "" for a window without a focused control
+    const char* pressed;  // "" for none
+  } rows[] = {
+      {&Mainn::Layout(), keys::kReturn, "Command1", "Command1"},
+      {&Mainn::Layout(), keys::kReturn, "Command3", "Command3"},  // a picture button
+      {&Mainn::Layout(), keys::kSpace, "Command2", "Command2"},
+      {&Mainn::Layout(), keys::kReturn, "List1", ""},
+      {&Mainn::Layout(), keys::kEscape, "Command1", ""},
+      {&FrmAdd::Layout(), keys::kReturn, "Command1", "Command1"},
+      {&FrmAdd::Layout(), keys::kReturn, "Command2", "Command2"},
+      {&FrmAdd::Layout(), keys::kReturn, "Text1", ""},
+      {&FrmAdd::Layout(), keys::kEscape, "Text1", ""},
+      {&FrmAdd::Layout(), keys::kSpace, "Text1", ""},
+      {&FrmEdit::Layout(), keys::kReturn, "Command1", "Command1"},
+      {&FrmEdit::Layout(), keys::kEscape, "Command2", ""},
+      {&FrmSettings::Layout(), keys::kReturn, "Command2", "Command2"},
+      {&FrmSettings::Layout(), keys::kReturn, "Option1", ""},
+      {&FrmSettings::Layout(), keys::kEscape, "Command3", ""},
+      {&FrmAbout::Layout(), keys::kReturn, "Command1", "Command1"},
+      {&FrmAbout::Layout(), keys::kReturn, "", "Command1"},
+      {&FrmAbout::Layout(), keys::kSpace, "", ""},
+      {&FrmAbout::Layout(), keys::kEscape, "Command1", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.form->name) + " key " + std::to_string(row.key) + " on " +
+                 row.focused);
+    const ControlLayout* focused = row.form->control(row.focused);
+    ASSERT_EQ(focused == nullptr, std::string_view(row.focused).empty());
+    const ControlLayout* pressed = ButtonPressedByKey(*row.form, row.key, focused);
+    EXPECT_EQ(pressed ? std::string(pressed->name) : "", row.pressed);
+  }
+}
+
 // ---- List files ----
 
 class ListFiles : public ::testing::Test {

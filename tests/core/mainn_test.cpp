@@ -126,7 +126,7 @@ TEST(Commands, WithoutASelection) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Program p(Numbered({"A", "B"}));
-    p.mainn.List1_Click(-1);
+    p.mainn.List1().selectNone();
     (p.mainn.*row.handler)();
     EXPECT_EQ(p.screen.events, row.events);
     EXPECT_EQ(p.list(), (Strings{"A", "B"}));
@@ -219,6 +219,67 @@ TEST(ListKeys, WithoutASelectionOnlyDeleteSaysSo) {
   EXPECT_TRUE(p.screen.events.empty());
   p.mainn.List1_KeyDown(keys::kDelete, shift::kCtrl);
   EXPECT_EQ(p.screen.events, Strings{kNoSelection});
+}
+
+// A click or key that would leave the list without a selection (Ctrl+click or Ctrl+Space on
+// the selected entry) leaves it as it was; only a command empties the selection.
+TEST(ListMouse, NoClickOrKeyLeavesAListWithoutItsSelection) {
+  Program p(Numbered({"X", "Y", "Z"}), "Two");
+  p.mainn.List1_Click(1);
+  p.mainn.List1_Click(-1);
+  EXPECT_EQ(p.selection(), 1);
+  p.mainn.List1_Click(2);
+  EXPECT_EQ(p.selection(), 2);
+  p.mainn.DeleteURL_Click();  // manual mode: nothing selected afterwards
+  EXPECT_EQ(p.selection(), -1);
+  p.mainn.List1_Click(-1);
+  EXPECT_EQ(p.selection(), -1);
+  p.mainn.List1_Click(0);
+  EXPECT_EQ(p.selection(), 0);
+
+  Program empty({});
+  empty.mainn.List1_Click(-1);
+  EXPECT_EQ(empty.selection(), -1);
+}
+
+// Type-ahead: which entry a typed prefix selects, from the selection on.
+TEST(ListKeys, TypeAheadSelectsTheNextEntryThatBeginsWithWhatWasTyped) {
+  const Strings entries{"http://a.example/", "Beta",      "bravo", "alpha",
+                        "\xC3\x84rger",      "\xD0\x96uk"};
+  const struct {
+    const char* what;
+    int selection;
+    const char* prefix;
+    int expected;
+  } rows[] = {
+      {"the next entry after the selected one", 1, "b", 2},
+      {"wrapping round past the end", 2, "b", 1},
+      {"wrapping round to the first", 3, "h", 0},
+      {"the selected one when no other begins with it", 0, "h", 0},
+      {"from the first when nothing is selected", -1, "b", 1},
+      {"a prefix typed quickly keeps the selected one", 1, "be", 1},
+      {"a prefix typed quickly moves on when it must", 1, "br", 2},
+      {"a prefix typed quickly wraps round", 2, "BE", 1},
+      {"a whole entry as the prefix", 0, "alpha", 3},
+      {"letter case is ignored", 0, "BRAVO", 2},
+      {"letter case outside ASCII too", 0, "\xC3\xA4r", 4},
+      {"Cyrillic", 0, "\xD0\xB6", 5},
+      {"no entry begins with it", 0, "x", -1},
+      {"no entry begins with the longer prefix", 1, "bz", -1},
+      {"a prefix longer than every entry", 1, "betamax", -1},
+      {"nothing typed", 1, "", -1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(TypeAheadMatch(entries, row.selection, row.prefix), row.expected);
+  }
+  EXPECT_EQ(TypeAheadMatch({}, -1, "a"), -1);
+
+  // The window asks with its own list and selection.
+  Program p(Numbered({"one", "two", "three"}));
+  p.mainn.List1_Click(1);
+  EXPECT_EQ(p.mainn.List1_TypeAheadMatch("t"), 2);
+  EXPECT_EQ(p.mainn.List1_TypeAheadMatch("tw"), 1);
 }
 
 TEST(ListMouse, OnlyTheRightButtonPopsUpTheMenuAndTheSelectionStays) {

@@ -188,7 +188,7 @@ TEST(Undo, CommandsThatChangedNothingLeaveNoStep) {
   Program p(registry, {"A", "B"}, "One");
   p.mainn.List1_Click(0);
   p.mainn.Command2_Click();  // at the top
-  p.mainn.List1_Click(-1);
+  p.mainn.List1().selectNone();
   p.mainn.DeleteURL_Click();  // refused: nothing selected
   p.type<FrmAdd>(" ");
   p.screen.whileOpen.push_back([](Dialog& d) { d.CloseBox_Click(); });

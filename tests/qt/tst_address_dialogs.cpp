@@ -1,6 +1,7 @@
 // The Add and Edit dialogs, end to end: opened through their menu items, driven by keys and
 // clicks, and checked against the list, the view and the store.
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -97,8 +98,8 @@ class AddressDialogsTest : public QObject {
     QCOMPARE(focusPath, QStringList({"Text1", "Command1", "Command2", "Text1", "Command2"}));
   }
 
-  // Enter (and Shift+Enter) makes a line break in the box and never presses a button; Esc does
-  // nothing.
+  // Enter (and Shift+Enter) makes a line break in the box and presses no button; Esc does
+  // nothing, in the box or on a button.
   void enterAndEscape_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("dialogName");
@@ -128,11 +129,10 @@ class AddressDialogsTest : public QObject {
           QTest::keyClicks(box, QStringLiteral("c"));
           QTest::keyClick(box, Qt::Key_Escape);
           QTest::keyClick(&dialog, Qt::Key_Escape);
-          // Enter on either button presses nothing either.
+          // Esc on either button presses nothing either.
           for (const char* name : {"Command1", "Command2"}) {
             Button(dialog, name)->setFocus();
-            QTest::keyClick(Button(dialog, name), Qt::Key_Return);
-            QTest::keyClick(Button(dialog, name), Qt::Key_Enter, Qt::KeypadModifier);
+            QTest::keyClick(Button(dialog, name), Qt::Key_Escape);
           }
           openAfterKeys = dialog.isVisible() && s.items().size() == 2;
           boxText = box->toPlainText();
@@ -149,6 +149,60 @@ class AddressDialogsTest : public QObject {
                                    "b\xE2\x80\xA8"
                                    "c"));
     QVERIFY(run.closedByDrive);
+    QCOMPARE(s.items(), expectedList);
+    QCOMPARE(s.stored(), expectedList);
+    QVERIFY(s.screen.messages.empty());
+  }
+
+  // Enter and the keypad's Enter press the button that has the focus: "Add" or "Save changes"
+  // stores the text, "Cancel" drops it.
+  void enterPressesTheFocusedButton_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("dialogName");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Strings>("expectedList");
+    for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+      const char* keyName = key == Qt::Key_Return ? "Return" : "keypad Enter";
+      QTest::addRow("Add, %s", keyName) << "AddAddress"
+                                        << "FrmAdd"
+                                        << "Command1" << key << Strings{"x", "y", "w"};
+      QTest::addRow("Add's Cancel, %s", keyName) << "AddAddress"
+                                                 << "FrmAdd"
+                                                 << "Command2" << key << Strings{"x", "y"};
+      QTest::addRow("Save changes, %s", keyName) << "EditAddress"
+                                                 << "FrmEdit"
+                                                 << "Command1" << key << Strings{"w", "y"};
+      QTest::addRow("Edit's Cancel, %s", keyName) << "EditAddress"
+                                                  << "FrmEdit"
+                                                  << "Command2" << key << Strings{"x", "y"};
+    }
+  }
+  void enterPressesTheFocusedButton() {
+    QFETCH(QString, action);
+    QFETCH(QString, dialogName);
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    QFETCH(Strings, expectedList);
+    Shown s({"x", "y"}, "One");
+    QVERIFY(s.activated);
+    bool focused = false, closed = false;
+    const ModalRun run = DriveModalDialog(
+        dialogName, [&] { s.action(action.toLatin1().constData())->trigger(); },
+        [&](QDialog& dialog) {
+          QPlainTextEdit* box = TextBox(dialog);
+          box->selectAll();
+          QTest::keyClicks(box, QStringLiteral("w"));
+          QPushButton* target = Button(dialog, button.toLatin1().constData());
+          target->setFocus(Qt::TabFocusReason);
+          focused = QApplication::focusWidget() == target;
+          QTest::keyClick(target, Qt::Key(key),
+                          key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+          closed = !dialog.isVisible();
+        });
+    QVERIFY(run.opened);
+    QVERIFY(focused);
+    QVERIFY(closed);
     QCOMPARE(s.items(), expectedList);
     QCOMPARE(s.stored(), expectedList);
     QVERIFY(s.screen.messages.empty());
@@ -360,7 +414,7 @@ class AddressDialogsTest : public QObject {
     QFETCH(Strings, addresses);
     Shown s(addresses, "One");
     QVERIFY(s.activated);
-    s.core.List1_Click(-1);
+    s.core.List1().selectNone();
     const ModalRun run = DriveModalDialog(
         QStringLiteral("FrmEdit"), [&] { s.action("EditAddress")->trigger(); }, [](QDialog&) {},
         300);
@@ -376,7 +430,12 @@ class AddressDialogsTest : public QObject {
     Shown s({"x"}, "One");
     QVERIFY(s.activated);
     bool toldWhileOpen = false;
-    s.screen.onMessage = [&] { toldWhileOpen = QApplication::activeModalWidget() != nullptr; };
+    bool overTheMainWindow = false;
+    s.screen.onMessage = [&] {
+      toldWhileOpen = QApplication::activeModalWidget() != nullptr;
+      // The box's owner: what it covers, and is modal over.
+      overTheMainWindow = s.screen.topWindow() == s.window.get();
+    };
     s.registry.setFailWrites(true);
     const ModalRun run = DriveModalDialog(
         QStringLiteral("FrmAdd"), [&] { s.action("AddAddress")->trigger(); },
@@ -387,6 +446,7 @@ class AddressDialogsTest : public QObject {
     QVERIFY(run.opened && run.closedByDrive);
     QCOMPARE(s.screen.messages.size(), std::size_t(1));
     QVERIFY(!toldWhileOpen);
+    QVERIFY(overTheMainWindow);
     QCOMPARE(s.items(), Strings({"x", "w"}));
   }
 };

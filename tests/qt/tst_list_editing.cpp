@@ -1,6 +1,7 @@
 // Editing the list from the main window: the buttons, the Options menu's delete commands, the
 // keys on the list, the right-button pop-up menu and the double click.
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QListView>
 #include <QMenu>
@@ -27,7 +28,11 @@ struct Shown : Program {
   Shown(const Strings& addresses, const QByteArray& saveMode, int selection)
       : Program(addresses, saveMode.isNull() ? nullptr : saveMode.constData()) {
     activated = show();
-    core.List1_Click(selection);
+    if (selection < 0) {
+      core.List1().selectNone();
+    } else {
+      core.List1_Click(selection);
+    }
   }
   bool activated = false;
 };
@@ -42,35 +47,60 @@ class ListEditingTest : public QObject {
     QVERIFY2(OpenWindows().isEmpty(), qPrintable(OpenWindows().join(QLatin1Char(' '))));
   }
 
-  // The three buttons, as a user clicks them; the view follows the list.
+  // The three buttons, as a user clicks them or presses them with Enter or Space while they
+  // have the focus; the view follows the list.
   void buttons_data() {
     QTest::addColumn<QByteArray>("saveMode");
     QTest::addColumn<int>("selection");
     QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("how");
     QTest::addColumn<Strings>("expectedList");
     QTest::addColumn<int>("expectedSelection");
     QTest::addColumn<Strings>("expectedStore");
     const Strings xyz{"x", "y", "z"};
-    QTest::newRow("up, automatic") << QByteArray("One") << 1 << "Command2" << Strings{"y", "x", "z"}
-                                   << 0 << Strings{"y", "x", "z"};
-    QTest::newRow("up, manual") << QByteArray("Two") << 1 << "Command2" << Strings{"y", "x", "z"}
-                                << 0 << xyz;
-    QTest::newRow("down, automatic") << QByteArray("One") << 1 << "Command3"
-                                     << Strings{"x", "z", "y"} << 2 << Strings{"x", "z", "y"};
-    QTest::newRow("down at the end") << QByteArray("One") << 2 << "Command3" << xyz << 2 << xyz;
-    QTest::newRow("save, manual, from the middle")
-        << QByteArray("Two") << 2 << "Command1" << xyz << 0 << xyz;
+    const struct {
+      const char* name;
+      const char* saveMode;
+      int selection;
+      const char* button;
+      Strings list;
+      int selectionAfter;
+      Strings store;
+    } rows[] = {
+        {"up, automatic", "One", 1, "Command2", {"y", "x", "z"}, 0, {"y", "x", "z"}},
+        {"up, manual", "Two", 1, "Command2", {"y", "x", "z"}, 0, xyz},
+        {"down, automatic", "One", 1, "Command3", {"x", "z", "y"}, 2, {"x", "z", "y"}},
+        {"down at the end", "One", 2, "Command3", xyz, 2, xyz},
+        {"save, manual, from the middle", "Two", 2, "Command1", xyz, 0, xyz},
+    };
+    for (const auto& row : rows) {
+      for (const char* how : {"click", "Enter", "keypad Enter", "Space"}) {
+        QTest::addRow("%s, %s", row.name, how)
+            << QByteArray(row.saveMode) << row.selection << row.button << how << row.list
+            << row.selectionAfter << row.store;
+      }
+    }
   }
   void buttons() {
     QFETCH(QByteArray, saveMode);
     QFETCH(int, selection);
     QFETCH(QString, button);
+    QFETCH(QString, how);
     QFETCH(Strings, expectedList);
     QFETCH(int, expectedSelection);
     QFETCH(Strings, expectedStore);
     Shown s({"x", "y", "z"}, saveMode, selection);
     QVERIFY(s.activated);
-    QTest::mouseClick(s.window->findChild<QPushButton*>(button), Qt::LeftButton);
+    auto* pressed = s.window->findChild<QPushButton*>(button);
+    if (how == "click") {
+      QTest::mouseClick(pressed, Qt::LeftButton);
+    } else {
+      pressed->setFocus(Qt::TabFocusReason);
+      QCOMPARE(QApplication::focusWidget(), pressed);
+      if (how == "Enter") QTest::keyClick(pressed, Qt::Key_Return);
+      if (how == "keypad Enter") QTest::keyClick(pressed, Qt::Key_Enter, Qt::KeypadModifier);
+      if (how == "Space") QTest::keyClick(pressed, Qt::Key_Space);
+    }
     QCOMPARE(s.viewItems(), ToQt(expectedList));
     QCOMPARE(s.viewSelection(), expectedSelection);
     QCOMPARE(s.selection(), expectedSelection);
@@ -78,44 +108,84 @@ class ListEditingTest : public QObject {
     QVERIFY(s.screen.messages.empty());
   }
 
-  // "Delete selected address" and "Delete all addresses" through their menu items.
-  void deleteCommands_data() {
-    QTest::addColumn<QByteArray>("saveMode");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<int>("selection");
-    QTest::addColumn<Strings>("expectedList");
-    QTest::addColumn<int>("expectedSelection");
-    QTest::addColumn<Strings>("expectedStore");
-    QTest::addColumn<QString>("message");
-    const Strings xyz{"x", "y", "z"};
-    QTest::newRow("one, manual") << QByteArray("Two") << "DeleteURL" << 1 << Strings{"x", "z"} << -1
-                                 << xyz << QString();
-    QTest::newRow("one, nothing selected")
-        << QByteArray("One") << "DeleteURL" << -1 << xyz << -1 << xyz << kNoSelection;
-    QTest::newRow("all, automatic")
-        << QByteArray("One") << "DeleteAll" << 1 << Strings{} << -1 << Strings{} << QString();
-  }
-  void deleteCommands() {
-    QFETCH(QByteArray, saveMode);
-    QFETCH(QString, action);
-    QFETCH(int, selection);
-    QFETCH(Strings, expectedList);
-    QFETCH(int, expectedSelection);
-    QFETCH(Strings, expectedStore);
-    QFETCH(QString, message);
-    Shown s({"x", "y", "z"}, saveMode, selection);
+  // The window has no default or cancel button: Enter with the focus in the list, and Esc
+  // anywhere, press nothing. A manual-mode deletion waits to be saved, so that a press of
+  // "Save all changes" would show in the store.
+  void enterElsewhereAndEscPressNothing() {
+    Shown s({"x", "y", "z"}, "Two", 1);
     QVERIFY(s.activated);
-    s.action(action.toLatin1().constData())->trigger();
-    QCOMPARE(s.viewItems(), ToQt(expectedList));
-    QCOMPARE(s.viewSelection(), expectedSelection);
-    QCOMPARE(s.stored(), expectedStore);
-    if (message.isEmpty()) {
-      QVERIFY(s.screen.messages.empty());
-    } else {
-      QCOMPARE(s.screen.messages.size(), std::size_t(1));
-      QCOMPARE(s.screen.messages[0].title, std::string("Error"));
-      QCOMPARE(QString::fromStdString(s.screen.messages[0].text), message);
+    QTest::keyClick(s.list(), Qt::Key_Delete);
+    s.core.List1_Click(1);
+    const Strings pending{"x", "z"};
+    QCOMPARE(s.items(), pending);
+    QTest::keyClick(s.list(), Qt::Key_Return);
+    QTest::keyClick(s.list(), Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(s.list(), Qt::Key_Escape);
+    for (const char* name : {"Command1", "Command2", "Command3"}) {
+      QPushButton* button = s.button(name);
+      button->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(button, Qt::Key_Escape);
     }
+    QCOMPARE(s.items(), pending);
+    QCOMPARE(s.selection(), 1);
+    QCOMPARE(s.stored(), Strings({"x", "y", "z"}));
+    QVERIFY(s.screen.messages.empty());
+  }
+
+  // Typing in the list selects the entry the core chooses: one character moves on to the
+  // next entry that begins with it, characters typed quickly search for their prefix from
+  // the entry selected by the first, and letter case does not count.
+  void typeAhead_data() {
+    QTest::addColumn<int>("selection");
+    QTest::addColumn<QStringList>("typed");  // typed quickly within a group, slowly between
+    QTest::addColumn<int>("expected");
+    QTest::newRow("one letter moves on") << 1 << QStringList{"b"} << 2;
+    QTest::newRow("wrapping round") << 4 << QStringList{"h"} << 0;
+    QTest::newRow("a prefix typed quickly") << 1 << QStringList{"be"} << 4;
+    QTest::newRow("capitals") << 0 << QStringList{"BR"} << 2;
+    QTest::newRow("the same letter typed quickly") << 0 << QStringList{"bb"} << 1;
+    QTest::newRow("the same letter typed slowly") << 0 << QStringList{"b", "b"} << 2;
+    QTest::newRow("no entry begins with it") << 1 << QStringList{"x"} << 1;
+  }
+  void typeAhead() {
+    QFETCH(int, selection);
+    QFETCH(QStringList, typed);
+    QFETCH(int, expected);
+    const Strings entries{"http://a.example/", "Beta", "bravo", "alpha", "beach"};
+    Shown s(entries, "One", selection);
+    QVERIFY(s.activated);
+    for (const QString& group : typed) {
+      QTest::qWait(QApplication::keyboardInputInterval() + 100);
+      QTest::keyClicks(s.list(), group);
+    }
+    QCOMPARE(s.selection(), expected);
+    QCOMPARE(s.viewSelection(), expected);
+    QVERIFY(s.screen.messages.empty());
+  }
+
+  // Nothing the user does leaves the list without a selection: Ctrl+click or Ctrl+Space on the
+  // selected entry keep it selected, in the view as in the core.
+  void theSelectionStays_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Ctrl+click") << "Ctrl+click";
+    QTest::newRow("Ctrl+Space") << "Ctrl+Space";
+    QTest::newRow("Space") << "Space";
+  }
+  void theSelectionStays() {
+    QFETCH(QString, how);
+    Shown s({"x", "y", "z"}, "One", 1);
+    QVERIFY(s.activated);
+    if (how == "Ctrl+click") {
+      QTest::mouseClick(s.list()->viewport(), Qt::LeftButton, Qt::ControlModifier, s.rowCentre(1));
+    } else {
+      const Qt::KeyboardModifiers modifiers =
+          how == "Ctrl+Space" ? Qt::ControlModifier : Qt::NoModifier;
+      QTest::keyClick(s.list(), Qt::Key_Space, modifiers);
+    }
+    QCOMPARE(s.selection(), 1);
+    QCOMPARE(s.viewSelection(), 1);
+    QCOMPARE(s.list()->selectionModel()->selectedIndexes().size(), 1);
+    QVERIFY(s.screen.messages.empty());
   }
 
   // Delete with any of Shift, Ctrl and Alt deletes the selected entry as the command does.

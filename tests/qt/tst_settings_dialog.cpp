@@ -322,18 +322,34 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(again, shown);
   }
 
-  // Enter and the keypad's Enter press no button, wherever the focus is.
-  void enterPressesNoButton_data() {
+  // Enter and the keypad's Enter press the button that has the focus, and no button when an
+  // option has it.
+  void enterPressesOnlyTheFocusedButton_data() {
     QTest::addColumn<QString>("focus");
     QTest::addColumn<int>("key");
-    for (const char* name : {"Option1", "Option3", "Command1", "Command2", "Command3"}) {
-      QTest::addRow("%s Return", name) << name << int(Qt::Key_Return);
-      QTest::addRow("%s Enter", name) << name << int(Qt::Key_Enter);
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("writes");
+    const struct {
+      const char* focus;
+      bool closes;
+      bool writes;
+    } rows[] = {{"Option1", false, false},
+                {"Option3", false, false},
+                {"Command1", true, true},
+                {"Command2", true, true},
+                {"Command3", true, false}};
+    for (const auto& row : rows) {
+      QTest::addRow("%s Return", row.focus)
+          << row.focus << int(Qt::Key_Return) << row.closes << row.writes;
+      QTest::addRow("%s Enter", row.focus)
+          << row.focus << int(Qt::Key_Enter) << row.closes << row.writes;
     }
   }
-  void enterPressesNoButton() {
+  void enterPressesOnlyTheFocusedButton() {
     QFETCH(QString, focus);
     QFETCH(int, key);
+    QFETCH(bool, closes);
+    QFETCH(bool, writes);
     Shown s("-", "-");
     QVERIFY(s.activated);
     bool focused = false, open = false;
@@ -348,9 +364,14 @@ class SettingsDialogTest : public QObject {
     });
     QVERIFY(run.opened);
     QVERIFY(focused);
-    QVERIFY(open);
-    QVERIFY(!s.registry.keyExists(kCurrentUser, kSettingsKey));
-    QVERIFY(s.core.settings().SaveMode.empty() && s.core.settings().WindowMode.empty());
+    QCOMPARE(open, !closes);
+    QCOMPARE(s.registry.keyExists(kCurrentUser, kSettingsKey), writes);
+    if (writes) {
+      QCOMPARE(StoredSetting(s.registry, kSaveModeValue), std::string("One"));
+      QCOMPARE(s.core.settings().WindowMode, std::string("Max"));
+    } else {
+      QVERIFY(s.core.settings().SaveMode.empty() && s.core.settings().WindowMode.empty());
+    }
   }
 
   // Modal for the whole program, without an owner, centred over the main window; the
