@@ -113,14 +113,11 @@ struct Image {
   }
 };
 
-// The hive's base block with a log's copy of its first sector in place of a damaged one.
-std::string BaseBlockFromLog(std::string_view primary, std::string_view log) {
-  std::string block(kBaseBlockSize, '\0');
-  const std::size_t kept = std::min(primary.size(), kBaseBlockSize);
-  std::memcpy(block.data(), primary.data(), kept);
-  std::memcpy(block.data(), log.data(), kSectorSize);
-  Put32(block, kFileTypeAt, kPrimaryFile);
-  return block;
+// A log's copy of the first sector of the base block in place of the hive's damaged one.
+void TakeBaseBlockFromLog(std::string& hive, std::string_view log) {
+  if (hive.size() < kBaseBlockSize) hive.resize(kBaseBlockSize, '\0');
+  std::memcpy(hive.data(), log.data(), kSectorSize);
+  Put32(hive, kFileTypeAt, kPrimaryFile);
 }
 
 // The base block of the recovered hive: clean, its size that of its hive bins data.
@@ -291,7 +288,7 @@ HiveRecovery Recovered(Image& image, std::uint32_t sequence, std::vector<std::st
 // hive's sequence is applied, the one with the earlier entries first, and the next must
 // follow on from the last entry applied; with a damaged one, only the log with the latest
 // entries is applied, its base block taking the damaged one's place.
-HiveRecovery RecoverFromNewLogs(std::string_view primary, const BaseBlock& hive,
+HiveRecovery RecoverFromNewLogs(std::string& primary, const BaseBlock& hive,
                                 std::vector<Log> logs) {
   std::stable_sort(logs.begin(), logs.end(),
                    [](const Log& a, const Log& b) { return a.sequence() < b.sequence(); });
@@ -326,12 +323,8 @@ HiveRecovery RecoverFromNewLogs(std::string_view primary, const BaseBlock& hive,
 
   // Each entry sets the size of the hive bins data, so the image takes its size from them.
   Image image;
-  if (hiveValid) {
-    image.bytes = primary;
-  } else {
-    image.bytes = BaseBlockFromLog(primary, logs.back().bytes);
-    if (primary.size() > kBaseBlockSize) image.bytes.append(primary.substr(kBaseBlockSize));
-  }
+  image.bytes = std::move(primary);
+  if (!hiveValid) TakeBaseBlockFromLog(image.bytes, logs.back().bytes);
   std::uint32_t flags = Get32(image.bytes, kFlagsAt);
   std::vector<std::string> applied;
   const Log* previous = nullptr;
@@ -374,7 +367,7 @@ HiveRecovery RecoverFromNewLogs(std::string_view primary, const BaseBlock& hive,
 // applies when its base block was written for this state of the hive (the same time in both
 // base blocks, or in the first hive bin when the hive's base block is damaged) and is not
 // older than the hive; of those, the one with the latest sequence number is applied.
-HiveRecovery RecoverFromOldLogs(std::string_view primary, const BaseBlock& hive,
+HiveRecovery RecoverFromOldLogs(std::string& primary, const BaseBlock& hive,
                                 const std::vector<Log>& logs) {
   const bool hiveValid = hive.invalid.empty();
   std::uint64_t hiveTime = hive.timestamp;
@@ -384,7 +377,7 @@ HiveRecovery RecoverFromOldLogs(std::string_view primary, const BaseBlock& hive,
           "its base block is damaged and it has no first hive bin to match "
           "its logs against");
     }
-    hiveTime = Get64(primary, kFirstBinTimestampAt);
+    hiveTime = Get64(std::string_view(primary), kFirstBinTimestampAt);
   }
   const Log* chosen = nullptr;
   std::string refused;
@@ -447,10 +440,9 @@ HiveRecovery RecoverFromOldLogs(std::string_view primary, const BaseBlock& hive,
   }
 
   Image image;
-  image.bytes =
-      hiveValid ? std::string(primary.substr(0, kBaseBlockSize)) : BaseBlockFromLog(primary, bytes);
-  image.bytes.resize(kBaseBlockSize, '\0');
-  if (primary.size() > kBaseBlockSize) image.bytes.append(primary.substr(kBaseBlockSize));
+  image.bytes = std::move(primary);
+  if (image.bytes.size() < kBaseBlockSize) image.bytes.resize(kBaseBlockSize, '\0');
+  if (!hiveValid) TakeBaseBlockFromLog(image.bytes, bytes);
   image.resizeBins(binsSize);
   std::size_t next = pagesAt;
   for (std::size_t page = 0; page < pageCount; ++page) {
@@ -510,7 +502,7 @@ bool IsHiveDirty(std::string_view primary) {
   return !block.invalid.empty() || block.primarySequence != block.secondarySequence;
 }
 
-HiveRecovery RecoverHive(std::string_view primary, const std::vector<HiveLogFile>& logs) {
+HiveRecovery RecoverHive(std::string primary, const std::vector<HiveLogFile>& logs) {
   const BaseBlock hive = ReadBaseBlock(primary);
   if (hive.invalid.empty() && hive.primarySequence == hive.secondarySequence) return {};
   if (logs.empty()) return Unrecoverable("no log file is beside it");

@@ -44,8 +44,9 @@ struct HiveRecovery {
 bool IsHiveDirty(std::string_view primary);
 
 // Brings a dirty hive up to date from its logs (any of NAME.LOG1, NAME.LOG2 and NAME.LOG, in
-// any order). A clean hive comes back as kClean whatever its logs hold.
-HiveRecovery RecoverHive(std::string_view primary, const std::vector<HiveLogFile>& logs);
+// any order). A clean hive comes back as kClean whatever its logs hold. The hive's bytes are
+// taken, so that the recovered image is made in their place rather than in a copy.
+HiveRecovery RecoverHive(std::string primary, const std::vector<HiveLogFile>& logs);
 
 // The XOR-32 checksum of a base block's first 508 bytes, 0 and 0xFFFFFFFF moved aside as
 // Windows does. `block` must hold at least 512 bytes.

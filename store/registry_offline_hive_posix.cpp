@@ -302,19 +302,22 @@ HiveHandle OpenForWriting(const std::string& name, std::string& why) {
 
 // A dirty hive brought up to date from its logs and opened by hivex; nothing, with `why` set,
 // when it cannot be.
-HiveHandle OpenRecovered(const fs::path& hive, const std::string& primary, std::string& why) {
+HiveHandle OpenRecovered(const fs::path& hive, std::string primary, std::string& why) {
   std::string error;
-  const std::vector<HiveLogFile> logs = ReadHiveLogs(hive, error);
-  if (!error.empty()) {
-    why = error;
-    return nullptr;
-  }
-  const HiveRecovery recovery = RecoverHive(primary, logs);
-  if (recovery.outcome != HiveRecovery::Outcome::kRecovered) {
-    why = recovery.why;
-    return nullptr;
-  }
-  const platform::OsHandle file = MemoryFile(recovery.image, error);
+  platform::OsHandle file;
+  {
+    const std::vector<HiveLogFile> logs = ReadHiveLogs(hive, error);
+    if (!error.empty()) {
+      why = error;
+      return nullptr;
+    }
+    const HiveRecovery recovery = RecoverHive(std::move(primary), logs);
+    if (recovery.outcome != HiveRecovery::Outcome::kRecovered) {
+      why = recovery.why;
+      return nullptr;
+    }
+    file = MemoryFile(recovery.image, error);
+  }  // the image and the logs are let go before hivex reads its own copy
   if (!file.valid()) {
     why = "the recovered hive cannot be kept in memory (" + error + ")";
     return nullptr;
@@ -397,15 +400,16 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   // it cannot be, hivex reads it as it stands, and it is never written.
   std::string notRecovered;
   if (header.dirty) {
-    const platform::FileRead primary = platform::ReadWholeFile(session->realPath);
+    platform::FileRead primary = platform::ReadWholeFile(session->realPath);
     if (primary.status != platform::FileRead::Status::kRead) {
       return readFailed(primary.status == platform::FileRead::Status::kFailed
                             ? primary.error
                             : std::string("it is no longer a regular file"));
     }
-    session->hive = OpenRecovered(session->realPath, primary.bytes, notRecovered);
+    const std::uint64_t size = primary.bytes.size();
+    session->hive = OpenRecovered(session->realPath, std::move(primary.bytes), notRecovered);
     if (!notRecovered.empty()) {
-      if (const std::string cut = WhyCutShort(header.header, primary.bytes.size()); !cut.empty()) {
+      if (const std::string cut = WhyCutShort(header.header, size); !cut.empty()) {
         return readFailed(cut + "; " + NotRecoverable(notRecovered));
       }
       session->unwritable = NotRecoverable(notRecovered) +
