@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <system_error>
@@ -19,6 +21,7 @@
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
 #include "store/backup.h"
+#include "store/hive_cells.h"
 #include "store/hive_recovery.h"
 #include "store/registry_names.h"
 
@@ -73,6 +76,14 @@ std::string WhyCutShort(std::string_view header, std::uint64_t size) {
            " bytes, the file has " + std::to_string(size);
   }
   return {};
+}
+
+// The format's minor version (1.x) that the base block gives; one too short to say is taken
+// for the newest, whose rules are the strictest.
+std::uint32_t HeaderMinorVersion(std::string_view header) {
+  constexpr std::size_t kMinorVersionAt = 0x18;
+  if (header.size() < kMinorVersionAt + 4) return UINT32_MAX;
+  return LittleEndian32(reinterpret_cast<const std::uint8_t*>(header.data()) + kMinorVersionAt);
 }
 
 HeaderCheck CheckHeader(int fd) {
@@ -356,7 +367,8 @@ struct OfflineHiveRegistry::Session {
   std::string unwritable;  // why this transaction must not write, when it must not
   std::map<std::string, hive_node_h> nodes;  // folded path -> key
   std::map<hive_node_h, Key> keys;
-  bool dirty = false;  // a key was made or a value list changed
+  bool dirty = false;              // a key was made or a value list changed
+  std::uint32_t minorVersion = 0;  // of the format, as the header gives it
 };
 
 OfflineHiveRegistry::OfflineHiveRegistry(fs::path path, std::chrono::milliseconds lockTimeout)
@@ -395,6 +407,7 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   const HeaderCheck header = CheckHeader(fd.get());
   if (!header.unreadable.empty()) return readFailed(header.unreadable);
   fd.close();
+  session->minorVersion = HeaderMinorVersion(header.header);
 
   // A dirty hive is brought up to date from its logs in memory, and hivex reads that; when
   // it cannot be, hivex reads it as it stands, and it is never written.
@@ -569,6 +582,16 @@ std::vector<std::string> OfflineHiveRegistry::subkeyNames(RootKey root, std::str
 
 namespace {
 
+// A key's path as the stored key is found: its levels, each folded, without empty ones.
+std::string FoldedKeyPath(std::string_view path) {
+  std::string folded;
+  for (const std::string& level : SplitKeyPath(path)) folded += "\\" + FoldRegistryName(level);
+  return folded;
+}
+
+template <class Keys>
+std::string CheckCells(const fs::path& file, const Keys& keys);
+
 // Whether the committed file holds every changed key with exactly the values meant for it.
 template <class Keys>
 std::string CheckCommitted(const fs::path& file, const Keys& keys) {
@@ -596,6 +619,69 @@ std::string CheckCommitted(const fs::path& file, const Keys& keys) {
       return "the new hive does not hold what was written into the key " + key.path;
     }
   }
+  written.reset();
+  return CheckCells(file, keys);
+}
+
+// The same, read by the hive's own rules rather than hivex's: every key and value reached as
+// Windows reaches them, each long value where Windows looks for it, and each changed key
+// holding exactly the values meant for it.
+template <class Keys>
+std::string CheckCells(const fs::path& file, const Keys& keys) {
+  const platform::FileRead read = platform::ReadWholeFile(file);
+  if (read.status != platform::FileRead::Status::kRead) {
+    return "the new hive cannot be read again (" +
+           (read.error.empty() ? std::string("it is gone") : read.error) + ")";
+  }
+  const HiveCellWalk walk = WalkHiveCells(read.bytes);
+  if (!walk.error.empty()) return "Windows could not read the new hive: " + walk.error;
+  std::map<std::string, const HiveCellKey*> found;
+  for (const HiveCellKey& key : walk.keys) found.emplace(FoldedKeyPath(key.path), &key);
+  for (const auto& [node, key] : keys) {
+    if (!key.changed) continue;
+    const auto stored = found.find(FoldedKeyPath(key.path));
+    if (stored == found.end()) return "Windows could not find the key " + key.path;
+    const std::vector<HiveCellValue>& values = stored->second->values;
+    for (const HiveCellValue& value : values) {
+      if (value.unreadableByWindows) {
+        return "Windows could not read the value \"" + value.name + "\" of the key " + key.path +
+               " in the new hive: it is " + std::to_string(value.data.size()) +
+               " bytes long, and this hive's format keeps data that long only in big-data cells";
+      }
+    }
+    bool same = values.size() == key.values.size();
+    for (std::size_t i = 0; same && i < values.size(); ++i) {
+      const RegValue& meant = key.values[i].value;
+      same = values[i].name == key.values[i].name && values[i].type == meant.type &&
+             values[i].data.size() == meant.data.size() &&
+             std::equal(meant.data.begin(), meant.data.end(),
+                        reinterpret_cast<const std::uint8_t*>(values[i].data.data()));
+    }
+    if (!same) return "Windows would not read in the key " + key.path + " what was written there";
+  }
+  return {};
+}
+
+// Why a changed key cannot be handed to hivex, which rewrites each of its values as one
+// plain cell: in a hive of format 1.4 or later Windows reads a value longer than that as a
+// big-data record, and hivex writes none. A value already stored in one is moved all the
+// same. Empty when every value fits.
+template <class Keys>
+std::string TooLongForOnePiece(std::uint32_t minorVersion, const Keys& keys) {
+  if (!HiveUsesBigData(minorVersion)) return {};
+  for (const auto& [node, key] : keys) {
+    if (!key.changed) continue;
+    for (const auto& value : key.values) {
+      if (value.value.data.size() <= kLargestPlainData) continue;
+      const std::string named =
+          value.name.empty() ? "the default value" : "the value \"" + value.name + "\"";
+      return named + " of the key " + key.path + " (" + std::to_string(value.value.data.size()) +
+             " bytes) is longer than this hive can hold in one piece: Windows reads data over " +
+             std::to_string(kLargestPlainData) +
+             " bytes in it only from big-data cells, which this program cannot write. Nothing "
+             "was changed";
+    }
+  }
   return {};
 }
 
@@ -613,6 +699,10 @@ bool OfflineHiveRegistry::commit() {
     if (key.changed && !key.unwritable.empty()) {
       return failed("the key " + key.path + " cannot be rewritten: " + key.unwritable);
     }
+  }
+  if (const std::string tooLong = TooLongForOnePiece(session.minorVersion, session.keys);
+      !tooLong.empty()) {
+    return failed(tooLong);
   }
   if (!writePendingBackup()) return false;
 

@@ -20,6 +20,7 @@
 #include "platform/wtf8.h"
 #include "store/address_list.h"
 #include "store/backup.h"
+#include "store/hive_cells.h"
 #include "store/list_commands.h"
 #include "store/reg_file_reader.h"
 #include "store/registry.h"
@@ -265,13 +266,24 @@ TEST_P(RegistryRoutines, NamesCompareWithoutRegardToCase) {
 }
 
 TEST_P(RegistryRoutines, LongValuesReadWhole) {
+  std::string stored;  // the last text written
   for (const std::size_t length : {1023u, 1024u, 5000u, 40000u}) {
     SCOPED_TRACE(length);
     std::string text;
     for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>('a' + i % 26));
     text += "\xC3\xA9";  // and one character that takes two bytes in UTF-8
+    // A Windows 8.1/10 hive (as the blank one is) keeps data this long only in big-data
+    // cells, which the offline hive backend cannot write: the write is refused, and the
+    // value keeps its last text.
+    if (GetParam() == Backend::kOfflineHive &&
+        (Wtf8ToUtf16(text).size() + 1) * 2 > kLargestPlainData) {
+      EXPECT_FALSE(modReg::WriteRegString(backend(), kCurrentUser, "Software\\Long", "v", text));
+      EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\Long", "v"), stored);
+      continue;
+    }
     ASSERT_TRUE(modReg::WriteRegString(backend(), kCurrentUser, "Software\\Long", "v", text));
     EXPECT_EQ(modReg::ReadRegString(backend(), kCurrentUser, "Software\\Long", "v"), text);
+    stored = text;
   }
 }
 

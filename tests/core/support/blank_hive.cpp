@@ -114,7 +114,7 @@ void MendHiveHeaderChecksum(std::string& bytes) {
   for (int i = 0; i < 4; ++i) bytes[0x1FC + i] = static_cast<char>(sum >> (8 * i));
 }
 
-std::string BlankHiveBytes() {
+std::string BlankHiveBytes(std::uint32_t minorVersion) {
   const char* const rootName = "ROOT";
   const std::uint32_t rootNameLength = 4;
   const std::uint32_t rootCell = kBinHeaderSize;
@@ -174,7 +174,7 @@ std::string BlankHiveBytes() {
   base.u32(1);  // secondary: equal, so no log holds changes
   base.u64(kTimestamp);
   base.u32(1);  // major version
-  base.u32(5);  // minor version
+  base.u32(minorVersion);
   base.u32(0);  // a primary file
   base.u32(1);  // loaded directly into memory
   base.u32(rootCell);

@@ -10,7 +10,8 @@
 
 namespace tavelin::support {
 
-std::string BlankHiveBytes();
+// `minorVersion` is the format's (1.x): Windows XP writes 1.3, Windows 8.1 and 10 write 1.5.
+std::string BlankHiveBytes(std::uint32_t minorVersion = 5);
 
 // The base block's checksum: the 127 little-endian words before it, XORed together (with 0
 // and 0xFFFFFFFF, which mean "not set", moved aside as Windows does).
