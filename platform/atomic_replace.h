@@ -50,6 +50,12 @@ bool IsOwnTemporaryName(const std::filesystem::path& target, const std::filesyst
 // left by a writer that died.
 void RemoveLeftoverTemporaries(const std::filesystem::path& target);
 
+// Why this process may not replace `file` (an existing file, links followed), judged as a
+// user would: a file without write permission, on a read-only file system, or in a folder it
+// may not write to. Empty when it may. A file that has no write permission for anyone counts
+// as read-only even for an administrator, who the system would let through.
+std::string WhyNotWritable(const std::filesystem::path& file);
+
 // This process's id, as temporary names carry it.
 unsigned long CurrentProcessId();
 

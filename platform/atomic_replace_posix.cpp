@@ -1,11 +1,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/atomic_replace.h"
@@ -41,6 +43,49 @@ bool SameOwnerAndMode(const struct stat& a, const struct stat& b) {
   return a.st_uid == b.st_uid && a.st_gid == b.st_gid && (a.st_mode & 07777) == (b.st_mode & 07777);
 }
 
+// One extended attribute's value, or the list of names when `name` is null; nothing with
+// errno set when it cannot be read.
+std::optional<std::vector<char>> ReadAttribute(const fs::path& file, const char* name) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const ssize_t size =
+        name ? ::getxattr(file.c_str(), name, nullptr, 0) : ::listxattr(file.c_str(), nullptr, 0);
+    if (size < 0) return std::nullopt;
+    std::vector<char> bytes(static_cast<std::size_t>(size));
+    const ssize_t got = name ? ::getxattr(file.c_str(), name, bytes.data(), bytes.size())
+                             : ::listxattr(file.c_str(), bytes.data(), bytes.size());
+    if (got >= 0) {
+      bytes.resize(static_cast<std::size_t>(got));
+      return bytes;
+    }
+    if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew meanwhile, read it again
+  }
+  return std::nullopt;
+}
+
+// Puts every extended attribute of `from` on the open file `to`: its access control list is
+// one (system.posix_acl_access), and so are the marks other programs keep on it. Empty when
+// done, else why not.
+std::string CopyExtendedAttributes(const fs::path& from, const fs::path& to, int toFd) {
+  const std::optional<std::vector<char>> names = ReadAttribute(from, nullptr);
+  if (!names) return errno == ENOTSUP ? std::string() : Reason();
+  for (std::size_t at = 0; at < names->size();) {
+    const std::string name(names->data() + at);
+    at += name.size() + 1;
+    if (name.empty()) continue;
+    const std::optional<std::vector<char>> value = ReadAttribute(from, name.c_str());
+    if (!value) {
+      if (errno == ENODATA) continue;  // removed meanwhile
+      return "its attribute " + name + " cannot be read (" + Reason() + ")";
+    }
+    // The file may carry it already (a label the folder gives every new file).
+    if (ReadAttribute(to, name.c_str()) == value) continue;
+    if (::fsetxattr(toFd, name.c_str(), value->data(), value->size(), 0) != 0) {
+      return "its attribute " + name + " cannot be kept (" + Reason() + ")";
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 unsigned long CurrentProcessId() {
@@ -65,6 +110,11 @@ FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access) {
     }
     if (!S_ISREG(old.st_mode)) {
       fail(Quoted(target_) + " is not a regular file");
+      return;
+    }
+    // The rename would let a writable folder replace a file its user made read-only.
+    if (const std::string why = WhyNotWritable(target_); !why.empty()) {
+      fail("cannot replace " + Quoted(target_) + ": " + why);
       return;
     }
     replacing = true;
@@ -117,7 +167,15 @@ FileReplacement::FileReplacement(const fs::path& target, NewFileAccess access) {
            ": the file system does not keep them");
       return;
     }
-  } else if (!replacing && access == NewFileAccess::kOwnerOnly && (made.st_mode & 07777) != 0600 &&
+  }
+  if (replacing) {
+    if (const std::string why = CopyExtendedAttributes(target_, temporary_, open_->fd.get());
+        !why.empty()) {
+      fail("cannot keep the access control list and extended attributes of " + Quoted(target_) +
+           ": " + why);
+      return;
+    }
+  } else if (access == NewFileAccess::kOwnerOnly && (made.st_mode & 07777) != 0600 &&
              ::fchmod(open_->fd.get(), 0600) != 0) {
     fail("cannot make " + Quoted(temporary_) + " private: " + Reason());
   }
@@ -171,6 +229,26 @@ bool FileReplacement::commit() {
   OsHandle folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folderFd.valid()) ::fsync(folderFd.get());
   return true;
+}
+
+std::string WhyNotWritable(const fs::path& file) {
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  const auto denied = [](const fs::path& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 ? errno : 0;
+  };
+  struct stat info {};
+  if (::stat(file.c_str(), &info) == 0 && (info.st_mode & 0222) == 0) {
+    return "the file is read-only";
+  }
+  if (const int error = denied(file)) {
+    if (error == EROFS) return "it is on a file system mounted read-only";
+    return "the file is read-only (" + SystemErrorText(static_cast<SystemErrorCode>(error)) + ")";
+  }
+  if (const int error = denied(folder)) {
+    return "its folder " + PathText(folder) + " is read-only (" +
+           SystemErrorText(static_cast<SystemErrorCode>(error)) + ")";
+  }
+  return {};
 }
 
 void RemoveLeftoverTemporaries(const fs::path& target) {

@@ -176,4 +176,12 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
   }
 }
 
+std::string WhyNotWritable(const fs::path& file) {
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return "the file is read-only";
+  }
+  return {};
+}
+
 }  // namespace tavelin::platform

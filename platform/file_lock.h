@@ -19,7 +19,8 @@ class FileLock {
 enum class LockStatus { kLocked, kTimedOut, kFailed };
 
 // Takes the lock, creating the lock file (not its folder) when missing, and waits for it at
-// most `timeout`. `error` says why when it is not taken.
+// most `timeout`. `error` says why when it is not taken. A lock file that is a symbolic link,
+// or not a plain file of this user's, is refused (kFailed), never followed or opened.
 LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::milliseconds timeout,
                            std::unique_ptr<FileLock>& lock, std::string& error);
 

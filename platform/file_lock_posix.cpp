@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <thread>
@@ -52,9 +54,22 @@ LockStatus LockDescriptor(OsHandle fd, std::chrono::milliseconds timeout,
 
 LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::milliseconds timeout,
                            std::unique_ptr<FileLock>& lock, std::string& error) {
-  OsHandle fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  // Never through a link, and never someone else's file or a pipe planted in its place: the
+  // lock must not make or open anything but a file of this user's beside the store.
+  OsHandle fd(
+      ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
   if (!fd.valid()) {
+    error =
+        errno == ELOOP ? std::string("it is a symbolic link") : SystemErrorText(LastSystemError());
+    return LockStatus::kFailed;
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) {
     error = SystemErrorText(LastSystemError());
+    return LockStatus::kFailed;
+  }
+  if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+    error = "it is not a plain file of this user's";
     return LockStatus::kFailed;
   }
   return LockDescriptor(std::move(fd), timeout, lock, error);

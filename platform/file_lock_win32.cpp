@@ -29,9 +29,17 @@ LockStatus AcquireFileLock(const std::filesystem::path& lockPath, std::chrono::m
                            std::unique_ptr<FileLock>& lock, std::string& error) {
   OsHandle handle(CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr));
   if (!handle.valid()) {
     error = SystemErrorText(GetLastError());
+    return LockStatus::kFailed;
+  }
+  // A link planted in its place is opened as itself, never followed, and refused.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    error = "it is a link or a folder, not a plain file";
     return LockStatus::kFailed;
   }
   const auto deadline = std::chrono::steady_clock::now() + timeout;

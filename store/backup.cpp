@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <system_error>
 #include <utility>
 
 #include "platform/atomic_replace.h"
+#include "platform/file_lock.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
 #include "store/reg_file_writer.h"
@@ -130,6 +132,17 @@ std::string StoreFolderName(std::string_view identity) {
   return name.empty() ? std::string("store") : name;
 }
 
+std::string UniqueStoreFolderName(std::string_view identity) {
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (const char c : identity) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  std::string name = StoreFolderName(identity);
+  // The end of a path tells stores apart better than its start.
+  if (name.size() > 150) name.erase(0, name.size() - 150);
+  return name + "-" + hex;
+}
+
 BackupFolder::BackupFolder(fs::path folder, std::size_t keep)
     : folder_(std::move(folder)), keep_(keep) {}
 
@@ -148,6 +161,22 @@ std::vector<fs::path> BackupFolder::list() const {
   return paths;
 }
 
+void BackupFolder::RemoveLeftovers() const {
+  std::vector<fs::path> leftovers;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder_, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const std::size_t mark = name.find(".reg.tmp-");
+    if (mark == std::string::npos) continue;
+    const fs::path backup = folder_ / name.substr(0, mark + 4);
+    if (ParseBackupName(backup) && platform::IsOwnTemporaryName(backup, name)) {
+      leftovers.push_back(it->path());
+    }
+  }
+  for (const fs::path& leftover : leftovers) fs::remove(leftover, ec);
+}
+
 std::optional<fs::path> BackupFolder::write(std::string_view bytes, std::string& error) {
   if (folder_.empty()) {
     error =
@@ -161,6 +190,16 @@ std::optional<fs::path> BackupFolder::write(std::string_view bytes, std::string&
             (ec ? ec.message() : "not a folder") + ")";
     return std::nullopt;
   }
+  // Writers of one store's backups take turns, so that a temporary found now was left by a
+  // writer that was killed, and goes.
+  std::unique_ptr<platform::FileLock> lock;
+  std::string lockError;
+  if (platform::AcquireFileLock(folder_ / "backups.lock", std::chrono::seconds(5), lock,
+                                lockError) != platform::LockStatus::kLocked) {
+    error = "the folder " + PathText(folder_) + " cannot be locked (" + lockError + ")";
+    return std::nullopt;
+  }
+  RemoveLeftovers();
   const std::string stamp = UtcStamp();
   fs::path target;
   for (int counter = 0;; ++counter) {

@@ -33,6 +33,10 @@ std::filesystem::path DefaultBackupRoot();
 // The name of one store's folder below the root, made from what identifies the store (the
 // real path of its file): every character that cannot stand in a file name becomes "_".
 std::string StoreFolderName(std::string_view identity);
+// The same, kept to a length any file system takes, followed by "-" and a hash of the whole
+// identity, so that two stores whose readable names agree (/a/b/t.reg and /a_b/t.reg) never
+// share a folder.
+std::string UniqueStoreFolderName(std::string_view identity);
 
 // One store's backup folder: each backup is named by the UTC time it was taken, with
 // milliseconds, e.g. "2026-12-07T11-52-40.123Z.reg" (and "...Z-2.reg" when that is taken);
@@ -42,13 +46,17 @@ class BackupFolder {
   explicit BackupFolder(std::filesystem::path folder, std::size_t keep = 10);
 
   const std::filesystem::path& folder() const { return folder_; }
-  // Writes a new backup (atomically, readable by the user only) and removes the oldest ones
-  // beyond `keep`. The path written, or nothing with `error` set.
+  // Writes a new backup (atomically, readable by the user only, under the folder's lock file
+  // "backups.lock") and removes the oldest ones beyond `keep` and what killed writers left. The
+  // path written, or nothing with `error` set.
   std::optional<std::filesystem::path> write(std::string_view bytes, std::string& error);
   // The backups there now, oldest first.
   std::vector<std::filesystem::path> list() const;
 
  private:
+  // Temporaries of backups whose writer was killed; only under the folder's lock.
+  void RemoveLeftovers() const;
+
   std::filesystem::path folder_;
   std::size_t keep_;
 };

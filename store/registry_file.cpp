@@ -12,6 +12,7 @@
 #include "store/reg_file_reader.h"
 #include "store/reg_file_writer.h"
 #include "store/registry_names.h"
+#include "store/store_lock.h"
 
 namespace tavelin {
 
@@ -20,12 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using platform::PathText;
-
-fs::path LockPathFor(const fs::path& hive) {
-  fs::path lock = hive;
-  lock += ".lock";
-  return lock;
-}
 
 }  // namespace
 
@@ -37,18 +32,6 @@ HiveFileRegistry::~HiveFileRegistry() = default;
 std::string HiveFileRegistry::description() const {
   return path_.empty() ? std::string("(no registry file)") : PathText(path_);
 }
-
-namespace {
-
-// Only a name that says it is a .reg file is made into a new one: any other missing file
-// (an NTUSER.DAT on a drive that is not mounted, say) is a mistake to tell, not to paper over.
-bool NamesRegFile(const fs::path& path) {
-  std::string extension = PathText(path.extension());
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return extension == ".reg";
-}
-
-}  // namespace
 
 void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   document_.reset();
@@ -71,22 +54,31 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
 
   std::error_code ec;
   const bool missing = type == fs::file_type::not_found;
+  // Only a name that says it is a .reg file is made into a new one: any other missing file
+  // (an NTUSER.DAT on a drive that is not mounted, say) is a mistake to tell, not to paper over.
   if (missing && !NamesRegFile(realPath_)) {
     return readFailed(
         "there is no such file, and only a name ending in \".reg\" is made into a "
         "new registry file");
   }
+  // Checked before the lock is taken: nothing is made beside a device or a folder.
+  if (!missing && type != fs::file_type::regular) return readFailed("it is not a regular file");
+  // A file of another name is taken for a registry file only when it holds one: an empty
+  // NTUSER.DAT is a hive that was never written, not a place for a new registry file.
+  if (!missing && !NamesRegFile(realPath_) && fs::file_size(realPath_, ec) == 0 && !ec) {
+    return readFailed(
+        "it is empty, and only a name ending in \".reg\" is made into a new registry file");
+  }
   if (missing && realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
   std::string error;
-  switch (platform::AcquireFileLock(LockPathFor(realPath_), lockTimeout_, lock_, error)) {
+  switch (LockStore(realPath_, lockTimeout_, lock_, error)) {
     case platform::LockStatus::kLocked:
       break;
     case platform::LockStatus::kTimedOut:
       return readFailed(error);
     case platform::LockStatus::kFailed:
       // Reading needs no lock (the file is only ever replaced whole); writing will refuse.
-      lockProblem_ = "its lock file " + PathText(LockPathFor(realPath_)) + " cannot be created (" +
-                     error + ")";
+      lockProblem_ = error;
       break;
   }
 
@@ -140,6 +132,13 @@ bool HiveFileRegistry::commit() {
     return false;
   };
   if (!lock_) return failed(lockProblem_);
+  // A read-only file is refused, not replaced by a rename that its folder would allow.
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(realPath_, ec))) {
+    if (const std::string why = platform::WhyNotWritable(realPath_); !why.empty()) {
+      return failed(why);
+    }
+  }
   RegWriteResult written = WriteRegFile(*document_);
   if (!written.bytes) return failed(written.error);
   if (!writePendingBackup()) return false;

@@ -5,9 +5,14 @@
 // value in place and never reuses the space it frees, so every change of a key's values
 // rewrites the key's whole value list and grows the file: a transaction collects its changes
 // per key and hands each changed key to hivex once, at its end. The commit goes to a
-// temporary file in the hive's folder, is opened again to check it, flushed, and renamed over
-// the hive. Nothing is left beside the hive when a command ends: the folder is a Windows
-// user's profile.
+// temporary file in the hive's folder, is read again to check it (by hivex, and by a walk of
+// its cells as Windows reads them, hive_cells.h), flushed, and renamed over the hive. Nothing
+// is left beside the hive when a command ends: the folder is a Windows user's profile.
+//
+// hivex writes every value as one plain cell. A hive of format 1.4 or later (Windows 8.1 and
+// 10) keeps data over kLargestPlainData bytes only in big-data cells, which hivex cannot
+// write: a command whose changed key holds such a value, a new one or one already stored
+// that way, is refused and told, and nothing is written.
 //
 // A hive that Windows left dirty (its header says that its transaction logs hold changes not
 // yet written into it, or the header is damaged) is brought up to date from those logs in

@@ -24,6 +24,7 @@
 #include "store/hive_cells.h"
 #include "store/hive_recovery.h"
 #include "store/registry_names.h"
+#include "store/store_lock.h"
 
 namespace tavelin {
 
@@ -57,8 +58,7 @@ std::string ErrnoText(int error) {
 struct HeaderCheck {
   std::string unreadable;  // why the file cannot be read as a hive at all
   bool dirty = false;      // Windows has not finished writing it: its logs are needed
-  std::uint64_t size = 0;
-  std::string header;  // the base block, or as much of it as the file holds
+  std::string header;      // the base block, or as much of it as the file holds
 };
 
 // Why a hive of `size` bytes that begins with this base block cannot be read; empty when it
@@ -97,7 +97,7 @@ HeaderCheck CheckHeader(int fd) {
     check.unreadable = "it is not a regular file";
     return check;
   }
-  check.size = static_cast<std::uint64_t>(info.st_size);
+  const auto size = static_cast<std::uint64_t>(info.st_size);
   char header[kBaseBlockSize];
   std::size_t got = 0;
   while (got < sizeof header) {
@@ -117,7 +117,7 @@ HeaderCheck CheckHeader(int fd) {
   check.header.assign(header, got);
   check.dirty = IsHiveDirty(check.header);
   // A dirty hive's sizes are judged on the hive as its logs leave it.
-  if (!check.dirty) check.unreadable = WhyCutShort(check.header, check.size);
+  if (!check.dirty) check.unreadable = WhyCutShort(check.header, size);
   return check;
 }
 
@@ -144,7 +144,6 @@ std::vector<HiveLogFile> ReadHiveLogs(const fs::path& hive, std::string& error) 
   }
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view entryName = entry->d_name;
-    if (entryName.size() < name.size() + 4 || entryName.size() > name.size() + 5) continue;
     const std::string folded = FoldRegistryName(entryName);
     for (std::size_t i = 0; i < std::size(wanted); ++i) {
       if (folded == wanted[i]) found[i].emplace_back(entryName);
@@ -200,60 +199,6 @@ platform::OsHandle MemoryFile(std::string_view bytes, std::string& error) {
     done += static_cast<std::size_t>(n);
   }
   return fd;
-}
-
-// Why the program cannot replace the hive, judged with this process's own rights; empty
-// when it can.
-std::string WhyNotWritable(const fs::path& hive) {
-  const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
-  const auto denied = [](const fs::path& path) {
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 ? errno : 0;
-  };
-  if (const int error = denied(hive)) {
-    if (error == EROFS) return "it is on a file system mounted read-only";
-    return "the file is read-only (" + ErrnoText(error) + ")";
-  }
-  if (const int error = denied(folder)) {
-    return "its folder " + PathText(folder) + " is read-only (" + ErrnoText(error) + ")";
-  }
-  return {};
-}
-
-// Where the lock goes when the hive's folder cannot be locked: a file of this user's in
-// /tmp, named after the hive's real path (with a hash, since the name keeps only some of it).
-fs::path FallbackLockPath(const fs::path& hive, std::string& error) {
-  const fs::path folder = "/tmp/tavelin-" + std::to_string(::getuid());
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    error = "the folder " + PathText(folder) + " cannot be made (" + ErrnoText(errno) + ")";
-    return {};
-  }
-  // Someone else's folder, or a link planted there, would let them hold or read our lock.
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
-      (info.st_mode & 077) != 0) {
-    error = "the folder " + PathText(folder) + " is not this user's own";
-    return {};
-  }
-  const std::string text = PathText(hive);
-  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  std::string name = StoreFolderName(text);
-  if (name.size() > 150) name.erase(0, name.size() - 150);
-  return folder / (name + "-" + hex + ".lock");
-}
-
-platform::LockStatus LockHive(const fs::path& hive, std::chrono::milliseconds timeout,
-                              std::unique_ptr<platform::FileLock>& lock, std::string& error) {
-  bool unsupported = false;
-  const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
-  const platform::LockStatus status =
-      platform::AcquireFolderLock(folder, timeout, lock, error, unsupported);
-  if (status != platform::LockStatus::kFailed || !unsupported) return status;
-  const fs::path fallback = FallbackLockPath(hive, error);
-  if (fallback.empty()) return platform::LockStatus::kFailed;
-  return platform::AcquireFileLock(fallback, timeout, lock, error);
 }
 
 // The stored type, which may be any number: hivex's enum cannot hold every one of them.
@@ -389,7 +334,7 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   session->realPath = platform::FollowLinks(path_);
 
   std::string error;
-  switch (LockHive(session->realPath, lockTimeout_, session->lock, error)) {
+  switch (LockStore(session->realPath, lockTimeout_, session->lock, error)) {
     case platform::LockStatus::kLocked:
       platform::RemoveLeftoverTemporaries(session->realPath);
       break;
@@ -440,7 +385,8 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
       return readFailed(problem);
     }
   }
-  if (session->unwritable.empty()) session->unwritable = WhyNotWritable(session->realPath);
+  if (session->unwritable.empty())
+    session->unwritable = platform::WhyNotWritable(session->realPath);
   session->nodes.emplace(std::string(), hivex_root(session->hive.get()));
   session_ = std::move(session);
 }

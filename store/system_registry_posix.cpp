@@ -26,7 +26,7 @@ std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
     if (ec) real = hive;
     const std::filesystem::path root = DefaultBackupRoot();
     registry->setBackupFolder(std::make_unique<BackupFolder>(
-        root.empty() ? root : root / StoreFolderName(platform::PathText(real))));
+        root.empty() ? root : root / UniqueStoreFolderName(platform::PathText(real))));
   }
   return registry;
 }

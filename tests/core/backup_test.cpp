@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/wtf8.h"
 #include "store/backup.h"
@@ -83,6 +84,52 @@ TEST_F(BackupFiles, ThePlaceFollowsTheEnvironment) {
   std::string error;
   EXPECT_FALSE(BackupFolder({}).write("x", error));
   EXPECT_NE(error.find("HOME"), std::string::npos);
+}
+
+TEST_F(BackupFiles, TwoStoresNeverShareAFolder) {
+  // Both paths read the same once their separators are "_".
+  const std::string a = UniqueStoreFolderName("/a/b/t.reg");
+  const std::string b = UniqueStoreFolderName("/a_b/t.reg");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a.substr(0, a.size() - 17), "a_b_t.reg");  // still readable, then "-" and the hash
+  EXPECT_EQ(a, UniqueStoreFolderName("/a/b/t.reg"));
+  // A path longer than a file name may be keeps its end, which tells stores apart.
+  const std::string deep = "/" + std::string(400, 'd') + "/NTUSER.DAT";
+  const std::string name = UniqueStoreFolderName(deep);
+  EXPECT_LE(name.size(), 200u);
+  EXPECT_NE(name.find("_NTUSER.DAT-"), std::string::npos) << name;
+  EXPECT_NE(name, UniqueStoreFolderName("/" + std::string(401, 'd') + "/NTUSER.DAT"));
+
+  // Ten writes into one store's folder leave the other's only backup alone.
+  BackupFolder first(folder_ / a);
+  BackupFolder second(folder_ / b);
+  std::string error;
+  ASSERT_TRUE(first.write("the only one", error)) << error;
+  for (int i = 0; i < 11; ++i) ASSERT_TRUE(second.write("other", error)) << error;
+  ASSERT_EQ(first.list().size(), 1u);
+  EXPECT_EQ(ReadAll(first.list()[0]), "the only one");
+}
+
+TEST_F(BackupFiles, WhatAKilledWriterLeftGoesAtTheNextBackupAndNothingElse) {
+  const fs::path store = folder_ / "store";
+  fs::create_directories(store);
+  // A backup's temporary, as a writer killed part way leaves it (one of them empty), and
+  // files that only look alike.
+  const std::vector<std::string> leftovers = {"2026-12-07T11-52-40.123Z.reg.tmp-4242-0",
+                                              "2026-12-07T11-52-41.000Z-2.reg.tmp-17-3"};
+  const std::vector<std::string> foreign = {"notes.txt.tmp-1-1", "mine.reg.tmp-1-1",
+                                            "2026-12-07T11-52-40.123Z.reg.tmp-x-1"};
+  support::WriteBytes(store / leftovers[0], "half a back");
+  support::WriteBytes(store / leftovers[1], "");
+  for (const std::string& name : foreign) support::WriteBytes(store / name, "keep");
+
+  BackupFolder backups(store);
+  std::string error;
+  ASSERT_TRUE(backups.write("whole", error)) << error;
+  for (const std::string& name : leftovers) EXPECT_FALSE(fs::exists(store / name)) << name;
+  for (const std::string& name : foreign) EXPECT_TRUE(fs::exists(store / name)) << name;
+  ASSERT_EQ(backups.list().size(), 1u);
+  EXPECT_EQ(ReadAll(backups.list()[0]), "whole");
 }
 
 // Back up, change and add values, then merge the backup into the hive file as the README

@@ -28,11 +28,14 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "support/child_process.h"
+#include "support/hive_tools.h"
 #endif
 
 namespace tavelin {
@@ -243,18 +246,32 @@ const Case kCases[] = {
        s.reason = platform::SystemErrorText(EACCES);
        return s;
      }},
+    {"RefusesAReadOnlyFile", false,
+     [](const Arrangement& setup, const Writer& writer, const std::string& name) {
+       // Its folder would let a rename replace it; the file says no.
+       Scene s;
+       s.given = s.file = setup.folder("work") / name;
+       setup.file(s.file, writer.oldBytes, 0444);
+       s.child = Unprivileged();
+       s.written = false;
+       s.mode = 0444;
+       s.owner = support::UnprivilegedUser();
+       s.reason = "read-only";
+       return s;
+     }},
     {"RefusesAFileWhoseOwnerCannotBeKept", true,
      [](const Arrangement& setup, const Writer& writer, const std::string& name) {
-       // Another user's file in a folder anyone may write to: the writer could replace it,
-       // but the new file would be the writer's own.
+       // Another user's file, writable by anyone, in a folder anyone may write to: the
+       // writer could replace it, but the new file would be the writer's own. (A file the
+       // writer may not write is refused before that, as read-only.)
        Scene s;
        const fs::path folder = setup.folder("shared", 0);
        ::chmod(folder.c_str(), 0777);
        s.given = s.file = folder / name;
-       setup.file(s.file, writer.oldBytes, 0644, 0);
+       setup.file(s.file, writer.oldBytes, 0666, 0);
        s.child = Unprivileged();
        s.written = false;
-       s.mode = 0644;
+       s.mode = 0666;
        s.owner = 0;
        s.reason = platform::SystemErrorText(EPERM);
        return s;
@@ -355,6 +372,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileWriters,
                            return std::string(std::get<0>(info.param).name) + "_" +
                                   std::get<1>(info.param).name;
                          });
+
+// What the mode bits do not say about who may use a file: its access control list (here one
+// that lets another user write it), and marks other programs keep on it. `getfacl` reads the
+// list as any user would see it.
+TEST(FileWriterAttributes, AReplacedFileKeepsItsAccessControlListAndExtendedAttributes) {
+  if (std::system("command -v setfacl >/dev/null && command -v getfacl >/dev/null") != 0) {
+    GTEST_SKIP() << "setfacl and getfacl are not installed (Debian package acl)";
+  }
+  for (const Writer& writer : kWriters) {
+    SCOPED_TRACE(writer.name);
+    support::TemporaryFolder folder{"attributes"};
+    const fs::path file = folder / writer.fileName;
+    support::WriteBytes(file, writer.oldBytes);
+    ::chmod(file.c_str(), 0640);
+    const std::string mark = "kept by another program";
+    if (::setxattr(file.c_str(), "user.tavelin-test", mark.data(), mark.size(), 0) != 0 ||
+        std::system(("setfacl -m u:65534:rw '" + file.string() + "'").c_str()) != 0) {
+      GTEST_SKIP() << "this file system keeps no extended attributes or access control lists";
+    }
+    const auto acl = [&] {
+      return support::CommandOutput("getfacl --omit-header '" + file.string() + "'").value_or("");
+    };
+    const std::string before = acl();
+    ASSERT_NE(before.find("user:nobody:rw-"), std::string::npos) << before;
+
+    const WriteOutcome outcome = writer.write(file);
+    EXPECT_TRUE(outcome.ok) << outcome.told;
+    EXPECT_TRUE(writer.holdsNew(ReadBytes(file)));
+    EXPECT_EQ(acl(), before);
+    char value[64] = {};
+    const ssize_t size = ::getxattr(file.c_str(), "user.tavelin-test", value, sizeof value);
+    EXPECT_EQ(std::string(value, size > 0 ? static_cast<std::size_t>(size) : 0), mark);
+  }
+}
 
 #else  // _WIN32
 

@@ -44,8 +44,9 @@ std::string Quoted(const fs::path& path) {
   return quoted + "'";
 }
 
-// The command's standard output, or nothing when it fails.
-std::optional<std::string> Output(const std::string& command) {
+}  // namespace
+
+std::optional<std::string> CommandOutput(const std::string& command) {
   FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
   if (!pipe) return std::nullopt;
   std::string out;
@@ -55,8 +56,6 @@ std::optional<std::string> Output(const std::string& command) {
   if (::pclose(pipe) != 0) return std::nullopt;
   return out;
 }
-
-}  // namespace
 
 bool AddToHive(const fs::path& hive, std::string_view keyPath,
                const std::vector<HiveValue>& values) {
@@ -93,11 +92,13 @@ bool HiveToolsPresent() {
 }
 
 std::optional<std::string> ExportHive(const fs::path& hive) {
-  return Output("hivexregedit --export --prefix HKEY_CURRENT_USER " + Quoted(hive) + " '\\'");
+  return CommandOutput("hivexregedit --export --prefix HKEY_CURRENT_USER " + Quoted(hive) +
+                       " '\\'");
 }
 
 bool OpensInHivexsh(const fs::path& hive) {
-  const std::optional<std::string> out = Output("printf 'ls\\nlsval\\n' | hivexsh " + Quoted(hive));
+  const std::optional<std::string> out =
+      CommandOutput("printf 'ls\\nlsval\\n' | hivexsh " + Quoted(hive));
   return out.has_value();
 }
 
@@ -198,8 +199,8 @@ bool RegfToolsPresent() {
 }
 
 std::optional<std::size_t> RegfExportKeyCount(const fs::path& hive) {
-  if (!Output("regfinfo " + Quoted(hive))) return std::nullopt;
-  const std::optional<std::string> out = Output("regfexport " + Quoted(hive));
+  if (!CommandOutput("regfinfo " + Quoted(hive))) return std::nullopt;
+  const std::optional<std::string> out = CommandOutput("regfexport " + Quoted(hive));
   if (!out || out->find("Error") != std::string::npos) return std::nullopt;
   std::size_t count = 0;
   for (std::size_t at = 0; (at = out->find("\nKey path: ", at)) != std::string::npos; ++at) ++count;

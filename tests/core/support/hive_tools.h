@@ -33,6 +33,10 @@ bool AddToHive(const std::filesystem::path& hive, std::string_view keyPath,
 // A REG_SZ value as Windows stores it: UTF-16LE with its terminator.
 HiveValue StringValue(std::string_view name, std::u16string_view text);
 
+// The command's standard output (the shell runs it, its errors go nowhere), or nothing when
+// it fails.
+std::optional<std::string> CommandOutput(const std::string& command);
+
 // Whether hivexregedit and hivexsh are installed.
 bool HiveToolsPresent();
 

@@ -1,0 +1,21 @@
+#include "platform/wide_text.h"
+#include "store/store_lock.h"
+
+namespace tavelin {
+
+namespace fs = std::filesystem;
+
+// Windows keeps the user's own hive loaded: any store here is a file of this program's, and
+// its lock file lies beside it.
+platform::LockStatus LockStore(const fs::path& store, std::chrono::milliseconds timeout,
+                               std::unique_ptr<platform::FileLock>& lock, std::string& error) {
+  fs::path beside = store;
+  beside += ".lock";
+  const platform::LockStatus status = platform::AcquireFileLock(beside, timeout, lock, error);
+  if (status == platform::LockStatus::kFailed) {
+    error = "its lock file " + platform::PathText(beside) + " cannot be used (" + error + ")";
+  }
+  return status;
+}
+
+}  // namespace tavelin

@@ -1,0 +1,166 @@
+// What the program makes beside a store, and what it must never make or open: a file that
+// is not a registry file of its own is refused with nothing left beside it, and a lock file
+// is only ever a plain file of this user's, never followed through a link.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/wide_text.h"
+#include "store/address_list.h"
+#include "store/registry_file.h"
+#include "store/system_registry.h"
+#include "store/typed_address_store.h"
+#include "support/child_process.h"
+#include "support/files.h"
+
+namespace tavelin {
+namespace {
+
+namespace fs = std::filesystem;
+using support::ReadBytes;
+using support::WriteBytes;
+
+// The folder's entries by name, links as themselves.
+std::set<std::string> Names(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// An environment variable set for one test, as it was afterwards.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedVariable() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string Told(RegistryBackend& registry) {
+  std::string told;
+  for (const std::string& notice : registry.takeNotices()) told += notice + "\n";
+  return told;
+}
+
+class StoreFiles : public testing::Test {
+ protected:
+  support::TemporaryFolder temporary_{"store-files"};
+  const fs::path folder_ = temporary_ / "profile";
+  const fs::path state_ = temporary_ / "state";
+  void SetUp() override { fs::create_directories(folder_); }
+};
+
+// A user points the program at a Windows user's hive that is not one (never written, wiped,
+// or something else): it is opened as the program opens any store, by its first bytes.
+TEST_F(StoreFiles, AFileThatIsNeitherHiveNorRegistryFileIsRefusedWithNothingBeside) {
+  const struct {
+    const char* label;
+    std::string bytes;
+  } cases[] = {
+      {"empty", ""},
+      {"zeroed first bytes", std::string(8192, '\0')},
+      {"a hive cut inside its base block", "regf" + std::string(100, '\0')},
+      {"text of another kind", "hello\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const fs::path hive = folder_ / "NTUSER.DAT";
+    WriteBytes(hive, c.bytes);
+    const ScopedVariable store("TAVELIN_REGISTRY", hive.string());
+    const ScopedVariable backups("XDG_STATE_HOME", state_.string());
+    const std::unique_ptr<RegistryBackend> registry = CreateSystemRegistry();
+    AddressList list;
+    LoadAndCompactAddresses(*registry, list, LoadKind::kStartup);
+    const std::string told = Told(*registry);
+    EXPECT_TRUE(Contains(told, platform::PathText(hive))) << told;
+    EXPECT_FALSE(
+        modReg::WriteRegString(*registry, kCurrentUser, kTypedUrlsKey, "url1", "http://x/"));
+    EXPECT_NE(Told(*registry), "");
+    EXPECT_EQ(ReadBytes(hive), c.bytes);
+    EXPECT_EQ(Names(folder_), std::set<std::string>{"NTUSER.DAT"});
+    EXPECT_FALSE(fs::exists(state_));
+  }
+}
+
+TEST_F(StoreFiles, ALockFileIsNeverFollowedOrOpenedThroughALink) {
+  const fs::path hive = folder_ / "HKEY_CURRENT_USER.reg";
+  const std::string original =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"1\"\r\n";
+  WriteBytes(hive, original);
+  const fs::path elsewhere = temporary_ / "elsewhere";
+  fs::create_directories(elsewhere);
+  const fs::path lock = folder_ / "HKEY_CURRENT_USER.reg.lock";
+  // Planted by someone who wants a file of their choice made with the user's rights.
+  fs::create_symlink(elsewhere / "made", lock);
+
+  HiveFileRegistry registry(hive);
+  EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
+  const std::string told = Told(registry);
+  EXPECT_TRUE(Contains(told, "symbolic link")) << told;
+  EXPECT_TRUE(Contains(told, platform::PathText(lock))) << told;
+  EXPECT_FALSE(fs::exists(elsewhere / "made"));
+  EXPECT_TRUE(fs::is_symlink(lock));
+  EXPECT_EQ(ReadBytes(hive), original);
+}
+
+TEST_F(StoreFiles, AStoreThatLeadsToSomethingOtherThanAFileGetsNothingBesideIt) {
+  const fs::path pipe = folder_ / "pipe.reg";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const fs::path store = folder_ / "store.reg";
+  fs::create_symlink(pipe, store);
+
+  HiveFileRegistry registry(store);
+  AddressList list;
+  LoadAndCompactAddresses(registry, list, LoadKind::kStartup);  // must not wait for a writer
+  EXPECT_TRUE(Contains(Told(registry), "not a regular file"));
+  EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
+  EXPECT_EQ(Names(folder_), (std::set<std::string>{"pipe.reg", "store.reg"}));
+}
+
+TEST_F(StoreFiles, ALockFileOfAnotherUserIsRefused) {
+  if (!support::RunningAsRoot()) GTEST_SKIP() << "only root can give the lock to another user";
+  const fs::path hive = folder_ / "HKEY_CURRENT_USER.reg";
+  const std::string original = "REGEDIT4\r\n";
+  WriteBytes(hive, original);
+  const fs::path lock = folder_ / "HKEY_CURRENT_USER.reg.lock";
+  WriteBytes(lock, "");
+  ASSERT_EQ(::chown(lock.c_str(), support::UnprivilegedUser(), support::UnprivilegedGroup()), 0);
+
+  HiveFileRegistry registry(hive);
+  EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
+  EXPECT_TRUE(Contains(Told(registry), "not a plain file of this user's"));
+  EXPECT_EQ(ReadBytes(hive), original);
+}
+
+}  // namespace
+}  // namespace tavelin
+
+#endif  // _WIN32
