@@ -156,14 +156,18 @@ TEST_F(HiveCells, TheWalkReadsWhatHivexReads) {
   }
 }
 
-TEST_F(HiveCells, AHiveWrittenByWindowsIsReadAsHivexReadsIt) {
-  const std::optional<fs::path> special = support::SharedHive("special");
-  if (!special) GTEST_SKIP() << "the shared hives are not beside the project";
-  const HiveCellWalk walk = Walk(*special);
-  EXPECT_EQ(walk.error, "");
-  const std::optional<support::HiveContents> hivex = support::ReadHiveContents(*special);
-  ASSERT_TRUE(hivex);
-  EXPECT_EQ(support::FirstDifference(*hivex, Contents(walk)), "");
+TEST_F(HiveCells, HivesWrittenByWindowsAreReadAsHivexReadsThem) {
+  for (const char* name : {"special", "recovery/new-format/recovered-by-windows-10",
+                           "recovery/old-format/recovered-by-windows-7"}) {
+    SCOPED_TRACE(name);
+    const std::optional<fs::path> hive = support::SharedHive(name);
+    if (!hive) GTEST_SKIP() << "the shared hives are not beside the project";
+    const HiveCellWalk walk = Walk(*hive);
+    EXPECT_EQ(walk.error, "");
+    const std::optional<support::HiveContents> hivex = support::ReadHiveContents(*hive);
+    ASSERT_TRUE(hivex);
+    EXPECT_EQ(support::FirstDifference(*hivex, Contents(walk)), "");
+  }
 }
 
 // Offsets into the bins of the blank hive with one key "A" below the root.
