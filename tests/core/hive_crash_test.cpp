@@ -269,7 +269,9 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   // Kills landed both before and after the writer's saves.
   EXPECT_GT(heldA, 0);
   EXPECT_GT(heldB, 0);
-  if (dirty()) EXPECT_GT(stayedDirty, 0);
+  if (dirty()) {
+    EXPECT_GT(stayedDirty, 0);
+  }
 
   const auto last = open();
   ASSERT_TRUE(
