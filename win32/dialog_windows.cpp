@@ -95,10 +95,14 @@ INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
-      // What the dialog manager makes of Enter and Esc: no button is the default or the
-      // cancel button, so both press nothing.
-      if (id == IDOK || id == IDCANCEL) return TRUE;
-      if (lParam == 0) return TRUE;
+      // What the dialog manager makes of Esc, and of Enter where neither the focused control
+      // nor the dialog has a default button: Esc presses the cancel button, if the dialog's
+      // table names one; Enter nothing.
+      if (id == IDOK || id == IDCANCEL || lParam == 0) {
+        const ControlLayout* cancel = dialog_.layout().cancelButton();
+        if (id == IDCANCEL && cancel != nullptr) clicked(ControlId(dialog_.layout(), cancel->name));
+        return TRUE;
+      }
       if (HIWORD(wParam) == BN_CLICKED) clicked(id);
       if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == text_) textChanged();
       return TRUE;
@@ -226,13 +230,8 @@ void DialogWindow::createControls() {
       SendMessageW(created, EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
       SetWindowSubclass(created, TextProc, 1, reinterpret_cast<DWORD_PTR>(this));
     } else if (shape->kind == ControlKind::kPushButton) {
-      // Only About's one button is the default, which Enter presses.
-      if (dialog_.kind() == DialogKind::kAbout) {
-        defaultButton_ = static_cast<int>(reinterpret_cast<INT_PTR>(id));
-        SendMessageW(created, BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
-      } else {
-        SetWindowSubclass(created, ButtonProc, 1, 0);
-      }
+      if (shape->defaultButton) defaultButton_ = static_cast<int>(reinterpret_cast<INT_PTR>(id));
+      SetUpPushButton(created, shape->defaultButton);
     }
     if (!shape->tooltip.empty()) {
       if (tooltip_ == nullptr) {
@@ -382,9 +381,12 @@ LRESULT CALLBACK DialogWindow::TextProc(HWND hwnd, UINT message, WPARAM wParam, 
                                         UINT_PTR /*id*/, DWORD_PTR /*self*/) {
   switch (message) {
     case WM_KEYDOWN:
-      // Esc does nothing (Wine's multi-line box would close the dialog); Tab moves on, as
-      // in any other control, rather than typing a tab.
-      if (wParam == VK_ESCAPE) return 0;
+      // Esc is the dialog's, as everywhere in it (Wine's multi-line box would close the
+      // dialog itself); Tab moves on, as in any other control, rather than typing a tab.
+      if (wParam == VK_ESCAPE) {
+        SendMessageW(GetParent(hwnd), WM_COMMAND, IDCANCEL, 0);
+        return 0;
+      }
       if (wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
         SendMessageW(GetParent(hwnd), WM_NEXTDLGCTL, GetKeyState(VK_SHIFT) < 0 ? 1 : 0, FALSE);
         return 0;
@@ -396,27 +398,6 @@ LRESULT CALLBACK DialogWindow::TextProc(HWND hwnd, UINT message, WPARAM wParam, 
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(hwnd, TextProc, 1);
-      break;
-    default:
-      break;
-  }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
-}
-
-LRESULT CALLBACK DialogWindow::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR /*id*/, DWORD_PTR /*self*/) {
-  switch (message) {
-    case WM_GETDLGCODE: {
-      // Never the default button, even with the focus: Enter on it presses nothing.
-      const LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
-      return (code & ~DLGC_DEFPUSHBUTTON) | DLGC_UNDEFPUSHBUTTON;
-    }
-    case BM_SETSTYLE:
-      // The dialog manager marks the focused button as the default; it stays a plain one.
-      wParam &= ~static_cast<WPARAM>(BS_DEFPUSHBUTTON);
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, ButtonProc, 1);
       break;
     default:
       break;

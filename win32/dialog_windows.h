@@ -44,8 +44,6 @@ class DialogWindow {
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK TextProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR id, DWORD_PTR self);
-  static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR self);
   INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
   void initialise(HWND owner);
   void createControls();
@@ -61,7 +59,7 @@ class DialogWindow {
   HWND hwnd_ = nullptr;
   HWND text_ = nullptr;
   HWND tooltip_ = nullptr;
-  int defaultButton_ = 0;  // 0: Enter presses no button
+  int defaultButton_ = 0;  // the table's default button; 0: Enter elsewhere presses none
   bool drawing_ = false;   // our own change of the box's text, not the user's
   std::vector<HFONT> fonts_;
 };

@@ -1,5 +1,7 @@
 #include "win32/layout.h"
 
+#include <commctrl.h>
+
 #include <cmath>
 
 #include "platform/wtf8.h"
@@ -69,6 +71,54 @@ std::wstring PictureResourceName(std::string_view picture) {
     }
   }
   return name;
+}
+
+namespace {
+
+constexpr UINT_PTR kPushButtonSubclass = 1;
+
+// Sets the button's type alone, keeping its other style bits (a picture).
+void DrawAsDefault(HWND button, bool asDefault) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(button, GWL_STYLE));
+  const DWORD type = asDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+  DefSubclassProc(button, BM_SETSTYLE, (style & 0xFFFF & ~BS_TYPEMASK) | type, TRUE);
+}
+
+LRESULT CALLBACK PushButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                UINT_PTR /*id*/, DWORD_PTR formDefault) {
+  switch (message) {
+    case WM_GETDLGCODE: {
+      // On Enter the dialog manager presses the focused control if it says it is the
+      // default button: the focused push button, whatever it looks like just now.
+      const LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam) &
+                           ~static_cast<LRESULT>(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
+      return code | (GetFocus() == hwnd ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+    }
+    case BM_SETSTYLE:
+      // The dialog manager moves the default look about by its own reckoning; the button
+      // looks like the default exactly when Enter presses it.
+      DrawAsDefault(hwnd, GetFocus() == hwnd || formDefault != 0);
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+      const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+      DrawAsDefault(hwnd, message == WM_SETFOCUS || formDefault != 0);
+      return result;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, PushButtonProc, kPushButtonSubclass);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+void SetUpPushButton(HWND button, bool formDefault) {
+  SetWindowSubclass(button, PushButtonProc, kPushButtonSubclass, formDefault ? 1 : 0);
+  SendMessageW(button, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);  // drawn as the rule above says
 }
 
 }  // namespace tavelin::win32

@@ -45,4 +45,9 @@ HFONT CreateControlFont(const FontStyle& font, int dpi);
 // The icon resource of a picture name ("arrow-up" is ARROW_UP).
 std::wstring PictureResourceName(std::string_view picture);
 
+// Makes a push button what the dialog manager presses on Enter while it has the focus, and
+// only then, drawn as the default button meanwhile. `formDefault`: it is the form's default
+// button, which Enter presses wherever the focus is (DM_GETDEFID) and which always looks it.
+void SetUpPushButton(HWND button, bool formDefault);
+
 }  // namespace tavelin::win32

@@ -158,12 +158,14 @@ void MainWindow::createControls() {
       case ControlKind::kPushButton:
         created = CreateWindowExW(0, WC_BUTTONW, Widen(shape->text).c_str(), style | BS_PUSHBUTTON,
                                   0, 0, 0, 0, hwnd_, id, Instance(), nullptr);
+        if (created != nullptr) SetUpPushButton(created, shape->defaultButton);
         break;
       case ControlKind::kPictureButton:
         // The text is not drawn; it is what a screen reader says for the button.
         created = CreateWindowExW(0, WC_BUTTONW, Widen(shape->accessibleName).c_str(),
                                   style | BS_PUSHBUTTON | BS_ICON, 0, 0, 0, 0, hwnd_, id,
                                   Instance(), nullptr);
+        if (created != nullptr) SetUpPushButton(created, shape->defaultButton);
         break;
       default:
         break;  // the main window has no other kinds
@@ -291,9 +293,24 @@ LRESULT MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
       if (lParam != 0) {
         if (HIWORD(wParam) == BN_CLICKED) buttonClicked(LOWORD(wParam));
+      } else if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        // The dialog manager's Enter (no control had the focus that takes it) and Esc: the
+        // window's default or cancel button, if its table names one.
+        const FormLayout& form = Mainn::Layout();
+        const ControlLayout* button =
+            LOWORD(wParam) == IDOK ? form.defaultButton() : form.cancelButton();
+        if (button != nullptr) buttonClicked(ControlId(form, button->name));
       } else {
         runCommand(LOWORD(wParam));  // a menu item or a shortcut key
       }
+      return 0;
+    case DM_GETDEFID: {
+      const ControlLayout* button = Mainn::Layout().defaultButton();
+      return button != nullptr ? MAKELONG(ControlId(Mainn::Layout(), button->name), DC_HASDEFID)
+                               : 0;
+    }
+    case kShowSelectionMessage:
+      showSelection(mainn_.List1().selectionIndex());
       return 0;
     case WM_NOTIFY:
       return handleNotify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -349,13 +366,23 @@ LRESULT MainWindow::handleNotify(const NMHDR& header) {
       if (!((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) return 0;
       const int selected = viewSelection();
       if (selected != mainn_.List1().selectionIndex()) mainn_.List1_Click(selected);
+      // The core keeps a selection the view dropped (Ctrl+click, Ctrl+Space): it is shown
+      // again once the view has finished with the input.
+      if (viewSelection() != mainn_.List1().selectionIndex()) {
+        PostMessageW(hwnd_, kShowSelectionMessage, 0, 0);
+      }
       return 0;
     }
     case NM_DBLCLK:
       mainn_.List1_DblClick();
       return 0;
-    case LVN_ODFINDITEMW:
-      return -1;
+    case LVN_ODFINDITEMW: {
+      // Type-ahead: the view gathers what is typed quickly and asks which entry it selects;
+      // the core answers, as it does for the Qt list. Other searches find nothing.
+      const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
+      if (!(find.lvfi.flags & LVFI_PARTIAL) || find.lvfi.psz == nullptr) return -1;
+      return mainn_.List1_TypeAheadMatch(Narrow(find.lvfi.psz));
+    }
     default:
       return 0;
   }
@@ -499,9 +526,10 @@ void MainWindow::showSelection(int index) {
 }
 
 HWND MainWindow::ownerWindow() const {
-  // A box shown from a dialog covers the dialog.
+  // A box shown from a dialog covers the dialog; once the dialog has unloaded (its window
+  // goes when its handler returns) the box covers what is under it, and is modal there.
   for (auto at = dialogs_.rbegin(); at != dialogs_.rend(); ++at) {
-    if ((*at)->hwnd() != nullptr) return (*at)->hwnd();
+    if ((*at)->hwnd() != nullptr && (*at)->dialog().isOpen()) return (*at)->hwnd();
   }
   return hwnd_;
 }

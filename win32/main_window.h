@@ -58,6 +58,8 @@ class MainWindow : public Screen, private AddressListObserver {
 
   // The posted message that runs Form_Shown.
   static constexpr UINT kShownMessage = WM_APP + 1;
+  // The posted message that shows the core's selection in the list view again.
+  static constexpr UINT kShowSelectionMessage = WM_APP + 3;
 
  protected:
   // Where the window meets the system's modal boxes; tests replace these to record what

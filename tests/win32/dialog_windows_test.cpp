@@ -15,6 +15,7 @@
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_settings.h"
 #include "store/settings_store.h"
+#include "store/typed_address_store.h"
 #include "win32/layout.h"
 #include "window_test_support.h"
 
@@ -101,7 +102,7 @@ TEST_F(DialogWindowTest, EachDialogIsOwnedByTheMainWindowCentredOverItAtItsSize)
                                                       DialogKind::kSettings, DialogKind::kAbout}));
 }
 
-TEST_F(DialogWindowTest, AddTypesLineBreaksIgnoresEscMovesOnWithTabAndAddsOnTheButton) {
+TEST_F(DialogWindowTest, AddTypesLineBreaksIgnoresEscMovesOnWithTabAndAddsOnEnter) {
   Open({"a"}, "One");
   InDialog("AddAddress", [&](Dialog& core, HWND dialog) {
     auto& add = static_cast<AddressDialog&>(core);
@@ -119,19 +120,21 @@ TEST_F(DialogWindowTest, AddTypesLineBreaksIgnoresEscMovesOnWithTabAndAddsOnTheB
     TypeText(dialog, L"\x041F");
     EXPECT_EQ(add.StoredText(), "http://n.example/\r\n\xD0\x9F");
 
-    // Tab moves on through the buttons; Enter and Esc on a button press nothing.
+    // Tab moves on through the buttons; Esc on a button presses nothing.
     PressKey(dialog, VK_TAB);
     EXPECT_EQ(GetFocus(), Item(dialog, core, "Command1"));
-    PressKey(dialog, VK_RETURN);
+    PressKey(dialog, VK_ESCAPE);
     PressKey(dialog, VK_TAB);
     EXPECT_EQ(GetFocus(), Item(dialog, core, "Command2"));
-    PressKey(dialog, VK_RETURN);
     PressKey(dialog, VK_ESCAPE);
     ASSERT_TRUE(core.isOpen());
     EXPECT_EQ(Stored(registry), (std::vector<std::string>{"a"}));
     EXPECT_EQ(WindowText(box), L"http://n.example/\r\n\x041F");
 
-    Click(dialog, Item(dialog, core, "Command1"));
+    // Back to "Add", which Enter presses now that it has the focus.
+    SendMessageW(dialog, WM_NEXTDLGCTL, 1, FALSE);
+    ASSERT_EQ(GetFocus(), Item(dialog, core, "Command1"));
+    PressKey(dialog, VK_RETURN);
     EXPECT_FALSE(core.isOpen());
   });
   EXPECT_EQ(Stored(registry), (std::vector<std::string>{"a", "http://n.example/\r\n\xD0\x9F"}));
@@ -231,8 +234,8 @@ TEST_F(DialogWindowTest, SettingsShowsTheStoredOptionsAndWritesOnlyOnItsButtons)
     EXPECT_TRUE(checked("Option1"));
     EXPECT_EQ(static_cast<FrmSettings&>(core).saveOption(), 1);
 
-    // A click selects the option in its frame only, and reaches the core; Enter and Esc
-    // press nothing.
+    // A click selects the option in its frame only, and reaches the core; Enter on an
+    // option and Esc on a button press nothing.
     Click(dialog, Item(dialog, core, "Option1"));
     Click(dialog, Item(dialog, core, "Option4"));
     EXPECT_TRUE(checked("Option1"));
@@ -242,8 +245,10 @@ TEST_F(DialogWindowTest, SettingsShowsTheStoredOptionsAndWritesOnlyOnItsButtons)
     auto& settings = static_cast<FrmSettings&>(core);
     EXPECT_EQ(settings.saveOption(), 1);
     EXPECT_EQ(settings.webOption(), 4);
-    SetFocus(Item(dialog, core, "Command1"));
+    SetFocus(Item(dialog, core, "Option4"));
     PressKey(dialog, VK_RETURN);
+    PressKey(dialog, VK_ESCAPE);
+    SetFocus(Item(dialog, core, "Command1"));
     PressKey(dialog, VK_ESCAPE);
     ASSERT_TRUE(core.isOpen());
     EXPECT_EQ(modReg::ReadRegString(registry, kCurrentUser, kSettingsKey, kSaveModeValue), "Two");
@@ -284,6 +289,87 @@ TEST_F(DialogWindowTest, SettingsShowsTheStoredOptionsAndWritesOnlyOnItsButtons)
   EXPECT_EQ(modReg::ReadRegString(registry, kCurrentUser, kSettingsKey, kWindowModeValue), "Max");
 }
 
+// Enter on each focused button of each dialog reaches that button's handler, as Space does;
+// the button that has the focus is drawn as the default meanwhile, the others are not.
+TEST_F(DialogWindowTest, EnterAndSpaceOnEachFocusedButtonReachItsHandler) {
+  const struct {
+    const char* item;
+    const char* button;
+    UINT key;
+    const char* saveMode;             // the stored save mode, before and after unless Settings
+    std::vector<std::string> stored;  // the list afterwards
+    const char* savedMode;            // the stored save mode afterwards
+  } rows[] = {
+      // Automatic saving, so that what Add and Edit do reaches the store.
+      {"AddAddress", "Command1", VK_RETURN, "One", {"a", "b", "typed"}, "One"},
+      {"AddAddress", "Command2", VK_RETURN, "One", {"a", "b"}, "One"},
+      {"AddAddress", "Command1", VK_SPACE, "One", {"a", "b", "typed"}, "One"},
+      {"EditAddress", "Command1", VK_RETURN, "One", {"typed", "b"}, "One"},
+      {"EditAddress", "Command2", VK_RETURN, "One", {"a", "b"}, "One"},
+      // Manual saving, so that "Default settings" shows as a change.
+      {"Settings", "Command1", VK_RETURN, "Two", {"a", "b"}, "Two"},
+      {"Settings", "Command2", VK_RETURN, "Two", {"a", "b"}, "One"},
+      {"Settings", "Command3", VK_RETURN, "Two", {"a", "b"}, "Two"},
+      {"Settings", "Command2", VK_SPACE, "Two", {"a", "b"}, "One"},
+      {"FileAbout", "Command1", VK_RETURN, "Two", {"a", "b"}, "Two"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.item) + " " + row.button + (row.key == VK_SPACE ? " Space" : ""));
+    DelSetting(registry, kCurrentUser, kTypedUrlsKey, "url3");
+    Open({"a", "b"}, row.saveMode);
+    InDialog(row.item, [&](Dialog& core, HWND dialog) {
+      if (core.kind() == DialogKind::kAdd || core.kind() == DialogKind::kEdit) {
+        TypeText(dialog, L"typed");
+      }
+      // Only About has a default button, which Enter presses wherever the focus is.
+      const ControlLayout* formDefault = core.layout().defaultButton();
+      EXPECT_EQ(
+          SendMessageW(dialog, DM_GETDEFID, 0, 0),
+          formDefault ? MAKELONG(ControlId(core.layout(), formDefault->name), DC_HASDEFID) : 0);
+      HWND button = Item(dialog, core, row.button);
+      SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+      ASSERT_EQ(GetFocus(), button);
+      for (const ControlLayout& shape : core.layout().controls) {
+        if (shape.kind != ControlKind::kPushButton) continue;
+        const LONG style = GetWindowLongW(Item(dialog, core, shape.name), GWL_STYLE);
+        EXPECT_EQ(style & BS_TYPEMASK, shape.name == row.button || shape.defaultButton
+                                           ? BS_DEFPUSHBUTTON
+                                           : BS_PUSHBUTTON)
+            << shape.name;
+      }
+      PressKey(dialog, row.key);
+      EXPECT_FALSE(core.isOpen());
+    });
+    EXPECT_EQ(Stored(registry), row.stored);
+    EXPECT_EQ(modReg::ReadRegString(registry, kCurrentUser, kSettingsKey, kSaveModeValue),
+              row.savedMode);
+    EXPECT_TRUE(window->boxes.empty());
+    window.reset();
+  }
+}
+
+// A notice shown once a dialog has closed (a write that failed) is owned by the main window,
+// which it covers and keeps from taking input, not by the dialog that has gone.
+TEST_F(DialogWindowTest, ANoticeAfterADialogHasClosedIsOwnedByTheMainWindow) {
+  Open({"a"}, "One");
+  registry.setFailWrites(true);
+  InDialog("AddAddress", [&](Dialog& core, HWND dialog) {
+    TypeText(dialog, L"w");
+    Click(dialog, Item(dialog, core, "Command1"));
+    EXPECT_FALSE(core.isOpen());
+  });
+  InDialog("Settings", [&](Dialog& core, HWND dialog) {
+    Click(dialog, Item(dialog, core, "Command2"));
+    EXPECT_FALSE(core.isOpen());
+  });
+  ASSERT_EQ(window->boxes.size(), 2u);
+  for (const RecordedBox& box : window->boxes) {
+    EXPECT_EQ(box.owner, window->hwnd()) << Narrow(box.text);
+    EXPECT_TRUE(box.ownerVisible);
+    EXPECT_EQ(box.title, L"Error");
+  }
+}
+
 TEST_F(DialogWindowTest, AboutScrollsItsCreditOnTheTimerAndEnterClosesIt) {
   Open({"a"});
   InDialog("FileAbout", [&](Dialog& core, HWND dialog) {
@@ -304,7 +390,12 @@ TEST_F(DialogWindowTest, AboutScrollsItsCreditOnTheTimerAndEnterClosesIt) {
     EXPECT_GE(left, FrmAbout::kCreditStartTwips + 3 * FrmAbout::kCreditStepTwips);
     EXPECT_EQ(ChildRect(credit).left, TwipsToPixels(static_cast<double>(left), dpi));
 
+    // Esc presses nothing; "Ok" is the default button, which Enter presses.
     EXPECT_EQ(GetFocus(), Item(dialog, core, "Command1"));
+    PressKey(dialog, VK_ESCAPE);
+    ASSERT_TRUE(core.isOpen());
+    EXPECT_EQ(SendMessageW(dialog, DM_GETDEFID, 0, 0),
+              MAKELONG(ControlId(core.layout(), "Command1"), DC_HASDEFID));
     PressKey(dialog, VK_RETURN);
     EXPECT_FALSE(core.isOpen());
   });

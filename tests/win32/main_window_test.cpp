@@ -50,6 +50,19 @@ class MainWindowTest : public WindowTest {
     return MAKELPARAM(client.right / 2, client.bottom - 3);
   }
   void Command(std::string_view item) { ASSERT_TRUE(MenuCommand(*window, item)) << item; }
+  // A key pressed and released on the given control, which takes the focus first.
+  void KeyOn(HWND control, WPARAM key) {
+    SetFocus(control);
+    PostMessageW(control, WM_KEYDOWN, key, 1);
+    PostMessageW(control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    Pump(*window);
+  }
+  // Characters typed into the list one straight after another.
+  void Type(std::wstring_view text) {
+    SetFocus(list);
+    for (wchar_t c : text) PostMessageW(list, WM_CHAR, c, 1);
+    Pump(*window);
+  }
   // A key as the keyboard gives it to the focused control, through the message loop.
   void Key(WPARAM key, UINT down = WM_KEYDOWN, LPARAM flags = 0) {
     SetFocus(list);
@@ -389,6 +402,94 @@ TEST_F(MainWindowTest, ButtonsMoveAndSave) {
 }
 
 // --- Keys ----------------------------------------------------------------------------------
+
+// Enter and Space press the button that has the focus; Enter in the list and Esc anywhere
+// press nothing (the window has no default or cancel button). The focused button is drawn as
+// the default meanwhile.
+TEST_F(MainWindowTest, EnterPressesTheFocusedButtonAndNothingElsewhere) {
+  Open({"x", "y", "z"}, "Two");
+  Key(VK_DELETE);  // manual mode: waits for "Save all changes"
+  ASSERT_EQ(ListRows(list), (Rows{L"y", L"z"}));
+  const std::vector<std::string> before{"x", "y", "z"};
+  KeyOn(list, VK_RETURN);
+  KeyOn(list, VK_ESCAPE);
+  for (const char* name : {"Command1", "Command2", "Command3"}) {
+    KeyOn(window->control(name), VK_ESCAPE);
+    EXPECT_EQ(GetWindowLongW(window->control(name), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON)
+        << name << " has the focus";
+  }
+  EXPECT_EQ(ListRows(list), (Rows{L"y", L"z"}));
+  EXPECT_EQ(Stored(registry), before);
+
+  window->mainn().List1_Click(1);
+  KeyOn(window->control("Command2"), VK_RETURN);  // up
+  EXPECT_EQ(ListRows(list), (Rows{L"z", L"y"}));
+  KeyOn(window->control("Command3"), VK_SPACE);  // down
+  EXPECT_EQ(ListRows(list), (Rows{L"y", L"z"}));
+  KeyOn(window->control("Command3"), VK_RETURN);  // down, at the end: nothing
+  EXPECT_EQ(Stored(registry), before);
+  KeyOn(window->control("Command1"), VK_RETURN);  // Save all changes
+  EXPECT_EQ(Stored(registry), (std::vector<std::string>{"y", "z"}));
+
+  SetFocus(list);
+  for (const char* name : {"Command1", "Command2", "Command3"}) {
+    EXPECT_EQ(GetWindowLongW(window->control(name), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON)
+        << name << " has lost the focus";
+  }
+  ExpectNoMessage();
+}
+
+// Type-ahead: what is typed quickly selects the entry the core chooses, from the selection
+// on; a pause starts a new search.
+TEST_F(MainWindowTest, TypingSelectsTheEntryTheCoreChooses) {
+  Open({"http://a.example/", "Beta", "bravo", "alpha", "beach"});
+  const struct {
+    const wchar_t* typed;  // quickly, after a pause
+    int selected;
+  } steps[] = {{L"b", 1}, {L"b", 2}, {L"BE", 4}, {L"x", 4}, {L"h", 0}, {L"br", 2}, {L"bb", 4}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(Narrow(step.typed));
+    Sleep(1100);  // longer than the list view waits for the next character
+    Type(step.typed);
+    EXPECT_EQ(window->mainn().List1().selectionIndex(), step.selected);
+    EXPECT_EQ(ListSelection(list), step.selected);
+  }
+  ExpectNoMessage();
+}
+
+// Nothing the user does leaves the list without a selection: Ctrl+click and Ctrl+Space on the
+// selected row, or the view dropping it any other way, leave it selected in view and core.
+TEST_F(MainWindowTest, CtrlClickAndCtrlSpaceKeepTheSelection) {
+  Open({"a", "b", "c"});
+  ClickRow(1);
+  ASSERT_EQ(window->mainn().List1().selectionIndex(), 1);
+  RECT bounds{};
+  bounds.left = LVIR_BOUNDS;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&bounds)));
+  const LPARAM at = MAKELPARAM(bounds.left + 5, (bounds.top + bounds.bottom) / 2);
+  {
+    HeldKeys ctrl{VK_CONTROL};
+    PostMessageW(list, WM_LBUTTONUP, MK_CONTROL, at);
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, at);
+    Pump(*window);
+  }
+  EXPECT_EQ(window->mainn().List1().selectionIndex(), 1);
+  EXPECT_EQ(ListSelection(list), 1);
+  {
+    HeldKeys ctrl{VK_CONTROL};
+    Key(VK_SPACE);
+    Type(L" ");
+  }
+  EXPECT_EQ(window->mainn().List1().selectionIndex(), 1);
+  EXPECT_EQ(ListSelection(list), 1);
+  LVITEMW none{};
+  none.stateMask = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&none));
+  Pump(*window);
+  EXPECT_EQ(window->mainn().List1().selectionIndex(), 1);
+  EXPECT_EQ(ListSelection(list), 1);
+  ExpectNoMessage();
+}
 
 TEST_F(MainWindowTest, CtrlZUndoesADeleteAndCtrlYRedoesIt) {
   Open({"a", "b", "c"}, "One");
