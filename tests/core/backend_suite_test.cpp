@@ -114,6 +114,11 @@ class HiveFileUnderTest : public BackendUnderTest {
 class OfflineHiveUnderTest : public BackendUnderTest {
  public:
   OfflineHiveUnderTest() : registry_(support::WriteBlankHive(folder_ / "NTUSER.DAT")) {}
+  // Whatever the test wrote, a reader other than hivex walks the whole hive without error.
+  ~OfflineHiveUnderTest() override {
+    EXPECT_TRUE(!support::RegfToolsPresent() || support::RegfExportKeyCount(registry_.path()))
+        << "regfexport cannot walk the hive";
+  }
   RegistryBackend& get() override { return registry_; }
   void writeAsAnotherProgram(std::string_view key, std::string_view name,
                              const RegValue& value) override {
