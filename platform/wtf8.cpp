@@ -1,9 +1,6 @@
 #include "platform/wtf8.h"
 
 #include <cstdint>
-#include <cstring>
-
-#include "platform/utf16_lanes.h"
 
 namespace tavelin {
 
@@ -77,25 +74,11 @@ std::string Utf16ToWtf8(std::u16string_view text) {
 }
 
 void Utf16ToWtf8(std::u16string_view text, std::string& out) {
-  // Names and paths are nearly always ASCII: narrowed as they are checked, eight units at a
-  // time, into room for all of them.
-  out.resize(text.size());
-  std::size_t ascii = 0;
-  for (; ascii + 8 <= text.size(); ascii += 8) {
-    const EightUnits units = LoadEightUnits(text.data() + ascii);
-    if (AnyUnit(units >= std::uint16_t{0x80})) break;
-    NarrowEightUnits(units, out.data() + ascii);
-  }
-  for (; ascii < text.size() && text[ascii] < 0x80; ++ascii) {
-    out[ascii] = static_cast<char>(text[ascii]);
-  }
-  if (ascii == text.size()) return;
-  out.resize(ascii);
-  out.reserve(text.size() + (text.size() - ascii) * 2);
-  for (std::size_t i = ascii; i < text.size(); ++i) {
-    std::uint32_t cu = text[i];
-    if (cu >= 0xD800 && cu <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
+  out.clear();
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::uint32_t cu = text[i];
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       const std::uint32_t lo = text[++i];
       AppendCodePoint(out, 0x10000 + ((cu - 0xD800) << 10) + (lo - 0xDC00));
     } else {
@@ -165,11 +148,6 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
 
 std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
   std::u16string out(size / 2, u'\0');
-  if constexpr (kLittleEndianLanes) {
-    // The bytes are the units as this machine holds them. (No data may come as null.)
-    if (!out.empty()) std::memcpy(out.data(), data, 2 * out.size());
-    return out;
-  }
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   }
@@ -190,64 +168,15 @@ void TextToUtf16Le(std::u16string_view text, unsigned char* out) {
 }
 
 std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
-  const std::size_t units = size / 2;
-  std::string out;
-  out.resize(units);
-  char* const dst = out.data();
-  std::size_t i = 0;
-  // Eight, then four units at a time while they are all ASCII and none is NUL.
-  for (; kLittleEndianLanes && i + 8 <= units; i += 8) {
-    const EightUnits v = LoadEightUnits(data + 2 * i);
-    if (AnyUnit((v == std::uint16_t{0}) | (v >= std::uint16_t{0x80}))) break;
-    NarrowEightUnits(v, dst + i);
-  }
-  for (; kLittleEndianLanes && i + 4 <= units; i += 4) {
-    const std::uint64_t w = FourUnits(data + 2 * i);
-    if (UnitsEqual(w, u'\0') != 0 || (w & 0xFF80FF80FF80FF80u) != 0) break;
-    const std::uint32_t narrow = NarrowFourUnits(w);
-    std::memcpy(dst + i, &narrow, 4);
-  }
-  for (; i < units; ++i) {
-    const unsigned lo = data[2 * i];
-    const unsigned hi = data[2 * i + 1];
-    if (hi != 0 || lo >= 0x80) break;
-    if (lo == 0) {
-      out.resize(i);
-      return out;
-    }
-    dst[i] = static_cast<char>(lo);
-  }
-  if (i == units) return out;
-  // The rest holds more than ASCII.
-  out.resize(i);
-  std::u16string rest = Utf16LeBytesToText(data + 2 * i, 2 * (units - i));
-  if (const auto nul = rest.find(u'\0'); nul != std::u16string::npos) rest.resize(nul);
-  out += Utf16ToWtf8(rest);
-  return out;
+  std::u16string text = Utf16LeBytesToText(data, size);
+  if (const std::size_t nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
+  return Utf16ToWtf8(text);
 }
 
 std::vector<unsigned char> Wtf8ToUtf16LeWithNul(std::string_view text) {
-  std::vector<unsigned char> out(2 * text.size() + 2);
-  std::size_t i = 0;
-  // Eight ASCII bytes at a time, widened to eight units.
-  for (; kLittleEndianLanes && i + 8 <= text.size() &&
-         WidenEightAscii(text.data() + i, out.data() + 2 * i);
-       i += 8) {
-  }
-  for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
-    out[2 * i] = static_cast<unsigned char>(text[i]);
-    out[2 * i + 1] = 0;
-  }
-  if (i == text.size()) {
-    out[2 * i] = out[2 * i + 1] = 0;
-    return out;
-  }
-  // The rest holds more than ASCII, which never takes more units than bytes.
-  const std::u16string rest = Wtf8ToUtf16(text.substr(i));
-  TextToUtf16Le(rest, out.data() + 2 * i);
-  const std::size_t end = 2 * (i + rest.size());
-  out[end] = out[end + 1] = 0;
-  out.resize(end + 2);
+  const std::u16string units = Wtf8ToUtf16(text);
+  std::vector<unsigned char> out(2 * units.size() + 2, 0);
+  TextToUtf16Le(units, out.data());
   return out;
 }
 

@@ -41,7 +41,7 @@ void TextToUtf16Le(std::u16string_view text, unsigned char* out);
 
 // UTF-16LE bytes straight to WTF-8, up to the first NUL code unit (or the end; an odd last
 // byte is dropped), and WTF-8 straight to UTF-16LE bytes followed by one NUL code unit: the
-// shape of REG_SZ data. Plain ASCII, nearly every stored address, needs no UTF-16 copy.
+// shape of REG_SZ data.
 std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size);
 std::vector<unsigned char> Wtf8ToUtf16LeWithNul(std::string_view text);
 

@@ -1,6 +1,5 @@
 #include "store/registry.h"
 
-#include "platform/utf16_lanes.h"
 #include "platform/wtf8.h"
 #include "store/backup.h"
 
@@ -157,44 +156,8 @@ std::string RegistryBackend::queryText(RootKey root, std::string_view keyPath,
   return value ? RegValueText(*value) : std::string();
 }
 
-namespace {
-
-// For text of at least eight characters: whether it is plain ASCII held in exactly these
-// units and a NUL, or nothing when it is not plain ASCII. Eight characters at a time, the
-// last eight overlapping the ones before.
-std::optional<bool> SamePlainText(std::span<const std::uint8_t> data, std::string_view text) {
-  const std::size_t n = text.size();
-  bool same = data.size() == 2 * n + 2;
-  for (std::size_t i = 0;; i += 8) {
-    if (i + 8 > n) i = n - 8;
-    std::uint64_t wide[2];
-    if (!WidenEightAscii(text.data() + i, wide)) return std::nullopt;
-    if (same) {
-      same = ((wide[0] ^ FourUnits(data.data() + 2 * i)) |
-              (wide[1] ^ FourUnits(data.data() + 2 * i + 8))) == 0;
-    }
-    if (i + 8 == n) break;
-  }
-  return same && data[2 * n] == 0 && data[2 * n + 1] == 0;
-}
-
-}  // namespace
-
 bool IsTextValue(RegValueView value, std::string_view text) {
   if (value.type != regtype::kSz) return false;
-  if (kLittleEndianLanes && text.size() >= 8) {
-    if (const std::optional<bool> same = SamePlainText(value.data, text)) return *same;
-  }
-  // Plain ASCII, unit by unit; anything else through a conversion.
-  const std::uint8_t* data = value.data.data();
-  const std::size_t units = value.data.size() / 2;
-  std::size_t i = 0;
-  for (; i < text.size() && i < units && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
-    if (data[2 * i] != static_cast<unsigned char>(text[i]) || data[2 * i + 1] != 0) return false;
-  }
-  if (i == text.size()) {
-    return value.data.size() == 2 * i + 2 && data[2 * i] == 0 && data[2 * i + 1] == 0;
-  }
   const std::vector<unsigned char> asStored = Wtf8ToUtf16LeWithNul(text);
   return std::equal(value.data.begin(), value.data.end(), asStored.begin(), asStored.end());
 }

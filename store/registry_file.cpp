@@ -35,7 +35,6 @@ std::string HiveFileRegistry::description() const {
 
 void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   document_.reset();
-  documentBytes_.reset();
   dirty_ = false;
   lockProblem_.clear();
   const auto readFailed = [&](const std::string& why) {
@@ -92,35 +91,20 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
     case platform::FileRead::Status::kFailed:
       return readFailed(read.error);
     case platform::FileRead::Status::kRead: {
-      // The file as this backend last left it, byte for byte, need not be parsed again.
-      if (last_ && last_->bytes == read.bytes) {
-        document_ = std::move(last_->document);
-      } else {
-        RegParseResult parsed = ParseRegFile(read.bytes);
-        if (!parsed.document) {
-          return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
-                            std::to_string(parsed.error.column) + ": " + parsed.error.message);
-        }
-        document_ = std::move(parsed.document);
+      RegParseResult parsed = ParseRegFile(read.bytes);
+      if (!parsed.document) {
+        return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
+                          std::to_string(parsed.error.column) + ": " + parsed.error.message);
       }
-      last_.reset();
-      documentBytes_ = std::move(read.bytes);
+      document_ = std::move(parsed.document);
       break;
     }
   }
 }
 
 void HiveFileRegistry::onEnd() {
-  if (document_ && dirty_) {
-    // Changed, the document is what the file holds only once it is written.
-    documentBytes_.reset();
-    commit();
-  }
-  if (document_ && documentBytes_) {
-    last_.emplace(LastRead{std::move(*documentBytes_), std::move(*document_)});
-  }
+  if (document_ && dirty_) commit();
   document_.reset();
-  documentBytes_.reset();
   dirty_ = false;
   lock_.reset();
 }
@@ -148,18 +132,7 @@ bool HiveFileRegistry::commit() {
                                        platform::NewFileAccess::kOwnerOnly, error)) {
     return failed(error);
   }
-  documentBytes_ = std::move(*written.bytes);
   return true;
-}
-
-const std::string& HiveFileRegistry::fullPathOf(RootKey root, std::string_view keyPath) {
-  // A command asks for one key's values one after another: build its full path once.
-  if (root != lastRoot_ || keyPath != lastKeyPath_) {
-    lastRoot_ = root;
-    lastKeyPath_ = keyPath;
-    lastFullPath_ = RegFileKeyPath(root, keyPath);
-  }
-  return lastFullPath_;
 }
 
 template <class Change>
@@ -167,10 +140,10 @@ bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& a
   const bool own = !inTransaction();
   if (own) beginTransaction();
   bool ok = false;
-  if (admitWrite() && document_ && !fullPathOf(root, keyPath).empty()) {
+  const std::string fullPath = RegFileKeyPath(root, keyPath);
+  if (admitWrite() && document_ && !fullPath.empty()) {
     snapshotForBackup();  // the file as this transaction read it, before its first change
-    // Asked for again: taking the snapshot reads other keys.
-    auto [key, created] = document_->createKey(fullPathOf(root, keyPath));
+    auto [key, created] = document_->createKey(fullPath);
     if (key) {
       dirty_ = apply(*key) || created || dirty_;
       ok = true;
@@ -183,7 +156,7 @@ bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& a
 std::optional<RegValueView> HiveFileRegistry::findValue(RootKey root, std::string_view keyPath,
                                                         std::string_view name) {
   if (!document_) return std::nullopt;
-  const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath));
+  const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath));
   return key ? key->find(name) : std::nullopt;
 }
 
@@ -223,7 +196,7 @@ bool HiveFileRegistry::deleteValue(RootKey root, std::string_view keyPath, std::
 
 bool HiveFileRegistry::keyExists(RootKey root, std::string_view keyPath) {
   Transaction transaction(*this);
-  const std::string& fullPath = fullPathOf(root, keyPath);
+  const std::string fullPath = RegFileKeyPath(root, keyPath);
   return document_ && !fullPath.empty() && document_->keyExists(fullPath);
 }
 
@@ -231,7 +204,7 @@ std::vector<std::string> HiveFileRegistry::valueNames(RootKey root, std::string_
   Transaction transaction(*this);
   std::vector<std::string> names;
   if (!document_) return names;
-  if (const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath))) {
+  if (const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath))) {
     for (const RegFileValue& value : key->values()) names.push_back(value.name);
   }
   return names;

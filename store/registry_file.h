@@ -54,11 +54,10 @@ class HiveFileRegistry : public RegistryBackend {
  private:
   template <class Change>
   bool change(RootKey root, std::string_view keyPath, Change&& apply);
-  bool commit();  // on success, documentBytes_ holds what it wrote
+  bool commit();
   // The value in the document read by the transaction under way, or null.
   std::optional<RegValueView> findValue(RootKey root, std::string_view keyPath,
                                         std::string_view name);
-  const std::string& fullPathOf(RootKey root, std::string_view keyPath);
 
   std::filesystem::path path_;
   std::chrono::milliseconds lockTimeout_;
@@ -66,20 +65,7 @@ class HiveFileRegistry : public RegistryBackend {
   std::unique_ptr<platform::FileLock> lock_;
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
-  // The bytes document_ was read from or written as, while it holds just what they say.
-  std::optional<std::string> documentBytes_;
-  // The file as the last transaction left it and its document, which a transaction that
-  // finds the same bytes takes over instead of parsing them again.
-  struct LastRead {
-    std::string bytes;
-    RegFileDocument document;
-  };
-  std::optional<LastRead> last_;
   bool dirty_ = false;
-  // The key path last asked for and its full path in the file.
-  RootKey lastRoot_ = 0;
-  std::string lastKeyPath_;
-  std::string lastFullPath_;
 };
 
 // Where the hive file is: `tavelinRegistry` ($TAVELIN_REGISTRY) when set, else
