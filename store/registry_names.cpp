@@ -1,7 +1,5 @@
 #include "store/registry_names.h"
 
-#include <cstring>
-
 #include "platform/wtf8.h"
 
 namespace tavelin {
@@ -52,55 +50,6 @@ bool SameRegistryName(std::string_view a, std::string_view b) {
     if (x != y && FoldAsciiLetter(a[i]) != FoldAsciiLetter(b[i])) return false;
   }
   return true;
-}
-
-namespace {
-
-constexpr std::uint64_t kBytes = 0x0101010101010101u;
-constexpr std::uint64_t kByteTops = 0x8080808080808080u;
-
-// Eight bytes of plain ASCII with their small letters made capitals, as FoldAsciiLetter
-// does one by one: a byte from 'a' to 'z' loses 0x20.
-constexpr std::uint64_t FoldAsciiWord(std::uint64_t w) {
-  const std::uint64_t fromA = w + (0x80 - 'a') * kBytes;
-  const std::uint64_t pastZ = w + (0x80 - 'z' - 1) * kBytes;
-  return w - ((fromA & ~pastZ & kByteTops) >> 2);
-}
-
-std::uint64_t Mix(std::uint64_t h) {
-  h ^= h >> 32;
-  h *= 0xd6e8feb86659fd93u;
-  h ^= h >> 32;
-  return h;
-}
-
-}  // namespace
-
-std::uint64_t HashRegistryName(std::string_view name) {
-  // Eight letters at a time, folded on the way, while they are plain ASCII.
-  std::uint64_t h = name.size();
-  std::uint64_t high = 0;  // top bits of every byte seen
-  std::size_t i = 0;
-  for (; i + 8 <= name.size(); i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, name.data() + i, 8);
-    high |= w;
-    h = Mix(h ^ FoldAsciiWord(w & ~kByteTops)) * 0x9e3779b97f4a7c15u;
-  }
-  if (i < name.size()) {
-    std::uint64_t w = 0;
-    for (std::size_t k = 0; i + k < name.size(); ++k) {
-      w |= std::uint64_t{static_cast<unsigned char>(name[i + k])} << (8 * k);
-    }
-    high |= w;
-    h = Mix(h ^ FoldAsciiWord(w & ~kByteTops)) * 0x9e3779b97f4a7c15u;
-  }
-  if ((high & kByteTops) == 0) return Mix(h);
-  // More than ASCII: folded in full, and the folded text hashed as it stands.
-  const std::string folded = FoldRegistryName(name);
-  h = folded.size();
-  for (const char c : folded) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-  return Mix(h ^ 0x9e3779b97f4a7c15u);
 }
 
 std::vector<std::string> SplitKeyPath(std::string_view keyPath) {

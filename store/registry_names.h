@@ -1,7 +1,6 @@
 // How the registry compares key and value names: without regard to letter case.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +17,6 @@ constexpr char FoldAsciiLetter(char c) {
 }
 // Whether two names are the same to the registry. Compares plain ASCII in place.
 bool SameRegistryName(std::string_view a, std::string_view b);
-// A hash that is the same for names SameRegistryName takes as one.
-std::uint64_t HashRegistryName(std::string_view name);
 
 // Splits a key path at its backslashes, dropping empty levels ("A\\B\\" gives A, B).
 std::vector<std::string> SplitKeyPath(std::string_view keyPath);

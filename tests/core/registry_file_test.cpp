@@ -90,7 +90,7 @@ TEST_F(HiveFile, TextIsRewrittenUnlessStoredExactlyAsIt) {
   std::vector<std::uint8_t> highByte = sz("0123456789ab");
   highByte[2 * 9 + 1] = 1;
   cases.push_back({"a high byte in a word", {regtype::kSz, highByte}, "0123456789ab", false});
-  // Eight characters at a time, the last eight overlapping the ones before.
+  // Longer texts: a difference in the last letter, in the length, in place of the NUL.
   cases.push_back({"another last letter of a long text",
                    {regtype::kSz, sz("0123456789abcdefX")},
                    "0123456789abcdefY",
