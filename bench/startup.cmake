@@ -7,7 +7,6 @@ if(TAVELIN_BUILD_GUI)
   add_executable(startup_probe_bare ${CMAKE_CURRENT_LIST_DIR}/startup_probe_bare.cpp
                                     ${CMAKE_CURRENT_LIST_DIR}/startup_probe.h)
   target_link_libraries(startup_probe_bare PRIVATE Qt6::Widgets)
-  target_include_directories(startup_probe_bare PRIVATE ${CMAKE_SOURCE_DIR})
   add_executable(bench_startup ${CMAKE_CURRENT_LIST_DIR}/bench_startup.cpp)
   target_link_libraries(bench_startup PRIVATE tavelin_core)
   target_compile_definitions(bench_startup PRIVATE

@@ -26,7 +26,7 @@
 #include "store/address_list.h"
 #include "store/list_commands.h"
 #include "store/typed_address_store.h"
-#include "tests/core/hive_crash_lists.h"
+#include "hive_crash_lists.h"
 
 namespace {
 

@@ -32,7 +32,7 @@
 #include "support/dirty_hive.h"
 #include "support/files.h"
 #include "support/hive_tools.h"
-#include "tests/core/hive_crash_lists.h"
+#include "hive_crash_lists.h"
 
 namespace tavelin {
 namespace {
