@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/forms.h"
-#include "app/screen.h"
 #include "browse/browser_launcher.h"
 #include "store/address_list.h"
 #include "store/list_commands.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
+#include "ui/forms.h"
+#include "ui/screen.h"
 
 namespace tavelin {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "dialogs/dialog.h"
 #include "store/list_commands.h"
+#include "ui/dialog.h"
 
 namespace tavelin {
 

@@ -1,7 +1,7 @@
 // "Information": the program's text and a credit line that scrolls across the bottom.
 #pragma once
 
-#include "dialogs/dialog.h"
+#include "ui/dialog.h"
 
 namespace tavelin {
 

@@ -1,9 +1,9 @@
 // "Tavelin - Settings": the save mode and the window mode, as stored under the program's key.
 #pragma once
 
-#include "dialogs/dialog.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
+#include "ui/dialog.h"
 
 namespace tavelin {
 

@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "dialogs/dialog.h"
 #include "qt/form_widgets.h"
+#include "ui/dialog.h"
 
 namespace tavelin::qt {
 

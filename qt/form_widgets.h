@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 class QKeyEvent;
 class QTimer;

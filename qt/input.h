@@ -5,7 +5,7 @@
 #include <QKeySequence>
 #include <Qt>
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 namespace tavelin::qt {
 

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <vector>
 
-#include "app/screen.h"
+#include "ui/screen.h"
 
 class QWidget;
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dialogs/dialog.h"
+#include "ui/dialog.h"
 
 namespace tavelin::win32 {
 

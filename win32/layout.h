@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 namespace tavelin::win32 {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 
-#include "dialogs/dialog.h"
 #include "platform/system_function_win32.h"
+#include "ui/dialog.h"
 #include "win32/layout.h"
 #include "win32/menus.h"
 

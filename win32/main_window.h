@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "app/mainn.h"
-#include "app/screen.h"
 #include "browse/browser_launcher.h"
 #include "store/address_list.h"
 #include "store/registry.h"
+#include "ui/screen.h"
 #include "win32/dialog_windows.h"
 
 namespace tavelin::win32 {

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 namespace tavelin::win32 {
 

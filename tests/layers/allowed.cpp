@@ -5,3 +5,4 @@
 #include "files/list_file.h"
 #include "platform/wtf8.h"
 #include "store/registry.h"
+#include "ui/dialog.h"

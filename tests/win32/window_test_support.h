@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "browse/browser_launcher.h"
-#include "dialogs/dialog.h"
 #include "store/registry_memory.h"
+#include "ui/dialog.h"
 #include "win32/main_window.h"
 
 namespace tavelin::win32::testing {

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/screen.h"
 #include "browse/browser_launcher.h"
-#include "dialogs/dialog.h"
+#include "ui/dialog.h"
+#include "ui/screen.h"
 
 namespace tavelin::testing {
 

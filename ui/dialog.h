@@ -1,8 +1,8 @@
 // What every dialog has: a layout to be built from, a screen to appear on, and the close box.
 #pragma once
 
-#include "app/forms.h"
-#include "app/screen.h"
+#include "ui/forms.h"
+#include "ui/screen.h"
 
 namespace tavelin {
 

@@ -1,3 +1,7 @@
+// ui/ holds what the windows of the program (app/, dialogs/) and both front ends share: these
+// tables, the screen interface (screen.h) and the dialog base (dialog.h). It uses the standard
+// library only, and knows no dialog, window or toolkit.
+//
 // The shape of every window and dialog as data: controls with their kind, text, position in
 // twips, tab order and font, and the menus with their items and shortcut keys. Each front end
 // builds its windows from these tables, so that no caption or position is written twice.
