@@ -110,6 +110,7 @@ void Writer::hex(const std::vector<std::uint8_t>& data, std::size_t column) {
   // Laid out as regedit does: a line ends in ",\" once it passes 76 columns, and goes on
   // indented by two spaces.
   std::u16string text;
+  text.reserve(3 * data.size() + data.size() / 8 + 8);  // the digits, commas and line breaks
   for (std::size_t i = 0; i < data.size(); ++i) {
     text += static_cast<char16_t>(kHexDigits[data[i] >> 4]);
     text += static_cast<char16_t>(kHexDigits[data[i] & 0xF]);
@@ -182,6 +183,14 @@ bool Writer::value(const RegFileValue& v) {
 }
 
 RegWriteResult Writer::run() {
+  // Room for at least the whole file, so that a large one is not moved again and again as it
+  // grows: hex data takes three characters a byte, the most any form takes.
+  std::size_t units = 64;
+  for (const RegFileKey& key : doc_.keys()) {
+    units += key.path().size() + 8;
+    for (const RegFileValue& v : key.values()) units += v.name.size() + 24 + 3 * v.data.size();
+  }
+  out_.reserve(wide_ ? 2 * units : units);
   if (wide_) {
     out_ = "\xFF\xFE";
   } else if (doc_.format.encoding == RegFileEncoding::kUtf8WithBom) {

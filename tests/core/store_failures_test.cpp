@@ -36,13 +36,7 @@ const std::string kDamaged = "WINE REGISTRY Version 2\n;; not ours\n";
 using support::ReadBytes;
 using support::WriteBytes;
 
-std::set<std::string> FolderNames(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
+using support::FolderNames;
 
 class StoreFailures : public ::testing::Test {
  protected:

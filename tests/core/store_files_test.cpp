@@ -29,14 +29,7 @@ namespace fs = std::filesystem;
 using support::ReadBytes;
 using support::WriteBytes;
 
-// The folder's entries by name, links as themselves.
-std::set<std::string> Names(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
+using support::FolderNames;
 
 // An environment variable set for one test, as it was afterwards.
 class ScopedVariable {
@@ -105,7 +98,7 @@ TEST_F(StoreFiles, AFileThatIsNeitherHiveNorRegistryFileIsRefusedWithNothingBesi
         modReg::WriteRegString(*registry, kCurrentUser, kTypedUrlsKey, "url1", "http://x/"));
     EXPECT_NE(Told(*registry), "");
     EXPECT_EQ(ReadBytes(hive), c.bytes);
-    EXPECT_EQ(Names(folder_), std::set<std::string>{"NTUSER.DAT"});
+    EXPECT_EQ(FolderNames(folder_), std::set<std::string>{"NTUSER.DAT"});
     EXPECT_FALSE(fs::exists(state_));
   }
 }
@@ -142,7 +135,7 @@ TEST_F(StoreFiles, AStoreThatLeadsToSomethingOtherThanAFileGetsNothingBesideIt) 
   LoadAndCompactAddresses(registry, list, LoadKind::kStartup);  // must not wait for a writer
   EXPECT_TRUE(Contains(Told(registry), "not a regular file"));
   EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
-  EXPECT_EQ(Names(folder_), (std::set<std::string>{"pipe.reg", "store.reg"}));
+  EXPECT_EQ(FolderNames(folder_), (std::set<std::string>{"pipe.reg", "store.reg"}));
 }
 
 TEST_F(StoreFiles, ALockFileOfAnotherUserIsRefused) {

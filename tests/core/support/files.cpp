@@ -64,6 +64,14 @@ std::size_t CountEntries(const fs::path& folder) {
   return n;
 }
 
+std::set<std::string> FolderNames(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
 std::string Utf16File(std::u16string_view text) {
   return "\xFF\xFE" + TextToUtf16LeBytes(text);
 }

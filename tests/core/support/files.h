@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,8 @@ void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 
 // How many entries the folder holds.
 std::size_t CountEntries(const std::filesystem::path& folder);
+// The names of its entries (links as themselves).
+std::set<std::string> FolderNames(const std::filesystem::path& folder);
 
 // The bytes of a .reg file in UTF-16LE with its byte-order mark, as regedit writes it.
 std::string Utf16File(std::u16string_view text);
