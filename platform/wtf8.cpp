@@ -88,30 +88,26 @@ void Utf16ToWtf8(std::u16string_view text, std::string& out) {
 }
 
 std::u16string Wtf8ToUtf16(std::string_view text) {
-  // Never more code units than bytes: fill a buffer of that size, then cut it to length.
-  std::u16string out(text.size(), u'\0');
-  std::size_t n = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x80) {
-      out[n++] = byte;
-      ++i;
-      continue;
-    }
+  std::u16string out;
+  Wtf8ToUtf16(text, out);
+  return out;
+}
+
+void Wtf8ToUtf16(std::string_view text, std::u16string& out) {
+  out.clear();
+  out.reserve(text.size());  // never more code units than bytes
+  for (std::size_t i = 0; i < text.size();) {
     const long cp = DecodeOne(text, i, true);
     if (cp < 0) {
-      out[n++] = u'\uFFFD';
+      out += u'\uFFFD';
     } else if (cp >= 0x10000) {
       const auto v = static_cast<std::uint32_t>(cp) - 0x10000;
-      out[n++] = static_cast<char16_t>(0xD800 + (v >> 10));
-      out[n++] = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+      out += static_cast<char16_t>(0xD800 + (v >> 10));
+      out += static_cast<char16_t>(0xDC00 + (v & 0x3FF));
     } else {
-      out[n++] = static_cast<char16_t>(cp);
+      out += static_cast<char16_t>(cp);
     }
   }
-  out.resize(n);
-  return out;
 }
 
 bool IsValidUtf8(std::string_view bytes) {

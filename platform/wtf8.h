@@ -17,6 +17,8 @@ void Utf16ToWtf8(std::u16string_view text, std::string& out);
 
 // WTF-8 (or UTF-8) to UTF-16. A byte sequence that is not WTF-8 becomes U+FFFD per bad byte.
 std::u16string Wtf8ToUtf16(std::string_view text);
+// The same into `out`, whose room is used again.
+void Wtf8ToUtf16(std::string_view text, std::u16string& out);
 
 // Whether the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
 bool IsValidUtf8(std::string_view bytes);

@@ -94,12 +94,16 @@ bool RegFileKey::set(std::string_view name, RegValueView value) {
 }
 
 bool RegFileKey::set(RegFileValue&& value) {
-  const std::size_t at = position(value.name);
+  std::size_t at = values_.size();
+  if (positions_.empty()) {
+    at = position(value.name);
+  } else {
+    // One lookup that also takes the place of a new name.
+    at = positions_.try_emplace(FoldRegistryName(value.name), values_.size()).first->second;
+  }
   if (at == values_.size()) {
     values_.push_back(std::move(value));
-    if (!positions_.empty()) {
-      positions_.emplace(FoldRegistryName(values_.back().name), at);
-    } else if (values_.size() == kMapFrom) {
+    if (values_.size() == kMapFrom) {
       for (std::size_t i = 0; i < values_.size(); ++i) {
         positions_.emplace(FoldRegistryName(values_[i].name), i);
       }
@@ -146,6 +150,7 @@ void RegFileDocument::addAncestors(const std::string& canonical) {
 }
 
 void RegFileDocument::reindex() {
+  lastPath_.clear();
   sections_.clear();
   ancestors_.clear();
   for (std::size_t i = 0; i < keys_.size(); ++i) {
@@ -156,18 +161,32 @@ void RegFileDocument::reindex() {
   std::erase_if(ancestors_, [&](const std::string& p) { return sections_.count(p) != 0; });
 }
 
+const std::string& RegFileDocument::canonicalOf(std::string_view fullPath) const {
+  if (fullPath != lastPath_ || lastPath_.empty()) {
+    lastPath_ = fullPath;
+    lastCanonical_ = CanonicalRegKeyPath(fullPath);
+    lastPosition_ = positionOf(lastCanonical_);
+  }
+  return lastCanonical_;
+}
+
+std::size_t RegFileDocument::sectionOf(std::string_view fullPath) const {
+  canonicalOf(fullPath);
+  return lastPosition_;
+}
+
 RegFileKey* RegFileDocument::findKey(std::string_view fullPath) {
-  const std::size_t at = positionOf(CanonicalRegKeyPath(fullPath));
+  const std::size_t at = sectionOf(fullPath);
   return at == keys_.size() ? nullptr : &keys_[at];
 }
 
 const RegFileKey* RegFileDocument::findKey(std::string_view fullPath) const {
-  const std::size_t at = positionOf(CanonicalRegKeyPath(fullPath));
+  const std::size_t at = sectionOf(fullPath);
   return at == keys_.size() ? nullptr : &keys_[at];
 }
 
 bool RegFileDocument::keyExists(std::string_view fullPath) const {
-  const std::string canonical = CanonicalRegKeyPath(fullPath);
+  const std::string& canonical = canonicalOf(fullPath);
   if (canonical.empty()) return false;
   return canonical.find('\\') == std::string::npos || exists(canonical);
 }
@@ -179,15 +198,16 @@ RegFileKey* RegFileDocument::appendSection(std::string_view fullPath) {
   if (const std::size_t at = positionOf(canonical); at != keys_.size()) return &keys_[at];
   ancestors_.erase(canonical);
   addAncestors(canonical);
+  lastPath_.clear();  // it may have had no section
   sections_.emplace(canonical, keys_.size());
   keys_.push_back(std::move(key));
   return &keys_.back();
 }
 
 std::pair<RegFileKey*, bool> RegFileDocument::createKey(std::string_view fullPath) {
-  const std::string canonical = CanonicalRegKeyPath(fullPath);
+  if (const std::size_t at = sectionOf(fullPath); at != keys_.size()) return {&keys_[at], false};
+  const std::string canonical = lastCanonical_;  // of fullPath; reindex below forgets it
   if (canonical.empty()) return {nullptr, false};
-  if (const std::size_t at = positionOf(canonical); at != keys_.size()) return {&keys_[at], false};
   const std::vector<std::string> levels = SplitKeyPath(fullPath);
   std::vector<std::string> canonicalLevels;  // the canonical path at each depth
   for (std::size_t cut = 0; (cut = canonical.find('\\', cut)) != std::string::npos; ++cut) {

@@ -109,6 +109,13 @@ class RegFileDocument {
   void addAncestors(const std::string& canonical);
   void reindex();  // after sections moved
 
+  // The canonical form of the full path last asked for: a command asks for one key's values
+  // one after another, and folding its path each time costs more than the lookup.
+  const std::string& canonicalOf(std::string_view fullPath) const;
+  std::size_t sectionOf(std::string_view fullPath) const;  // keys_.size() when none
+  mutable std::string lastPath_, lastCanonical_;
+  mutable std::size_t lastPosition_ = 0;  // of lastPath_'s section; sections move: see reindex
+
   std::vector<RegFileKey> keys_;
   std::unordered_map<std::string, std::size_t> sections_;  // canonical path -> position
   // Canonical paths of keys that have no section of their own but a section below them.

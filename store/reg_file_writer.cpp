@@ -16,13 +16,21 @@ std::u16string TextOf(std::span<const std::uint8_t> le) {
   return Utf16LeBytesToText(le.data(), le.size());
 }
 
+// The same into `out`, whose room is used again.
+void TextOf(std::span<const std::uint8_t> le, std::u16string& out) {
+  out.resize(le.size() / 2);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(le[2 * i] | le[2 * i + 1] << 8);
+  }
+}
+
 bool HoldsLineBreakOrNul(std::u16string_view text) {
   return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string_view::npos;
 }
 
-// The text between quotes, with what a quoted text cannot hold escaped.
-std::u16string Quoted(std::u16string_view text) {
-  std::u16string out = u"\"";
+// The text between quotes, with what a quoted text cannot hold escaped, after `out`.
+void AppendQuoted(std::u16string& out, std::u16string_view text) {
+  out += u'"';
   for (const char16_t c : text) {
     switch (c) {
       case u'\\':
@@ -44,7 +52,7 @@ std::u16string Quoted(std::u16string_view text) {
         out += c;
     }
   }
-  return out + u'"';
+  out += u'"';
 }
 
 // Lays the document out in the file's encoding, piece by piece from UTF-16 text.
@@ -88,10 +96,11 @@ class Writer {
   const std::u16string_view eol_;
   std::string out_;
   std::string error_;
+  std::u16string units_, text_, line_;  // pieces of the value being written, their room used again
 };
 
 bool Writer::name(std::string_view wtf8, std::u16string& units) {
-  units = Wtf8ToUtf16(wtf8);
+  Wtf8ToUtf16(wtf8, units);
   return wide_ || !HasUnpairedSurrogate(units) ||
          fail("a key or value name holds text that UTF-8 cannot carry");
 }
@@ -156,29 +165,33 @@ bool Writer::hexForm(const RegFileValue& v, std::size_t lineStart) {
 
 bool Writer::value(const RegFileValue& v) {
   const std::size_t lineStart = out_.size();
-  std::u16string units;
+  line_.clear();
   if (v.name.empty()) {
-    put(u"@");
-  } else if (name(v.name, units)) {
-    put(Quoted(units));
+    line_ += u'@';
+  } else if (name(v.name, units_)) {
+    AppendQuoted(line_, units_);
   } else {
     return false;
   }
-  put(u"=");
+  line_ += u'=';
   // The first form that fits: a quoted string, a dword, or hex (which may fail).
-  const std::u16string text = v.type == regtype::kSz ? TextOf(v.data) : std::u16string();
-  if (quotedFormFits(v, text)) {
-    put(Quoted(std::u16string_view(text).substr(0, text.size() - 1)));
+  text_.clear();
+  if (v.type == regtype::kSz) TextOf(v.data, text_);
+  if (quotedFormFits(v, text_)) {
+    AppendQuoted(line_, std::u16string_view(text_).substr(0, text_.size() - 1));
   } else if (const auto number = v.type == regtype::kDword ? DwordOf(v.value()) : std::nullopt) {
-    std::u16string digits = u"dword:";
+    line_ += u"dword:";
     for (int shift = 28; shift >= 0; shift -= 4) {
-      digits += static_cast<char16_t>(kHexDigits[(*number >> shift) & 0xF]);
+      line_ += static_cast<char16_t>(kHexDigits[(*number >> shift) & 0xF]);
     }
-    put(digits);
-  } else if (!hexForm(v, lineStart)) {
-    return false;
+  } else {
+    put(line_);
+    if (!hexForm(v, lineStart)) return false;
+    put(eol_);
+    return true;
   }
-  put(eol_);
+  line_ += eol_;
+  put(line_);
   return true;
 }
 
@@ -206,8 +219,9 @@ RegWriteResult Writer::run() {
       return {std::nullopt,
               "the key path \"" + std::string(key.path()) + "\" cannot be written in a file"};
     }
-    put(u'[' + path + u']');
-    put(eol_);
+    line_ = u'[' + path + u']';
+    line_ += eol_;
+    put(line_);
     for (const RegFileValue& v : key.values()) {
       if (!value(v)) return {std::nullopt, error_};
     }

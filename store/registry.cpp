@@ -158,6 +158,16 @@ std::string RegistryBackend::queryText(RootKey root, std::string_view keyPath,
 
 bool IsTextValue(RegValueView value, std::string_view text) {
   if (value.type != regtype::kSz) return false;
+  // Plain ASCII, nearly every address, unit by unit; anything else through a conversion.
+  const std::uint8_t* data = value.data.data();
+  const std::size_t units = value.data.size() / 2;
+  std::size_t i = 0;
+  for (; i < text.size() && i < units && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
+    if (data[2 * i] != static_cast<unsigned char>(text[i]) || data[2 * i + 1] != 0) return false;
+  }
+  if (i == text.size()) {
+    return value.data.size() == 2 * i + 2 && data[2 * i] == 0 && data[2 * i + 1] == 0;
+  }
   const std::vector<unsigned char> asStored = Wtf8ToUtf16LeWithNul(text);
   return std::equal(value.data.begin(), value.data.end(), asStored.begin(), asStored.end());
 }

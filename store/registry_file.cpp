@@ -135,12 +135,21 @@ bool HiveFileRegistry::commit() {
   return true;
 }
 
+const std::string& HiveFileRegistry::fullPathOf(RootKey root, std::string_view keyPath) {
+  if (root != lastRoot_ || keyPath != lastKeyPath_ || lastFullPath_.empty()) {
+    lastRoot_ = root;
+    lastKeyPath_ = keyPath;
+    lastFullPath_ = RegFileKeyPath(root, keyPath);
+  }
+  return lastFullPath_;
+}
+
 template <class Change>
 bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& apply) {
   const bool own = !inTransaction();
   if (own) beginTransaction();
   bool ok = false;
-  const std::string fullPath = RegFileKeyPath(root, keyPath);
+  const std::string fullPath = fullPathOf(root, keyPath);
   if (admitWrite() && document_ && !fullPath.empty()) {
     snapshotForBackup();  // the file as this transaction read it, before its first change
     auto [key, created] = document_->createKey(fullPath);
@@ -156,7 +165,7 @@ bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& a
 std::optional<RegValueView> HiveFileRegistry::findValue(RootKey root, std::string_view keyPath,
                                                         std::string_view name) {
   if (!document_) return std::nullopt;
-  const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath));
+  const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath));
   return key ? key->find(name) : std::nullopt;
 }
 
@@ -196,7 +205,7 @@ bool HiveFileRegistry::deleteValue(RootKey root, std::string_view keyPath, std::
 
 bool HiveFileRegistry::keyExists(RootKey root, std::string_view keyPath) {
   Transaction transaction(*this);
-  const std::string fullPath = RegFileKeyPath(root, keyPath);
+  const std::string& fullPath = fullPathOf(root, keyPath);
   return document_ && !fullPath.empty() && document_->keyExists(fullPath);
 }
 
@@ -204,7 +213,7 @@ std::vector<std::string> HiveFileRegistry::valueNames(RootKey root, std::string_
   Transaction transaction(*this);
   std::vector<std::string> names;
   if (!document_) return names;
-  if (const RegFileKey* key = document_->findKey(RegFileKeyPath(root, keyPath))) {
+  if (const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath))) {
     for (const RegFileValue& value : key->values()) names.push_back(value.name);
   }
   return names;

@@ -58,6 +58,8 @@ class HiveFileRegistry : public RegistryBackend {
   // The value in the document read by the transaction under way, or null.
   std::optional<RegValueView> findValue(RootKey root, std::string_view keyPath,
                                         std::string_view name);
+  // The key's full path in the file; a command asks for one key's values one after another.
+  const std::string& fullPathOf(RootKey root, std::string_view keyPath);
 
   std::filesystem::path path_;
   std::chrono::milliseconds lockTimeout_;
@@ -66,6 +68,8 @@ class HiveFileRegistry : public RegistryBackend {
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
   bool dirty_ = false;
+  RootKey lastRoot_ = 0;
+  std::string lastKeyPath_, lastFullPath_;
 };
 
 // Where the hive file is: `tavelinRegistry` ($TAVELIN_REGISTRY) when set, else
