@@ -143,11 +143,16 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
 }
 
 std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
-  std::u16string out(size / 2, u'\0');
+  std::u16string out;
+  Utf16LeBytesToText(data, size, out);
+  return out;
+}
+
+void Utf16LeBytesToText(const unsigned char* data, std::size_t size, std::u16string& out) {
+  out.resize(size / 2);
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   }
-  return out;
 }
 
 std::string TextToUtf16LeBytes(std::u16string_view text) {

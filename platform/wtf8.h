@@ -37,6 +37,8 @@ bool HasUnpairedSurrogate(std::u16string_view text);
 
 // UTF-16LE bytes (any length; an odd last byte is dropped) to UTF-16 code units, and back.
 std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size);
+// The same into `out`, whose room is used again.
+void Utf16LeBytesToText(const unsigned char* data, std::size_t size, std::u16string& out);
 std::string TextToUtf16LeBytes(std::u16string_view text);
 // The same into `out`, which has room for twice as many bytes as the text has code units.
 void TextToUtf16Le(std::u16string_view text, unsigned char* out);

@@ -12,18 +12,6 @@ namespace {
 constexpr std::u16string_view kVersion5Header = u"Windows Registry Editor Version 5.00";
 constexpr std::u16string_view kRegedit4Header = u"REGEDIT4";
 
-std::u16string TextOf(std::span<const std::uint8_t> le) {
-  return Utf16LeBytesToText(le.data(), le.size());
-}
-
-// The same into `out`, whose room is used again.
-void TextOf(std::span<const std::uint8_t> le, std::u16string& out) {
-  out.resize(le.size() / 2);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<char16_t>(le[2 * i] | le[2 * i + 1] << 8);
-  }
-}
-
 bool HoldsLineBreakOrNul(std::u16string_view text) {
   return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string_view::npos;
 }
@@ -153,7 +141,7 @@ bool Writer::hexForm(const RegFileValue& v, std::size_t lineStart) {
     return true;
   }
   // A REGEDIT4 file holds string data as 8-bit text, UTF-8 here.
-  const std::u16string text = TextOf(v.data);
+  const std::u16string text = Utf16LeBytesToText(v.data.data(), v.data.size());
   if (v.data.size() % 2 != 0 || HasUnpairedSurrogate(text)) {
     return fail("the value \"" + v.name +
                 "\" holds text that a REGEDIT4 file cannot carry (it is not whole UTF-16 text)");
@@ -176,7 +164,7 @@ bool Writer::value(const RegFileValue& v) {
   line_ += u'=';
   // The first form that fits: a quoted string, a dword, or hex (which may fail).
   text_.clear();
-  if (v.type == regtype::kSz) TextOf(v.data, text_);
+  if (v.type == regtype::kSz) Utf16LeBytesToText(v.data.data(), v.data.size(), text_);
   if (quotedFormFits(v, text_)) {
     AppendQuoted(line_, std::u16string_view(text_).substr(0, text_.size() - 1));
   } else if (const auto number = v.type == regtype::kDword ? DwordOf(v.value()) : std::nullopt) {
