@@ -15,25 +15,36 @@ namespace tavelin {
 namespace {
 
 constexpr std::array kControls{
-    ControlLayout{
-        .name = "List1", .kind = ControlKind::kListBox, .rect = {0, 0, 7935, 3435}, .tabIndex = 0},
+    ControlLayout{.name = "List1",
+                  .kind = ControlKind::kListBox,
+                  .rect = {0, 0, 7935, 3435},
+                  .tabIndex = 0,
+                  .select = &Call<&Mainn::List1_Click>,
+                  .dblClick = &Call<&Mainn::List1_DblClick>,
+                  .keyDown = &Call<&Mainn::List1_KeyDown>,
+                  .mouseDown = &Call<&Mainn::List1_MouseDown>,
+                  .contextMenuKey = &Call<&Mainn::List1_ContextMenuKey>,
+                  .typeAhead = &Call<&Mainn::List1_TypeAheadMatch>},
     ControlLayout{.name = "Command1",
                   .kind = ControlKind::kPushButton,
                   .text = "Save all changes",
                   .rect = {120, 3480, 2295, 375},
-                  .tabIndex = 1},
+                  .tabIndex = 1,
+                  .click = &Call<&Mainn::Command1_Click>},
     ControlLayout{.name = "Command2",
                   .kind = ControlKind::kPictureButton,
                   .rect = {4200, 3480, 375, 375},
                   .tabIndex = 2,
                   .picture = "arrow-up",
-                  .accessibleName = "Move the selected address up"},
+                  .accessibleName = "Move the selected address up",
+                  .click = &Call<&Mainn::Command2_Click>},
     ControlLayout{.name = "Command3",
                   .kind = ControlKind::kPictureButton,
                   .rect = {3720, 3480, 375, 375},
                   .tabIndex = 3,
                   .picture = "arrow-down",
-                  .accessibleName = "Move the selected address down"},
+                  .accessibleName = "Move the selected address down",
+                  .click = &Call<&Mainn::Command3_Click>},
 };
 
 const FormLayout kLayout{.name = "Mainn",
@@ -45,33 +56,36 @@ const FormLayout kLayout{.name = "Mainn",
                          .controls = kControls};
 
 constexpr std::array kFileItems{
-    MenuItemLayout{"FileReload", "Reload URLs", &Mainn::FileReload_Click, {keys::kF5, 0, "F5"}},
     MenuItemLayout{
-        "FileSave", "Save list as", &Mainn::FileSave_Click, {keys::kS, shift::kCtrl, "Ctrl+S"}},
+        "FileReload", "Reload URLs", &Call<&Mainn::FileReload_Click>, {keys::kF5, 0, "F5"}},
+    MenuItemLayout{"FileSave",
+                   "Save list as",
+                   &Call<&Mainn::FileSave_Click>,
+                   {keys::kS, shift::kCtrl, "Ctrl+S"}},
     MenuItemLayout{
-        "FileOpen", "Open list", &Mainn::FileOpen_Click, {keys::kO, shift::kCtrl, "Ctrl+O"}},
+        "FileOpen", "Open list", &Call<&Mainn::FileOpen_Click>, {keys::kO, shift::kCtrl, "Ctrl+O"}},
     MenuItemLayout{"sepp", {}, nullptr, {}},
-    MenuItemLayout{"FileAbout", "About", &Mainn::FileAbout_Click, {}},
+    MenuItemLayout{"FileAbout", "About", &Call<&Mainn::FileAbout_Click>, {}},
     MenuItemLayout{"seppp", {}, nullptr, {}},
-    MenuItemLayout{"FileExit", "Exit", &Mainn::FileExit_Click, {}},
+    MenuItemLayout{"FileExit", "Exit", &Call<&Mainn::FileExit_Click>, {}},
 };
 
 constexpr std::array kOptionsItems{
-    MenuItemLayout{"GotoAddress", "Go to selected address", &Mainn::GotoAddress_Click, {}},
+    MenuItemLayout{"GotoAddress", "Go to selected address", &Call<&Mainn::GotoAddress_Click>, {}},
     MenuItemLayout{"seppppp", {}, nullptr, {}},
-    MenuItemLayout{"AddAddress", "Add new address", &Mainn::AddAddress_Click, {}},
-    MenuItemLayout{"EditAddress", "Edit selected address", &Mainn::EditAddress_Click, {}},
+    MenuItemLayout{"AddAddress", "Add new address", &Call<&Mainn::AddAddress_Click>, {}},
+    MenuItemLayout{"EditAddress", "Edit selected address", &Call<&Mainn::EditAddress_Click>, {}},
     MenuItemLayout{"sep", {}, nullptr, {}},
-    MenuItemLayout{"DeleteURL", "Delete selected address", &Mainn::DeleteURL_Click, {}},
-    MenuItemLayout{"DeleteAll", "Delete all addresses", &Mainn::DeleteAll_Click, {}},
-    MenuItemLayout{"Undo", "Undo", &Mainn::Undo_Click, {keys::kZ, shift::kCtrl, "Ctrl+Z"}},
+    MenuItemLayout{"DeleteURL", "Delete selected address", &Call<&Mainn::DeleteURL_Click>, {}},
+    MenuItemLayout{"DeleteAll", "Delete all addresses", &Call<&Mainn::DeleteAll_Click>, {}},
+    MenuItemLayout{"Undo", "Undo", &Call<&Mainn::Undo_Click>, {keys::kZ, shift::kCtrl, "Ctrl+Z"}},
     MenuItemLayout{"Redo",
                    "Redo",
-                   &Mainn::Redo_Click,
+                   &Call<&Mainn::Redo_Click>,
                    {keys::kY, shift::kCtrl, "Ctrl+Y"},
                    {keys::kZ, shift::kCtrl | shift::kShift, "Ctrl+Shift+Z"}},
     MenuItemLayout{"Se", {}, nullptr, {}},
-    MenuItemLayout{"Settings", "Settings", &Mainn::Settings_Click, {}},
+    MenuItemLayout{"Settings", "Settings", &Call<&Mainn::Settings_Click>, {}},
 };
 
 const std::array kMenus{

@@ -1,7 +1,7 @@
 // The main window without a toolkit: its state (the list with its selection, the two
 // settings, the last list-file name), its layout and menus as data, and every handler. A
 // front end builds the window from Layout() and Menus(), shows the list through the list's
-// observer, and forwards each event to the handler of the same name.
+// observer, and runs what each control's row or menu item names for its events.
 #pragma once
 
 #include <optional>
@@ -35,7 +35,7 @@ std::string ListDisplayText(std::string_view entry);
 // ignored.
 int TypeAheadMatch(const std::vector<std::string>& entries, int selection, std::string_view prefix);
 
-class Mainn {
+class Mainn : public Form {
  public:
   Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher);
 

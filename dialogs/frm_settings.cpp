@@ -8,6 +8,11 @@ namespace tavelin {
 
 namespace {
 
+template <int number>
+bool OptionSelected(const Form& form) {
+  return static_cast<const FrmSettings&>(form).Option(number);
+}
+
 constexpr std::array kControls{
     ControlLayout{.name = "Frame1",
                   .kind = ControlKind::kFrame,
@@ -21,13 +26,17 @@ constexpr std::array kControls{
                   .tabIndex = 2,
                   .parent = "Frame1",
                   .tooltip = "Automatic saves addresses when you add any address, delete, reorder "
-                             "and edit addresses"},
+                             "and edit addresses",
+                  .click = &Call<&FrmSettings::Option1_Click>,
+                  .selected = &OptionSelected<1>},
     ControlLayout{.name = "Option2",
                   .kind = ControlKind::kOptionButton,
                   .text = "Save only after pressing Save all changes",
                   .rect = {120, 480, 3855, 255},
                   .tabIndex = 1,
-                  .parent = "Frame1"},
+                  .parent = "Frame1",
+                  .click = &Call<&FrmSettings::Option2_Click>,
+                  .selected = &OptionSelected<2>},
     ControlLayout{.name = "Frame2",
                   .kind = ControlKind::kFrame,
                   .text = "Web options",
@@ -38,28 +47,35 @@ constexpr std::array kControls{
                   .text = "Open page in maximum size",
                   .rect = {120, 240, 4095, 255},
                   .tabIndex = 7,
-                  .parent = "Frame2"},
+                  .parent = "Frame2",
+                  .click = &Call<&FrmSettings::Option3_Click>,
+                  .selected = &OptionSelected<3>},
     ControlLayout{.name = "Option4",
                   .kind = ControlKind::kOptionButton,
                   .text = "Open page in minimum size",
                   .rect = {120, 480, 3855, 255},
                   .tabIndex = 8,
-                  .parent = "Frame2"},
+                  .parent = "Frame2",
+                  .click = &Call<&FrmSettings::Option4_Click>,
+                  .selected = &OptionSelected<4>},
     ControlLayout{.name = "Command1",
                   .kind = ControlKind::kPushButton,
                   .text = "Save settings",
                   .rect = {120, 1920, 1335, 375},
-                  .tabIndex = 3},
+                  .tabIndex = 3,
+                  .click = &Call<&FrmSettings::Command1_Click>},
     ControlLayout{.name = "Command2",
                   .kind = ControlKind::kPushButton,
                   .text = "Default settings",
                   .rect = {1560, 1920, 1575, 375},
-                  .tabIndex = 4},
+                  .tabIndex = 4,
+                  .click = &Call<&FrmSettings::Command2_Click>},
     ControlLayout{.name = "Command3",
                   .kind = ControlKind::kPushButton,
                   .text = "Cancel",
                   .rect = {3240, 1920, 1215, 375},
-                  .tabIndex = 5},
+                  .tabIndex = 5,
+                  .click = &Call<&FrmSettings::Command3_Click>},
 };
 
 const FormLayout kLayout{.name = "FrmSettings",

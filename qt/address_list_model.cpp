@@ -7,8 +7,8 @@
 
 namespace tavelin::qt {
 
-AddressListModel::AddressListModel(Mainn& core, QObject* parent)
-    : QAbstractListModel(parent), core_(core) {
+AddressListModel::AddressListModel(Mainn& core, IndexHandler select, QObject* parent)
+    : QAbstractListModel(parent), core_(core), select_(select) {
   core_.List1().setObserver(this);
 }
 
@@ -100,7 +100,7 @@ void AddressListModel::takeViewSelection() {
   const int row = selected.isEmpty() ? -1 : selected.first().row();
   if (row == core_.List1().selectionIndex()) return;
   changing_ = true;
-  core_.List1_Click(row);
+  Dispatch(select_, core_, row);
   changing_ = false;
   // Whatever the core made of the click is what the view shows.
   if (core_.List1().selectionIndex() != row) showListSelection();

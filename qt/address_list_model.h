@@ -1,6 +1,6 @@
 // Shows the core's typed-address list in a view, each row as the core draws it, and keeps the
 // view's selection and the list's selection the same in both directions: the core's changes
-// are drawn, the user's choices go to the core's click handler.
+// are drawn, the user's choices go to the list row's handler.
 #pragma once
 
 #include <QAbstractListModel>
@@ -15,7 +15,8 @@ namespace tavelin::qt {
 class AddressListModel : public QAbstractListModel, private AddressListObserver {
   Q_OBJECT
  public:
-  explicit AddressListModel(Mainn& core, QObject* parent = nullptr);
+  // `select` is what the list's row runs when the user selects a row.
+  AddressListModel(Mainn& core, IndexHandler select, QObject* parent = nullptr);
   ~AddressListModel() override;
 
   // The view whose selection follows the list; its selection model is watched too.
@@ -38,6 +39,7 @@ class AddressListModel : public QAbstractListModel, private AddressListObserver 
   void takeViewSelection();
 
   Mainn& core_;
+  IndexHandler select_;
   QListView* view_ = nullptr;
   bool changing_ = false;  // the list or the view is being changed from here; echoes are ignored
 };

@@ -1,5 +1,5 @@
-// The Qt windows of the core's dialogs: each is built from its dialog's layout, draws the
-// dialog's state, and hands the user's typing and clicks to the dialog's handlers.
+// The Qt window of any of the core's dialogs: built from the dialog's layout, it draws the
+// dialog's state and hands the user's typing and clicks to the handlers its rows name.
 #pragma once
 
 #include <QDialog>
@@ -16,10 +16,13 @@ class DialogWindow : public QDialog {
   Dialog& dialog() const { return dialog_; }
   const FormWidgets& widgets() const { return *widgets_; }
 
+  // Built and drawn, not yet shown.
+  explicit DialogWindow(Dialog& dialog);
+
   // Draws what the dialog holds now.
-  virtual void redraw() {}
+  void redraw() { widgets_->redraw(); }
   // The dialog's text box takes the focus with its whole text selected.
-  virtual void focusTextSelectAll() {}
+  void focusTextSelectAll() { widgets_->focusTextSelectAll(); }
   // The dialog has unloaded: the window closes.
   void unload();
 
@@ -28,18 +31,12 @@ class DialogWindow : public QDialog {
   void reject() override;
 
  protected:
-  explicit DialogWindow(Dialog& dialog);
-  // Called by each kind once its window is built and drawn: the first tab stop takes the
-  // focus.
-  void focusFirstTabStop();
   void keyPressEvent(QKeyEvent* event) override;
+  void done(int result) override;
 
  private:
   Dialog& dialog_;
   std::unique_ptr<FormWidgets> widgets_;
 };
-
-// The window for the dialog's kind, built and drawn, not yet shown.
-std::unique_ptr<DialogWindow> CreateDialogWindow(Dialog& dialog);
 
 }  // namespace tavelin::qt

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 
@@ -167,7 +169,8 @@ void MakeOneTabStop(const std::vector<QRadioButton*>& group) {
 
 }  // namespace
 
-FormWidgets::FormWidgets(QWidget& client, const FormLayout& form) : form_(form) {
+FormWidgets::FormWidgets(QWidget& client, const FormLayout& form, Form& core)
+    : form_(form), core_(core) {
   // Frames first, so that their option buttons can be built inside them.
   std::vector<const ControlLayout*> order;
   for (const ControlLayout& shape : form.controls) {
@@ -218,6 +221,7 @@ FormWidgets::FormWidgets(QWidget& client, const FormLayout& form) : form_(form) 
   for (std::size_t i = 1; i < stops.size(); ++i) {
     QWidget::setTabOrder(stops[i - 1]->widget, stops[i]->widget);
   }
+  connectEvents();
 }
 
 QWidget* FormWidgets::widget(std::string_view name) const {
@@ -234,16 +238,86 @@ QTimer* FormWidgets::timer(std::string_view name) const {
   return nullptr;
 }
 
-void FormWidgets::connect(const Handlers& handlers) const {
-  for (const auto& [name, handler] : handlers) {
-    if (QTimer* t = timer(name)) {
-      QObject::connect(t, &QTimer::timeout, t, handler);
-    } else if (auto* button = get<QAbstractButton>(name)) {
+const ControlLayout* FormWidgets::firstOf(ControlKind kind) const {
+  for (const ControlLayout& shape : form_.controls) {
+    if (shape.kind == kind) return &shape;
+  }
+  return nullptr;
+}
+
+void FormWidgets::connectEvents() {
+  Form& core = core_;
+  for (const Built& b : built_) {
+    const ControlLayout& shape = *b.shape;
+    if (b.timer != nullptr && shape.timer != nullptr) {
+      QObject::connect(b.timer, &QTimer::timeout, b.timer,
+                       [&core, run = shape.timer] { run(core); });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(b.widget);
+               button != nullptr && shape.click != nullptr) {
       // `clicked` comes from the user only (a click, Space, or an arrow key within a frame),
       // never from the front end drawing the core's state.
-      QObject::connect(button, &QAbstractButton::clicked, button, handler);
+      QObject::connect(button, &QAbstractButton::clicked, button,
+                       [&core, run = shape.click] { run(core); });
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(b.widget);
+               box != nullptr && shape.change != nullptr) {
+      // The whole text as the box holds it: a typed line break stays a paragraph separator
+      // (toPlainText would also turn no-break spaces into spaces); the core makes it CR LF.
+      QObject::connect(box, &QPlainTextEdit::textChanged, box, [&core, box, run = shape.change] {
+        run(core, FromQString(box->document()->toRawText()));
+      });
     }
   }
+}
+
+void FormWidgets::redraw() const {
+  for (const Built& b : built_) {
+    const ControlLayout& shape = *b.shape;
+    if (b.widget == nullptr) continue;
+    if (auto* box = qobject_cast<QPlainTextEdit*>(b.widget); box && shape.value) {
+      const std::string text = shape.value(core_);
+      if (FromQString(box->document()->toRawText()) != text) {
+        const QSignalBlocker quiet(box);
+        box->setPlainText(ToQString(text));
+      }
+    }
+    // Selecting one option of a frame clears the other.
+    if (auto* option = qobject_cast<QRadioButton*>(b.widget); option && shape.selected) {
+      if (shape.selected(core_)) option->setChecked(true);
+    }
+    if (shape.left != nullptr) {
+      QRect at = PixelRect(shape.rect);
+      at.moveLeft(TwipsToPixels(shape.left(core_), kLayoutDpi));
+      // Left of its parent the control is simply clipped.
+      b.widget->setGeometry(at);
+    }
+  }
+}
+
+void FormWidgets::open() const {
+  redraw();
+  for (const Built& b : built_) {
+    auto* box = qobject_cast<QPlainTextEdit*>(b.widget);
+    if (box && b.shape->selectAllOnOpen && b.shape->selectAllOnOpen(core_)) box->selectAll();
+  }
+  if (QWidget* first = firstTabStop()) first->setFocus();
+  // Timers run from the moment the form opens until it closes.
+  for (const Built& b : built_) {
+    if (b.timer != nullptr) b.timer->start();
+  }
+}
+
+void FormWidgets::stopTimers() const {
+  for (const Built& b : built_) {
+    if (b.timer != nullptr) b.timer->stop();
+  }
+}
+
+void FormWidgets::focusTextSelectAll() const {
+  const ControlLayout* shape = firstOf(ControlKind::kTextBox);
+  auto* box = shape ? get<QPlainTextEdit>(shape->name) : nullptr;
+  if (box == nullptr) return;
+  box->setFocus(Qt::OtherFocusReason);
+  box->selectAll();
 }
 
 QWidget* FormWidgets::firstTabStop() const {

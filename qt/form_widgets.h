@@ -7,10 +7,8 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "ui/forms.h"
@@ -38,13 +36,11 @@ void SetUpFixedWindow(QWidget& window, const FormLayout& form, QSize size);
 // (on the screen when there is none).
 void PlaceWindow(QWidget& window, Placement placement, const QWidget* mainWindow);
 
-// What a control's event runs: its name in the table, and the core's handler.
-using Handlers = std::vector<std::pair<std::string_view, std::function<void()>>>;
-
-// The controls of one form, built as children of `client`.
+// The controls of one form, built as children of `client`, each event wired to what its row
+// in the table names, called on `core`.
 class FormWidgets {
  public:
-  FormWidgets(QWidget& client, const FormLayout& form);
+  FormWidgets(QWidget& client, const FormLayout& form, Form& core);
 
   const FormLayout& form() const { return form_; }
   QWidget* widget(std::string_view name) const;
@@ -53,10 +49,18 @@ class FormWidgets {
     return qobject_cast<W*>(widget(name));
   }
   QTimer* timer(std::string_view name) const;
+  // The form's first control of a kind, or null.
+  const ControlLayout* firstOf(ControlKind kind) const;
 
-  // Buttons (push and option buttons) run their handler when the user clicks them; timers
-  // on every tick.
-  void connect(const Handlers& handlers) const;
+  // Draws what the form holds now, where its rows ask: a text box's text, the selected
+  // option button, the place of a control that moves.
+  void redraw() const;
+  // As the form opens: drawn, the text selected where the row asks, the focus on the first
+  // tab stop, the timers running.
+  void open() const;
+  void stopTimers() const;
+  // The form's text box takes the focus with its whole text selected.
+  void focusTextSelectAll() const;
   // The first control that Tab reaches: the one that has the focus when the form opens.
   QWidget* firstTabStop() const;
   // The table row of a control of the form (or of a widget inside one), or null.
@@ -72,7 +76,10 @@ class FormWidgets {
     QWidget* widget;  // null for a timer
     QTimer* timer;
   };
+  void connectEvents();
+
   const FormLayout& form_;
+  Form& core_;
   std::vector<Built> built_;
 };
 

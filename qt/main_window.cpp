@@ -25,15 +25,11 @@ MainWindow::MainWindow(Mainn& core, QWidget* parent) : QMainWindow(parent), core
   client->setObjectName(QStringLiteral("client"));
   client->setFixedSize(ClientSize(form));
   setCentralWidget(client);
-  widgets_ = std::make_unique<FormWidgets>(*client, form);
-  widgets_->connect({
-      {"Command1", [this] { core_.Command1_Click(); }},
-      {"Command2", [this] { core_.Command2_Click(); }},
-      {"Command3", [this] { core_.Command3_Click(); }},
-  });
+  widgets_ = std::make_unique<FormWidgets>(*client, form, core_);
 
-  list_ = widgets_->get<QListView>("List1");
-  model_ = new AddressListModel(core_, this);
+  listShape_ = widgets_->firstOf(ControlKind::kListBox);
+  list_ = widgets_->get<QListView>(listShape_->name);
+  model_ = new AddressListModel(core_, listShape_->select, this);
   model_->attachView(list_);
   list_->setContextMenuPolicy(Qt::DefaultContextMenu);
   list_->installEventFilter(this);
@@ -69,10 +65,8 @@ void MainWindow::buildMenus() {
         if (!sequence.isEmpty()) shortcuts << sequence;
       }
       action->setShortcuts(shortcuts);
-      const auto handler = item.handler;
-      // The core is named before the call: GCC's -fsanitize=vptr otherwise checks this->core_
-      // in one branch of the member-pointer call and reads an unset register in the other.
-      connect(action, &QAction::triggered, this, [&core = core_, handler] { (core.*handler)(); });
+      connect(action, &QAction::triggered, this,
+              [&core = core_, run = item.handler] { run(core); });
     }
     if (shape.name == Mainn::kOptionsMenu) {
       optionsMenu_ = menu;
@@ -118,10 +112,10 @@ bool MainWindow::listKeyPress(QKeyEvent* key) {
   // Not every platform turns these keys into a context-menu event (Shift+F10 hardly any).
   if (key->key() == Qt::Key_Menu ||
       (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
-    core_.List1_ContextMenuKey();
+    Dispatch(listShape_->contextMenuKey, core_);
     return true;
   }
-  core_.List1_KeyDown(KeyCode(key->key()), ShiftState(key->modifiers()));
+  Dispatch(listShape_->keyDown, core_, KeyCode(key->key()), ShiftState(key->modifiers()));
   return typeAhead(*key);
 }
 
@@ -137,22 +131,23 @@ bool MainWindow::typeAhead(const QKeyEvent& key) {
       sinceTyped_.isValid() && sinceTyped_.elapsed() < QApplication::keyboardInputInterval();
   typedPrefix_ = quick ? typedPrefix_ + text : text;
   sinceTyped_.start();
-  const int match = core_.List1_TypeAheadMatch(FromQString(typedPrefix_));
-  if (match >= 0) core_.List1_Click(match);
+  if (listShape_->typeAhead == nullptr) return false;
+  const int match = listShape_->typeAhead(core_, FromQString(typedPrefix_));
+  if (match >= 0) Dispatch(listShape_->select, core_, match);
   return true;
 }
 
 bool MainWindow::viewportMouse(QMouseEvent* mouse) {
   const int button = MouseButton(mouse->button());
   if (button == 0) return false;
-  core_.List1_MouseDown(button, ShiftState(mouse->modifiers()));
+  Dispatch(listShape_->mouseDown, core_, button, ShiftState(mouse->modifiers()));
   if (button == mouse::kRight) {
     // Consumed, so that the view does not move the selection to the row under the pointer.
     return true;
   }
   if (mouse->type() == QEvent::MouseButtonDblClick && button == mouse::kLeft) {
     // After the view has handled the click that selects the entry under the pointer.
-    QTimer::singleShot(0, this, [this] { core_.List1_DblClick(); });
+    QTimer::singleShot(0, this, [this] { Dispatch(listShape_->dblClick, core_); });
   }
   return false;
 }
@@ -178,7 +173,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       // A right press has popped the menu up already; the keyboard may arrive here too.
       auto* menuEvent = static_cast<QContextMenuEvent*>(event);
       if (menuEvent->reason() == QContextMenuEvent::Keyboard && !optionsMenu_->isVisible()) {
-        core_.List1_ContextMenuKey();
+        Dispatch(listShape_->contextMenuKey, core_);
       }
       return true;
     }

@@ -1,5 +1,5 @@
 // The main window: built from Mainn's layout and menus, it shows the core's list and hands
-// every button, menu item, key and mouse event of the list to the core's handler.
+// every button, menu item, key and mouse event of the list to the handler its row names.
 #pragma once
 
 #include <QElapsedTimer>
@@ -50,6 +50,7 @@ class MainWindow : public QMainWindow {
 
   Mainn& core_;
   std::unique_ptr<FormWidgets> widgets_;
+  const ControlLayout* listShape_ = nullptr;  // the list's row: its events' handlers
   AddressListModel* model_ = nullptr;
   QListView* list_ = nullptr;
   QMenu* optionsMenu_ = nullptr;

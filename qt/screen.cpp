@@ -78,8 +78,7 @@ std::optional<std::string> QtScreen::chooseFile(const FileDialogRequest& request
 }
 
 void QtScreen::openDialog(Dialog& dialog) {
-  std::unique_ptr<DialogWindow> window = CreateDialogWindow(dialog);
-  if (!window) return;
+  auto window = std::make_unique<DialogWindow>(dialog);
   open_.emplace_back(window.get());
   // Modal for the whole program, without an owner window.
   window->setWindowModality(Qt::ApplicationModal);

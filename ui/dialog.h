@@ -8,12 +8,8 @@ namespace tavelin {
 
 enum class DialogKind { kAdd, kEdit, kSettings, kAbout };
 
-class Dialog {
+class Dialog : public Form {
  public:
-  virtual ~Dialog() = default;
-  Dialog(const Dialog&) = delete;
-  Dialog& operator=(const Dialog&) = delete;
-
   virtual DialogKind kind() const = 0;
   virtual const FormLayout& layout() const = 0;
 

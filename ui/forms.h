@@ -3,12 +3,15 @@
 // library only, and knows no dialog, window or toolkit.
 //
 // The shape of every window and dialog as data: controls with their kind, text, position in
-// twips, tab order and font, and the menus with their items and shortcut keys. Each front end
-// builds its windows from these tables, so that no caption or position is written twice.
+// twips, tab order, font, role (default or cancel button) and the handlers their events run,
+// and the menus with their items and shortcut keys. Each front end builds its windows from
+// these tables and calls what a row names, so that adding a control is one row here.
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tavelin {
 
@@ -49,6 +52,56 @@ enum class ControlKind {
   kTimer,          // invisible; `interval` in milliseconds
 };
 
+// The object behind a window or dialog (the main window, each dialog): the handlers in its
+// table are its own, and a front end calls them on it.
+class Form {
+ public:
+  virtual ~Form() = default;
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+ protected:
+  Form() = default;
+};
+
+// What a table row runs for an event, and what it asks for what a control shows now.
+using ClickHandler = void (*)(Form&);
+using TextHandler = void (*)(Form&, std::string_view);  // the whole text as the box holds it
+using IndexHandler = void (*)(Form&, int);
+using KeyHandler = void (*)(Form&, int code, int shiftState);
+using TextQuery = std::string (*)(const Form&);
+using FlagQuery = bool (*)(const Form&);
+using TwipsQuery = double (*)(const Form&);
+using MatchQuery = int (*)(const Form&, std::string_view);
+
+template <class Method>
+struct MethodOwner;
+template <class Owner, class Result, class... Args>
+struct MethodOwner<Result (Owner::*)(Args...)> {
+  using type = Owner;
+};
+template <class Owner, class Result, class... Args>
+struct MethodOwner<Result (Owner::*)(Args...) const> {
+  using type = const Owner;
+};
+
+// A table's handler: calls `method` of the form the table belongs to, e.g.
+// `.click = &Call<&FrmSettings::Option1_Click>`; the arguments follow the handler's type.
+template <auto method, class Result, class... Args>
+Result Call(std::conditional_t<std::is_const_v<typename MethodOwner<decltype(method)>::type>,
+                               const Form&, Form&>
+                form,
+            Args... args) {
+  using Owner = typename MethodOwner<decltype(method)>::type;
+  return static_cast<Result>((static_cast<Owner&>(form).*method)(args...));
+}
+
+// Runs a row's handler, when it has one.
+template <class Handler, class... Args>
+void Dispatch(Handler handler, Form& form, Args... args) {
+  if (handler != nullptr) handler(form, args...);
+}
+
 struct ControlLayout {
   std::string_view name = {};  // the control's name, e.g. "Command1"
   ControlKind kind = ControlKind::kPushButton;
@@ -68,6 +121,24 @@ struct ControlLayout {
   // has the focus.
   bool defaultButton = false;
   bool cancelButton = false;
+
+  // What the control's events run; null: the event does nothing.
+  ClickHandler click = nullptr;     // buttons and option buttons: a click, Space, or a key the
+                                    // table gives the button
+  TextHandler change = nullptr;     // text box: its text changed
+  ClickHandler timer = nullptr;     // timer: every `interval`
+  IndexHandler select = nullptr;    // list: the user selected a row (-1: none)
+  ClickHandler dblClick = nullptr;  // list
+  KeyHandler keyDown = nullptr;     // list: a key code as Windows numbers it, shift:: bits
+  KeyHandler mouseDown = nullptr;   // list: a mouse:: button, shift:: bits
+  ClickHandler contextMenuKey = nullptr;  // list: the Menu key or Shift+F10
+  MatchQuery typeAhead = nullptr;         // list: the row that typed text selects, or -1
+
+  // What the control shows now, where the form decides it; null: what the table says.
+  TextQuery value = nullptr;            // text box: its text
+  FlagQuery selected = nullptr;         // option button: whether it is the selected one
+  TwipsQuery left = nullptr;            // a control that moves: its left edge
+  FlagQuery selectAllOnOpen = nullptr;  // text box: opens with its whole text selected
 };
 
 enum class Placement { kCentreOfScreen, kCentreOverMainWindow };
@@ -156,13 +227,11 @@ struct Shortcut {
   bool operator==(const Shortcut&) const = default;
 };
 
-class Mainn;
-
 // One menu item; a separator has a name, no caption and no handler.
 struct MenuItemLayout {
   std::string_view name = {};
   std::string_view caption = {};
-  void (Mainn::*handler)() = nullptr;
+  ClickHandler handler = nullptr;
   Shortcut shortcut = {};
   // Further key combinations that run the same item without being shown in the menu.
   Shortcut alsoShortcut = {};

@@ -6,16 +6,12 @@
 #include <array>
 #include <cstring>
 
-#include "dialogs/address_dialog.h"
-#include "dialogs/frm_about.h"
-#include "dialogs/frm_settings.h"
 #include "win32/layout.h"
 
 namespace tavelin::win32 {
 
 namespace {
 
-constexpr UINT_PTR kTimerId = 1;
 constexpr int kTooltipWidthAt96 = 320;
 
 // A dialog with no controls, no size and no title: everything is built from the core's
@@ -63,12 +59,17 @@ void DialogWindow::run(HWND owner) {
                           reinterpret_cast<LPARAM>(this));
   hwnd_ = nullptr;
   text_ = nullptr;
+  textShape_ = nullptr;
   tooltip_ = nullptr;
 }
 
 void DialogWindow::close() {
   if (hwnd_ == nullptr) return;
-  KillTimer(hwnd_, kTimerId);
+  for (const ControlLayout& shape : dialog_.layout().controls) {
+    if (shape.kind == ControlKind::kTimer) {
+      KillTimer(hwnd_, static_cast<UINT_PTR>(ControlId(dialog_.layout(), shape.name)));
+    }
+  }
   EndDialog(hwnd_, 0);
 }
 
@@ -121,8 +122,9 @@ INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       return TRUE;  // only SC_CLOSE closes; a control's own WM_CLOSE does not
     case WM_TIMER:
-      if (wParam == kTimerId && dialog_.kind() == DialogKind::kAbout) {
-        static_cast<FrmAbout&>(dialog_).Timer1_Timer();
+      // Each timer's id is its control's.
+      if (const ControlLayout* timer = ControlForId(dialog_.layout(), static_cast<int>(wParam))) {
+        Dispatch(timer->timer, dialog_);
       }
       return TRUE;
     case WM_CTLCOLOREDIT:
@@ -155,12 +157,14 @@ void DialogWindow::initialise(HWND owner) {
   HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
   if (text_ != nullptr) first = text_;
   if (first != nullptr) SetFocus(first);
-  if (dialog_.kind() == DialogKind::kAdd || dialog_.kind() == DialogKind::kEdit) {
-    const auto& address = static_cast<const AddressDialog&>(dialog_);
-    if (text_ != nullptr && address.Text1SelectedOnOpen()) SendMessageW(text_, EM_SETSEL, 0, -1);
+  if (text_ != nullptr && textShape_->selectAllOnOpen && textShape_->selectAllOnOpen(dialog_)) {
+    SendMessageW(text_, EM_SETSEL, 0, -1);
   }
-  if (const ControlLayout* timer = dialog_.layout().control("Timer1")) {
-    SetTimer(hwnd_, kTimerId, static_cast<UINT>(timer->interval), nullptr);
+  // Timers run from the moment the dialog opens until it closes with its window.
+  for (const ControlLayout& shape : dialog_.layout().controls) {
+    if (shape.kind != ControlKind::kTimer) continue;
+    SetTimer(hwnd_, static_cast<UINT_PTR>(ControlId(dialog_.layout(), shape.name)),
+             static_cast<UINT>(shape.interval), nullptr);
   }
   // Up before anything queued runs, rather than when the dialog manager first finds the
   // queue empty.
@@ -225,8 +229,9 @@ void DialogWindow::createControls() {
     fonts_.push_back(font);
     SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-    if (shape->kind == ControlKind::kTextBox) {
+    if (shape->kind == ControlKind::kTextBox && text_ == nullptr) {
       text_ = created;
+      textShape_ = shape;
       SendMessageW(created, EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
       SetWindowSubclass(created, TextProc, 1, reinterpret_cast<DWORD_PTR>(this));
     } else if (shape->kind == ControlKind::kPushButton) {
@@ -292,36 +297,31 @@ void DialogWindow::place(HWND owner) {
 
 void DialogWindow::redraw() {
   if (hwnd_ == nullptr) return;
-  switch (dialog_.kind()) {
-    case DialogKind::kAdd:
-    case DialogKind::kEdit: {
-      const auto& address = static_cast<const AddressDialog&>(dialog_);
-      if (text_ == nullptr || Narrow(boxText()) == address.Text1()) return;
-      drawing_ = true;
-      SetWindowTextW(text_, Widen(address.Text1()).c_str());
-      drawing_ = false;
-      return;
-    }
-    case DialogKind::kSettings: {
-      const auto& settings = static_cast<const FrmSettings&>(dialog_);
-      for (int number = 1; number <= 4; ++number) {
-        if (HWND option = control("Option" + std::to_string(number))) {
-          SendMessageW(option, BM_SETCHECK, settings.Option(number) ? BST_CHECKED : BST_UNCHECKED,
-                       0);
-        }
+  const FormLayout& form = dialog_.layout();
+  for (const ControlLayout& shape : form.controls) {
+    HWND window = control(shape.name);
+    if (window == nullptr) continue;
+    if (window == text_ && shape.value != nullptr) {
+      const std::string text = shape.value(dialog_);
+      if (Narrow(boxText()) != text) {
+        drawing_ = true;
+        SetWindowTextW(text_, Widen(text).c_str());
+        drawing_ = false;
       }
-      return;
     }
-    case DialogKind::kAbout: {
-      const ControlLayout* shape = dialog_.layout().control("Label2");
-      HWND credit = control("Label2");
-      if (shape == nullptr || credit == nullptr) return;
-      PixelRect at = ToPixels(shape->rect, dpi_);
-      at.left = TwipsToPixels(
-          static_cast<double>(static_cast<const FrmAbout&>(dialog_).creditLeftTwips()), dpi_);
-      // Left of the client area the label is simply clipped.
-      MoveWindow(credit, at.left, at.top, at.width, at.height, TRUE);
-      return;
+    if (shape.kind == ControlKind::kOptionButton && shape.selected != nullptr) {
+      SendMessageW(window, BM_SETCHECK, shape.selected(dialog_) ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    if (shape.left != nullptr) {
+      PixelRect at = ToPixels(shape.rect, dpi_);
+      at.left = TwipsToPixels(shape.left(dialog_), dpi_);
+      if (const ControlLayout* frame = form.control(shape.parent)) {
+        const PixelRect origin = ToPixels(frame->rect, dpi_);
+        at.left += origin.left;
+        at.top += origin.top;
+      }
+      // Left of the client area the control is simply clipped.
+      MoveWindow(window, at.left, at.top, at.width, at.height, TRUE);
     }
   }
 }
@@ -342,39 +342,13 @@ std::wstring DialogWindow::boxText() const {
 }
 
 void DialogWindow::textChanged() {
-  if (drawing_) return;
-  if (dialog_.kind() == DialogKind::kAdd || dialog_.kind() == DialogKind::kEdit) {
-    static_cast<AddressDialog&>(dialog_).Text1_Change(Narrow(boxText()));
-  }
+  if (drawing_ || textShape_ == nullptr) return;
+  Dispatch(textShape_->change, dialog_, std::string_view(Narrow(boxText())));
 }
 
 void DialogWindow::clicked(int id) {
-  const ControlLayout* shape = ControlForId(dialog_.layout(), id);
-  if (shape == nullptr) return;
-  const std::string_view name = shape->name;
-  switch (dialog_.kind()) {
-    case DialogKind::kAdd:
-    case DialogKind::kEdit: {
-      auto& address = static_cast<AddressDialog&>(dialog_);
-      if (name == "Command1") address.Command1_Click();
-      if (name == "Command2") address.Command2_Click();
-      return;
-    }
-    case DialogKind::kSettings: {
-      auto& settings = static_cast<FrmSettings&>(dialog_);
-      if (name == "Option1") settings.Option1_Click();
-      if (name == "Option2") settings.Option2_Click();
-      if (name == "Option3") settings.Option3_Click();
-      if (name == "Option4") settings.Option4_Click();
-      if (name == "Command1") settings.Command1_Click();
-      if (name == "Command2") settings.Command2_Click();
-      if (name == "Command3") settings.Command3_Click();
-      return;
-    }
-    case DialogKind::kAbout:
-      if (name == "Command1") static_cast<FrmAbout&>(dialog_).Command1_Click();
-      return;
-  }
+  if (const ControlLayout* shape = ControlForId(dialog_.layout(), id))
+    Dispatch(shape->click, dialog_);
 }
 
 LRESULT CALLBACK DialogWindow::TextProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,

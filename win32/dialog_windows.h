@@ -1,7 +1,6 @@
-// The Windows dialogs of the core's Add, Edit, Settings and About dialogs: each is a modal
-// system dialog owned by the window it covers, built from its dialog's layout at the owner's
-// resolution, drawing the dialog's state and handing the user's typing and clicks to the
-// dialog's handlers.
+// The Windows window of any of the core's dialogs: a modal system dialog owned by the window
+// it covers, built from the dialog's layout at the owner's resolution, drawing the dialog's
+// state and handing the user's typing and clicks to the handlers its rows name.
 #pragma once
 
 #include <windows.h>
@@ -58,6 +57,7 @@ class DialogWindow {
   HWND owner_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND text_ = nullptr;
+  const ControlLayout* textShape_ = nullptr;  // the text box's row
   HWND tooltip_ = nullptr;
   int defaultButton_ = 0;  // the table's default button; 0: Enter elsewhere presses none
   bool drawing_ = false;   // our own change of the box's text, not the user's

@@ -20,16 +20,6 @@ constexpr int kPicturePixelsAt96 = 24;
 // Long enough for any path the file dialogs give.
 constexpr std::size_t kFileNameCapacity = 32768;
 
-struct ButtonHandler {
-  std::string_view name;
-  void (Mainn::*handler)();
-};
-constexpr std::array kButtons{
-    ButtonHandler{"Command1", &Mainn::Command1_Click},
-    ButtonHandler{"Command2", &Mainn::Command2_Click},
-    ButtonHandler{"Command3", &Mainn::Command3_Click},
-};
-
 HINSTANCE Instance() {
   return GetModuleHandleW(nullptr);
 }
@@ -152,7 +142,10 @@ void MainWindow::createControls() {
           column.mask = LVCF_WIDTH;
           SendMessageW(created, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
           SetWindowSubclass(created, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
-          if (shape->name == "List1") list_ = created;
+          if (list_ == nullptr) {
+            list_ = created;
+            listShape_ = shape;
+          }
         }
         break;
       case ControlKind::kPushButton:
@@ -343,15 +336,12 @@ LRESULT MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 void MainWindow::buttonClicked(int id) {
   const ControlLayout* shape = ControlForId(Mainn::Layout(), id);
-  if (shape == nullptr) return;
-  for (const ButtonHandler& button : kButtons) {
-    if (button.name == shape->name) return (mainn_.*button.handler)();
-  }
+  if (shape != nullptr) Dispatch(shape->click, mainn_);
 }
 
 void MainWindow::runCommand(UINT id) {
   const MenuItemLayout* item = MenuItemForCommand(Mainn::Menus(), id);
-  if (item != nullptr) (mainn_.*item->handler)();
+  if (item != nullptr) Dispatch(item->handler, mainn_);
 }
 
 LRESULT MainWindow::handleNotify(const NMHDR& header) {
@@ -365,7 +355,8 @@ LRESULT MainWindow::handleNotify(const NMHDR& header) {
       if (showingSelection_ || !(change.uChanged & LVIF_STATE)) return 0;
       if (!((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) return 0;
       const int selected = viewSelection();
-      if (selected != mainn_.List1().selectionIndex()) mainn_.List1_Click(selected);
+      if (selected != mainn_.List1().selectionIndex())
+        Dispatch(listShape_->select, mainn_, selected);
       // The core keeps a selection the view dropped (Ctrl+click, Ctrl+Space): it is shown
       // again once the view has finished with the input.
       if (viewSelection() != mainn_.List1().selectionIndex()) {
@@ -374,14 +365,15 @@ LRESULT MainWindow::handleNotify(const NMHDR& header) {
       return 0;
     }
     case NM_DBLCLK:
-      mainn_.List1_DblClick();
+      Dispatch(listShape_->dblClick, mainn_);
       return 0;
     case LVN_ODFINDITEMW: {
       // Type-ahead: the view gathers what is typed quickly and asks which entry it selects;
       // the core answers, as it does for the Qt list. Other searches find nothing.
       const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
       if (!(find.lvfi.flags & LVFI_PARTIAL) || find.lvfi.psz == nullptr) return -1;
-      return mainn_.List1_TypeAheadMatch(Narrow(find.lvfi.psz));
+      if (listShape_->typeAhead == nullptr) return -1;
+      return listShape_->typeAhead(mainn_, Narrow(find.lvfi.psz));
     }
     default:
       return 0;
@@ -418,6 +410,7 @@ LRESULT CALLBACK MainWindow::ListProc(HWND hwnd, UINT message, WPARAM wParam, LP
 
 LRESULT MainWindow::handleList(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND list = list_;
+  const ControlLayout& row = *listShape_;
   auto mouseShift = [wParam] {
     int state = 0;
     if (wParam & MK_SHIFT) state |= shift::kShift;
@@ -433,28 +426,29 @@ LRESULT MainWindow::handleList(UINT message, WPARAM wParam, LPARAM lParam) {
   };
   switch (message) {
     case WM_KEYDOWN:
-      mainn_.List1_KeyDown(static_cast<int>(wParam), CurrentShiftState());
+      Dispatch(row.keyDown, mainn_, static_cast<int>(wParam), CurrentShiftState());
       break;  // the list does its own work with the key afterwards
     case WM_SYSKEYDOWN: {
       // Keys held with Alt (Alt+Delete among them) come as system keys.
       int state = CurrentShiftState();
       if (lParam & (1 << 29)) state |= shift::kAlt;
-      mainn_.List1_KeyDown(static_cast<int>(wParam), state);
+      Dispatch(row.keyDown, mainn_, static_cast<int>(wParam), state);
       break;
     }
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
       // A list view would select the row under the pointer and wait for a drag; the menu
       // acts on the selection as it was.
-      mainn_.List1_MouseDown(mouse::kRight, mouseShift());
+      Dispatch(row.mouseDown, mainn_, mouse::kRight, mouseShift());
       return 0;
     case WM_CONTEXTMENU:
       // The release of the right button pops up nothing (the press did); only the
       // keyboard's request, at (-1, -1), does.
-      if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) mainn_.List1_ContextMenuKey();
+      if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1)
+        Dispatch(row.contextMenuKey, mainn_);
       return 0;
     case WM_LBUTTONDOWN:
-      mainn_.List1_MouseDown(mouse::kLeft, mouseShift());
+      Dispatch(row.mouseDown, mainn_, mouse::kLeft, mouseShift());
       if (list_ == nullptr) return 0;
       // Below the last row a list box keeps its selection, where a list view drops it.
       if (!onRow()) {
@@ -465,12 +459,12 @@ LRESULT MainWindow::handleList(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
       if (!onRow()) {
         SetFocus(list_);
-        mainn_.List1_DblClick();
+        Dispatch(row.dblClick, mainn_);
         return 0;
       }
       break;  // the list view reports it as NM_DBLCLK
     case WM_MBUTTONDOWN:
-      mainn_.List1_MouseDown(mouse::kMiddle, mouseShift());
+      Dispatch(row.mouseDown, mainn_, mouse::kMiddle, mouseShift());
       break;
     default:
       break;

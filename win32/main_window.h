@@ -113,6 +113,7 @@ class MainWindow : public Screen, private AddressListObserver {
   Mainn mainn_;
   HWND hwnd_ = nullptr;
   HWND list_ = nullptr;
+  const ControlLayout* listShape_ = nullptr;  // the list's row: its events' handlers
   HMENU menuBar_ = nullptr;
   HACCEL accelerators_ = nullptr;
   std::vector<HFONT> fonts_;

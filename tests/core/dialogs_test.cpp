@@ -377,6 +377,104 @@ TEST(Layouts, OnlyAboutHasADefaultButtonAndNoFormACancelButton) {
   }
 }
 
+// A front end only calls what a control's row names: every control that takes input names a
+// handler for it, and driving the forms through their rows alone does what each control is for.
+const ControlLayout& Row(const FormLayout& form, std::string_view name) {
+  const ControlLayout* row = form.control(name);
+  EXPECT_NE(row, nullptr) << name;
+  return *row;
+}
+
+TEST(Layouts, EveryControlIsWiredThroughItsRow) {
+  for (const FormLayout* form : {&Mainn::Layout(), &FrmAdd::Layout(), &FrmEdit::Layout(),
+                                 &FrmSettings::Layout(), &FrmAbout::Layout()}) {
+    for (const ControlLayout& c : form->controls) {
+      SCOPED_TRACE(std::string(form->name) + "." + std::string(c.name));
+      switch (c.kind) {
+        case ControlKind::kPushButton:
+        case ControlKind::kPictureButton:
+        case ControlKind::kOptionButton:
+          EXPECT_NE(c.click, nullptr);
+          EXPECT_EQ(c.kind == ControlKind::kOptionButton, c.selected != nullptr);
+          break;
+        case ControlKind::kTextBox:
+          EXPECT_TRUE(c.change && c.value && c.selectAllOnOpen);
+          break;
+        case ControlKind::kTimer:
+          EXPECT_NE(c.timer, nullptr);
+          break;
+        case ControlKind::kListBox:
+          EXPECT_TRUE(c.select && c.dblClick && c.keyDown && c.mouseDown && c.contextMenuKey &&
+                      c.typeAhead);
+          break;
+        case ControlKind::kFrame:
+        case ControlKind::kLabel:
+          EXPECT_EQ(c.click, nullptr);
+          break;
+      }
+    }
+  }
+
+  Program p({"Alpha", "Beta", "Gamma"});
+  Mainn& m = p.mainn;
+  const FormLayout& main = Mainn::Layout();
+  Row(main, "List1").select(m, 2);
+  EXPECT_EQ(Row(main, "List1").typeAhead(m, "b"), 1);
+  Row(main, "Command2").click(m);  // up
+  EXPECT_EQ(p.list(), (Strings{"Alpha", "Gamma", "Beta"}));
+  Row(main, "Command3").click(m);  // down
+  EXPECT_EQ(p.list(), (Strings{"Alpha", "Beta", "Gamma"}));
+  Row(main, "List1").keyDown(m, keys::kDelete, 0);
+  EXPECT_EQ(p.list(), (Strings{"Alpha", "Beta"}));
+
+  // Add: typed text, then "Add".
+  p.inDialog<FrmAdd>([](FrmAdd& d) {
+    const FormLayout& form = d.layout();
+    EXPECT_FALSE(Row(form, "Text1").selectAllOnOpen(d));
+    Row(form, "Text1").change(d, "new\nline");
+    EXPECT_EQ(Row(form, "Text1").value(d), "new\nline");  // as typed
+    Row(form, "Command1").click(d);
+  });
+  Dispatch(Mainn::Menus()[1].items[2].handler, m);  // "Add new address"
+  EXPECT_EQ(p.list(), (Strings{"Alpha", "Beta", "new\r\nline"}));
+
+  // Edit, from a double click: "Cancel" keeps the text.
+  p.inDialog<FrmEdit>([](FrmEdit& d) {
+    EXPECT_TRUE(Row(d.layout(), "Text1").selectAllOnOpen(d));
+    EXPECT_EQ(Row(d.layout(), "Text1").value(d), "Alpha");
+    Row(d.layout(), "Command2").click(d);
+  });
+  Row(main, "List1").select(m, 0);
+  Row(main, "List1").dblClick(m);
+
+  // Settings: the second option of each frame, then "Save settings".
+  p.inDialog<FrmSettings>([](FrmSettings& d) {
+    const FormLayout& form = d.layout();
+    Row(form, "Option2").click(d);
+    Row(form, "Option4").click(d);
+    for (const char* name : {"Option1", "Option2", "Option3", "Option4"}) {
+      const std::string_view n = name;
+      EXPECT_EQ(Row(form, name).selected(d), n == "Option2" || n == "Option4") << name;
+    }
+    Row(form, "Command1").click(d);
+  });
+  Dispatch(Mainn::Menus()[1].items.back().handler, m);  // "Settings"
+  EXPECT_EQ(Setting(p.registry, kSaveModeValue), "Two");
+  EXPECT_EQ(Setting(p.registry, kWindowModeValue), "Min");
+
+  // About: the timer moves the credit, "Ok" closes.
+  p.inDialog<FrmAbout>([](FrmAbout& d) {
+    const FormLayout& form = d.layout();
+    Row(form, "Timer1").timer(d);
+    EXPECT_EQ(Row(form, "Label2").left(d), -1440.0);
+    Row(form, "Command1").click(d);
+  });
+  Dispatch(Mainn::Menus()[0].items[4].handler, m);  // "About"
+  EXPECT_EQ(p.screen.events,
+            (Strings{"open:FrmAdd", "close:FrmAdd", "open:FrmEdit", "close:FrmEdit",
+                     "open:FrmSettings", "close:FrmSettings", "open:FrmAbout", "close:FrmAbout"}));
+}
+
 // Which button a key presses: the focused push button on Enter or Space, else the form's
 // default button on Enter; a text box keeps Enter for its line breaks.
 TEST(Layouts, EnterAndSpacePressTheFocusedButtonAndElseOnlyADefaultOne) {

@@ -51,7 +51,7 @@ struct BuiltForm {
       dialog = std::move(about);
     }
     form = &dialog->layout();
-    dialogWindow = qt::CreateDialogWindow(*dialog);
+    dialogWindow = std::make_unique<qt::DialogWindow>(*dialog);
     window = dialogWindow.get();
     client = window;
   }
