@@ -1,3 +1,7 @@
+// app/ is the program without a toolkit: start-up, the main window (Mainn) with every handler
+// of it, and the one place where the parts are put together. It may use every core folder
+// below it, never a toolkit; the front ends (qt/, win32/) build on it.
+//
 // The main window without a toolkit: its state (the list with its selection, the two
 // settings, the last list-file name), its layout and menus as data, and every handler. A
 // front end builds the window from Layout() and Menus(), shows the list through the list's

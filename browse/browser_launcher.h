@@ -1,3 +1,6 @@
+// browse/ turns a list entry into a browser launch and starts it, one launcher per platform.
+// It uses platform/ and the standard library only.
+//
 // Starting the user's default web browser on one address.
 #pragma once
 

@@ -1,3 +1,8 @@
+// dialogs/ holds the four dialogs without a toolkit (FrmAdd, FrmEdit, FrmSettings,
+// FrmAbout): their state, handlers, texts and layout tables. They use ui/ (the tables, the
+// screen, the dialog base) and the core below it (the list's commands, the stores), never
+// app/ or a toolkit.
+//
 // What the Add and Edit dialogs share: one multi-line text box for an address and two buttons,
 // neither of which is the default or the cancel button.
 #pragma once

@@ -1,3 +1,6 @@
+// files/ reads and writes the address list file. It uses platform/ and the standard library,
+// and knows no registry, no list on screen and no window.
+//
 // The address list file: a plain text file with one address per line, written by "Save list
 // as" and read by "Open list".
 //

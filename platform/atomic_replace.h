@@ -1,3 +1,8 @@
+// platform/ is the system work the rest of the program shares: whole-file read, atomic
+// replace, lock files, wide strings, the system's words for an error, WTF-8; one _posix and
+// one _win32 file per job. It uses the standard library and the system's API only, and knows
+// nothing of registries, lists or windows.
+//
 // Replacing a file whole. The new content goes to a temporary file in the same folder, which
 // is flushed to disk and renamed over the file, and then the folder is flushed: the file is
 // always either the old one or the complete new one, whenever the program or the machine

@@ -1,6 +1,11 @@
+// win32/ is the native Windows front end, the program on Windows (Win32 API, built with
+// MinGW): it builds the windows from the core's tables, runs what their rows name, and shows
+// what the core asks for through the screen interface. It decides no rule; it uses app/ and
+// what lies below it.
+//
 // The main window on Windows: built from Mainn's layout and menus, showing the core's list in a
-// virtual list view, forwarding every event to Mainn's handler of the same name, and showing
-// what the core asks for (message boxes, file dialogs, the pop-up menu) as the Screen.
+// virtual list view, forwarding every event to what the control's row or menu item names, and
+// showing what the core asks for (message boxes, file dialogs, the pop-up menu) as the Screen.
 #pragma once
 
 #include <windows.h>
