@@ -1,27 +1,31 @@
 #include "platform/wtf8.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace tavelin {
 
 namespace {
 
-void AppendCodePoint(std::string& out, std::uint32_t cp) {
+// Writes the code point's bytes at `at` and returns where they end.
+char* PutCodePoint(char* at, std::uint32_t cp) {
   if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
+    *at++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *at++ = static_cast<char>(0xC0 | (cp >> 6));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *at++ = static_cast<char>(0xE0 | (cp >> 12));
+    *at++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *at++ = static_cast<char>(0xF0 | (cp >> 18));
+    *at++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *at++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return at;
 }
 
 // Decodes one sequence at `i`; returns the code point (surrogates allowed when `wtf8`) or
@@ -74,17 +78,19 @@ std::string Utf16ToWtf8(std::u16string_view text) {
 }
 
 void Utf16ToWtf8(std::u16string_view text, std::string& out) {
-  out.clear();
-  out.reserve(text.size());
+  // Room for the longest result (three bytes a code unit), written in place, then cut to size.
+  out.resize(3 * text.size());
+  char* at = out.data();
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::uint32_t cu = text[i];
     if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       const std::uint32_t lo = text[++i];
-      AppendCodePoint(out, 0x10000 + ((cu - 0xD800) << 10) + (lo - 0xDC00));
+      at = PutCodePoint(at, 0x10000 + ((cu - 0xD800) << 10) + (lo - 0xDC00));
     } else {
-      AppendCodePoint(out, cu);
+      at = PutCodePoint(at, cu);
     }
   }
+  out.resize(static_cast<std::size_t>(at - out.data()));
 }
 
 std::u16string Wtf8ToUtf16(std::string_view text) {
@@ -94,20 +100,22 @@ std::u16string Wtf8ToUtf16(std::string_view text) {
 }
 
 void Wtf8ToUtf16(std::string_view text, std::u16string& out) {
-  out.clear();
-  out.reserve(text.size());  // never more code units than bytes
+  // Never more code units than bytes: written in place, then cut to size.
+  out.resize(text.size());
+  std::size_t n = 0;
   for (std::size_t i = 0; i < text.size();) {
     const long cp = DecodeOne(text, i, true);
     if (cp < 0) {
-      out += u'\uFFFD';
+      out[n++] = u'\uFFFD';
     } else if (cp >= 0x10000) {
       const auto v = static_cast<std::uint32_t>(cp) - 0x10000;
-      out += static_cast<char16_t>(0xD800 + (v >> 10));
-      out += static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+      out[n++] = static_cast<char16_t>(0xD800 + (v >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
     } else {
-      out += static_cast<char16_t>(cp);
+      out[n++] = static_cast<char16_t>(cp);
     }
   }
+  out.resize(n);
 }
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -150,6 +158,11 @@ std::u16string Utf16LeBytesToText(const unsigned char* data, std::size_t size) {
 
 void Utf16LeBytesToText(const unsigned char* data, std::size_t size, std::u16string& out) {
   out.resize(size / 2);
+  // On a little-endian machine the bytes already are the code units.
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out.data(), data, 2 * out.size());
+    return;
+  }
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   }
@@ -162,6 +175,10 @@ std::string TextToUtf16LeBytes(std::u16string_view text) {
 }
 
 void TextToUtf16Le(std::u16string_view text, unsigned char* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, text.data(), 2 * text.size());
+    return;
+  }
   for (const char16_t c : text) {
     *out++ = static_cast<unsigned char>(c & 0xFF);
     *out++ = static_cast<unsigned char>(c >> 8);

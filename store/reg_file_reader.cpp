@@ -176,32 +176,36 @@ bool Parser::parseQuoted(std::u16string& out) {
   // pos_ is at the opening quote.
   out.clear();
   for (++pos_; pos_ < line_.size(); ++pos_) {
+    // Plain text up to the next quote or backslash goes over in one piece.
+    std::size_t stop = pos_;
+    while (stop < line_.size() && line_[stop] != u'"' && line_[stop] != u'\\') ++stop;
+    out.append(line_.substr(pos_, stop - pos_));
+    pos_ = stop;
+    if (pos_ == line_.size()) break;
     char16_t c = line_[pos_];
     if (c == u'"') {
       ++pos_;
       return true;
     }
-    if (c == u'\\') {
-      if (pos_ + 1 >= line_.size()) break;
-      switch (line_[pos_ + 1]) {
-        case u'\\':
-        case u'"':
-          c = line_[pos_ + 1];
-          break;
-        case u'r':
-          c = u'\r';
-          break;
-        case u'n':
-          c = u'\n';
-          break;
-        case u'0':
-          c = u'\0';
-          break;
-        default:
-          return fail(pos_, "unknown escape in a quoted text (a backslash is written \\\\)");
-      }
-      ++pos_;
+    if (pos_ + 1 >= line_.size()) break;
+    switch (line_[pos_ + 1]) {
+      case u'\\':
+      case u'"':
+        c = line_[pos_ + 1];
+        break;
+      case u'r':
+        c = u'\r';
+        break;
+      case u'n':
+        c = u'\n';
+        break;
+      case u'0':
+        c = u'\0';
+        break;
+      default:
+        return fail(pos_, "unknown escape in a quoted text (a backslash is written \\\\)");
     }
+    ++pos_;
     out.push_back(c);
   }
   return fail(line_.size(), "the quoted text has no closing '\"'");

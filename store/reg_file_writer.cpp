@@ -16,17 +16,21 @@ bool HoldsLineBreakOrNul(std::u16string_view text) {
   return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string_view::npos;
 }
 
+bool Escaped(char16_t c) {
+  return c == u'\\' || c == u'"' || c == u'\r' || c == u'\n' || c == u'\0';
+}
+
 // The text between quotes, with what a quoted text cannot hold escaped, after `out`.
 void AppendQuoted(std::u16string& out, std::u16string_view text) {
   out += u'"';
-  for (const char16_t c : text) {
-    switch (c) {
-      case u'\\':
-        out += u"\\\\";
-        break;
-      case u'"':
-        out += u"\\\"";
-        break;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    // Plain text up to the next character to escape goes over in one piece.
+    std::size_t stop = at;
+    while (stop < text.size() && !Escaped(text[stop])) ++stop;
+    out.append(text.substr(at, stop - at));
+    at = stop;
+    if (at == text.size()) break;
+    switch (text[at]) {
       case u'\r':
         out += u"\\r";
         break;
@@ -36,8 +40,9 @@ void AppendQuoted(std::u16string& out, std::u16string_view text) {
       case u'\0':
         out += u"\\0";
         break;
-      default:
-        out += c;
+      default:  // a backslash or a quote
+        out += u'\\';
+        out += text[at];
     }
   }
   out += u'"';
