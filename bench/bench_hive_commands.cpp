@@ -25,8 +25,9 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"

@@ -25,9 +25,10 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "platform/read_file.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
 #include "store/registry_offline_hive.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"

@@ -19,9 +19,10 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
 #include "store/reg_file_reader.h"
 #include "store/reg_file_writer.h"
 #include "store/registry_file.h"

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "store/address_list.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "store/hive_recovery.h"
 #include "store/registry_offline_hive.h"
 #include "store/typed_address_store.h"

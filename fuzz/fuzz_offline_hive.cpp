@@ -12,7 +12,8 @@
 #include <iterator>
 #include <string>
 
-#include "store/address_list.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "store/registry_offline_hive.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"

@@ -16,12 +16,13 @@
 #include <tuple>
 #include <vector>
 
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
 #include "store/backup.h"
 #include "store/hive_cells.h"
-#include "store/list_commands.h"
 #include "store/reg_file_reader.h"
 #include "store/registry.h"
 #include "store/registry_memory.h"

@@ -23,10 +23,11 @@
 #include <optional>
 #include <string>
 
-#include "store/address_list.h"
-#include "store/list_commands.h"
-#include "store/typed_address_store.h"
 #include "hive_crash_lists.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
+#include "store/typed_address_store.h"
 
 namespace {
 

@@ -23,8 +23,10 @@
 
 #include <gtest/gtest.h>
 
+#include "hive_crash_lists.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "platform/atomic_replace.h"
-#include "store/address_list.h"
 #include "store/hive_recovery.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
@@ -32,7 +34,6 @@
 #include "support/dirty_hive.h"
 #include "support/files.h"
 #include "support/hive_tools.h"
-#include "hive_crash_lists.h"
 
 namespace tavelin {
 namespace {

@@ -7,10 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "platform/atomic_replace.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"

@@ -14,8 +14,9 @@
 #include <set>
 #include <string>
 
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "platform/wide_text.h"
-#include "store/address_list.h"
 #include "store/registry_file.h"
 #include "store/system_registry.h"
 #include "store/typed_address_store.h"

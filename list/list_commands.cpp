@@ -1,8 +1,8 @@
-#include "store/list_commands.h"
+#include "list/list_commands.h"
 
 #include <utility>
 
-#include "store/typed_address_store.h"
+#include "list/list_store.h"
 
 namespace tavelin {
 
