@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
       BareReplace(bare, bytes, false);
       baresNoFolder.push_back(MillisecondsSince(start));
     }
-    if (!registry.takeNotices().empty()) {
+    if (!registry.takeReports().empty()) {
       std::fprintf(stderr, "the store reported a failure\n");
       return 1;
     }

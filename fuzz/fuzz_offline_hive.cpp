@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     (void)registry.keyExists(kCurrentUser, kTypedUrlsTimeKey);
     (void)transaction.finish();
-    (void)registry.takeNotices();
+    (void)registry.takeReports();
   }
   if (Read(hive) != bytes) Fail("reading the hive changed it");
   std::size_t entries = 0;

@@ -16,9 +16,11 @@
 #include <tuple>
 #include <vector>
 
+#include "app/system_registry.h"
 #include "list/address_list.h"
 #include "list/list_commands.h"
 #include "list/list_store.h"
+#include "list/store_notices.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
 #include "store/backup.h"
@@ -236,7 +238,7 @@ TEST_P(RegistryRoutines, DeletingUnderAMissingKeyCreatesItEmpty) {
   DelSetting(backend(), kCurrentUser, "Software\\Fresh\\Key", "url1");
   EXPECT_TRUE(backend().keyExists(kCurrentUser, "Software\\Fresh\\Key"));
   EXPECT_FALSE(backend().queryValue(kCurrentUser, "Software\\Fresh\\Key", "url1"));
-  EXPECT_TRUE(backend().takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(backend()).empty());
 }
 
 TEST_P(RegistryRoutines, DeletingAMissingValueLeavesTheOthers) {
@@ -883,7 +885,7 @@ TEST_P(Backups, TheFirstChangeOfARunIsPrecededByOneCopyOfWhatWasStored) {
     modReg::WriteRegString(backend(), kCurrentUser, "Software\\Other", "v", "not ours");
   }
   // The program's run starts here.
-  backend().setBackupFolder(std::make_unique<BackupFolder>(folder_));
+  backend().setBackup(ProgramBackup(folder_));
   AddressList list;
   ProgramSettings settings{"One", "Max"};
   LoadAndCompactAddresses(backend(), list, LoadKind::kStartup);  // url3 becomes url2
@@ -917,7 +919,7 @@ TEST_P(Backups, TheFirstChangeOfARunIsPrecededByOneCopyOfWhatWasStored) {
 
 TEST_P(Backups, ARunThatChangesNothingMakesNone) {
   StoreUrls(backend(), Numbered({"A", "B"}));
-  backend().setBackupFolder(std::make_unique<BackupFolder>(folder_));
+  backend().setBackup(ProgramBackup(folder_));
   AddressList list;
   ProgramSettings settings{"One", "Max"};
   LoadAndCompactAddresses(backend(), list, LoadKind::kStartup);  // already compact
@@ -927,14 +929,14 @@ TEST_P(Backups, ARunThatChangesNothingMakesNone) {
   SaveAllChanges({backend(), list, settings});
   EXPECT_FALSE(backend().backupTaken());
   EXPECT_FALSE(std::filesystem::exists(folder_));
-  EXPECT_TRUE(backend().takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(backend()).empty());
 }
 
 TEST_P(Backups, ABackupThatCannotBeWrittenStopsTheWrite) {
   StoreUrls(backend(), Numbered({"A", "B"}));
   // A file where the folder should be: nothing can be made there, whoever runs the test.
   { std::ofstream(folder_) << "in the way"; }
-  backend().setBackupFolder(std::make_unique<BackupFolder>(folder_ / "store"));
+  backend().setBackup(ProgramBackup(folder_ / "store"));
   AddressList list;
   ProgramSettings settings{"One", "Max"};
   LoadAndCompactAddresses(backend(), list, LoadKind::kStartup);
@@ -1067,7 +1069,7 @@ TEST_P(AnotherWriter, NoKeepsBothTheOtherChangeAndTheWindowsList) {
   EXPECT_EQ(questions_, 1);
   EXPECT_EQ(list_.items(), command_.shown);
   EXPECT_EQ(ReadStoredUrls(backend()), theirs);
-  EXPECT_TRUE(backend().takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(backend()).empty());
   // Reload shows the stored list without asking, and later commands write again.
   answer_ = true;
   ReloadAddresses(context());
