@@ -932,6 +932,28 @@ TEST_P(Backups, ARunThatChangesNothingMakesNone) {
   EXPECT_TRUE(TakeStoreNotices(backend()).empty());
 }
 
+// A key the program makes is deleted by a restore when it was missing; the times' key, which
+// the program never makes, is not named at all.
+TEST_P(Backups, KeysMissingBeforeTheFirstChangeAreDeletedByARestoreButNotTheTimesKey) {
+  backend().setBackup(ProgramBackup(folder_));
+  AddressList list;
+  ProgramSettings settings{"One", "Max"};
+  LoadAndCompactAddresses(backend(), list, LoadKind::kStartup);
+  AddAddress({backend(), list, settings}, "http://a/");
+
+  const std::vector<std::filesystem::path> taken = BackupFolder(folder_).list();
+  ASSERT_EQ(taken.size(), 1u);
+  const std::string bytes = ReadAll(taken[0]);
+  ASSERT_GE(bytes.size(), 2u);
+  const std::string text = Utf16ToWtf8(Utf16LeBytesToText(
+      reinterpret_cast<const unsigned char*>(bytes.data()) + 2, bytes.size() - 2));
+  const auto path = [&](std::string_view key) { return backend().exportPath(kCurrentUser, key); };
+  EXPECT_NE(text.find("[-" + path(kTypedUrlsKey) + "]"), std::string::npos) << text;
+  EXPECT_NE(text.find("[-" + path(kSettingsKey) + "]"), std::string::npos) << text;
+  EXPECT_EQ(text.find(path(kTypedUrlsTimeKey)), std::string::npos) << text;
+  EXPECT_EQ(text.find("[" + path(kTypedUrlsKey) + "]"), std::string::npos) << text;
+}
+
 TEST_P(Backups, ABackupThatCannotBeWrittenStopsTheWrite) {
   StoreUrls(backend(), Numbered({"A", "B"}));
   // A file where the folder should be: nothing can be made there, whoever runs the test.
