@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "browse/browser_launcher.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
 #include "ui/forms.h"

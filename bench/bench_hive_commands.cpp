@@ -25,8 +25,9 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
     const HiveWatch::Counts counts = watch.take();
     const bool inodeChanged = Inode(f.hive) != before;
     const bool ok = counts.replaced == expected && counts.writtenInPlace == 0 &&
-                    inodeChanged == (counts.replaced > 0) && registry.takeNotices().empty();
+                    inodeChanged == (counts.replaced > 0) && registry.takeReports().empty();
     allAsExpected = allAsExpected && ok;
     std::printf("%-48s %7d %9d%s\n", label, counts.replaced, expected,
                 ok ? "" : "   <-- not as expected");
@@ -218,7 +219,7 @@ int main(int argc, char** argv) {
       auto start = Clock::now();
       {
         HiveFileRegistry registry(f.hive);
-        if (!command(registry) || !registry.takeNotices().empty()) return std::nullopt;
+        if (!command(registry) || !registry.takeReports().empty()) return std::nullopt;
       }
       commands.push_back(MillisecondsSince(start));
       start = Clock::now();

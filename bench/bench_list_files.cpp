@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "files/list_file.h"
-#include "store/list_commands.h"
+#include "list/list_commands.h"
 #include "store/registry_memory.h"
 
 namespace {

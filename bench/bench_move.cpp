@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
       BareReplace(bare, bytes, false);
       baresNoFolder.push_back(MillisecondsSince(start));
     }
-    if (!registry.takeNotices().empty()) {
+    if (!registry.takeReports().empty()) {
       std::fprintf(stderr, "the store reported a failure\n");
       return 1;
     }

@@ -25,9 +25,10 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "platform/read_file.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
 #include "store/registry_offline_hive.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
@@ -92,7 +93,7 @@ void GrowHive(const fs::path& hive, std::uintmax_t size) {
   AddressList list;
   for (const std::string& text : Addresses()) list.append(text);
   SaveAddresses(registry, list);
-  if (!registry.takeNotices().empty()) Fail("seeding the addresses");
+  if (!registry.takeReports().empty()) Fail("seeding the addresses");
 }
 
 // One move in automatic mode: the list with two neighbours swapped, saved whole.
@@ -142,7 +143,7 @@ void Open(const fs::path& hive) {
     Transaction transaction(registry, LoadKind::kReload);
     if (!registry.keyExists(kCurrentUser, kTypedUrlsKey)) Fail("open");
   }
-  if (!registry.takeNotices().empty()) Fail("open: told something");
+  if (!registry.takeReports().empty()) Fail("open: told something");
 }
 
 }  // namespace
@@ -166,7 +167,7 @@ int main(int argc, char** argv) {
     {
       OfflineHiveRegistry registry(hive);
       Move(registry, list, round);
-      if (!registry.takeNotices().empty()) Fail("move");
+      if (!registry.takeReports().empty()) Fail("move");
     }
     command.push_back(MillisecondsSince(start));
     start = Clock::now();
@@ -182,7 +183,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 100; ++round) {
       OfflineHiveRegistry registry(hive);
       command(registry, round);
-      if (!registry.takeNotices().empty()) Fail(what);
+      if (!registry.takeReports().empty()) Fail(what);
     }
     const double grown = static_cast<double>(fs::file_size(hive) - start);
     std::printf("(b) 100 x %s: the file grew by %.0f KiB, %.1f KiB a command\n", what, grown / 1024,

@@ -19,9 +19,10 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
 #include "store/reg_file_reader.h"
 #include "store/reg_file_writer.h"
 #include "store/registry_file.h"
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
     AddressList list;
     ProgramSettings read;
     StartUp(registry, list, read);
-    return list.count() == 199 && registry.takeNotices().empty();
+    return list.count() == 199 && registry.takeReports().empty();
   };
   // A window that has started on the file, and one of its commands.
   std::optional<HiveFileRegistry> registry;
@@ -172,7 +173,7 @@ int main(int argc, char** argv) {
   const auto command = [&](CommandResult (*run)(ListContext)) {
     return [&, run] {
       run(ListContext{*registry, list, settings});
-      return registry->takeNotices().empty();
+      return registry->takeReports().empty();
     };
   };
   const std::string smallGap = Utf16File(TypedAddressSections(100));

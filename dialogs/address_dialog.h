@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/list_commands.h"
+#include "list/list_commands.h"
 #include "ui/dialog.h"
 
 namespace tavelin {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "store/list_commands.h"
+#include "list/list_commands.h"
 
 namespace tavelin {
 

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "store/address_list.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "store/hive_recovery.h"
 #include "store/registry_offline_hive.h"
 #include "store/typed_address_store.h"
@@ -101,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (void)registry.valueNames(kCurrentUser, key);
     }
     (void)transaction.finish();
-    (void)registry.takeNotices();
+    (void)registry.takeReports();
   }
   if (Read(hive) != DirtyHive()) Fail("reading the hive changed it");
   if (Read(Folder() / "NTUSER.DAT.LOG1") != log1 || Read(Folder() / "NTUSER.DAT.LOG2") != log2) {

@@ -12,7 +12,8 @@
 #include <iterator>
 #include <string>
 
-#include "store/address_list.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
 #include "store/registry_offline_hive.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     (void)registry.keyExists(kCurrentUser, kTypedUrlsTimeKey);
     (void)transaction.finish();
-    (void)registry.takeNotices();
+    (void)registry.takeReports();
   }
   if (Read(hive) != bytes) Fail("reading the hive changed it");
   std::size_t entries = 0;

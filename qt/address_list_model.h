@@ -6,7 +6,7 @@
 #include <QAbstractListModel>
 
 #include "app/mainn.h"
-#include "store/address_list.h"
+#include "list/address_list.h"
 
 class QListView;
 

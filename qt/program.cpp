@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "app/mainn.h"
+#include "app/system_registry.h"
 #include "browse/browser_launcher.h"
 #include "qt/main_window.h"
 #include "qt/screen.h"
-#include "store/system_registry.h"
 
 int RunTavelin(int argc, char* argv[], const std::function<void(QWidget&)>& whenShown) {
   // The program takes nothing on its command line: Qt gets the program's name only, so that

@@ -12,9 +12,6 @@
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
 #include "store/reg_file_writer.h"
-#include "store/registry_file.h"
-#include "store/settings_store.h"
-#include "store/typed_address_store.h"
 
 namespace tavelin {
 
@@ -86,26 +83,23 @@ std::string UtcStamp() {
 
 }  // namespace
 
-std::vector<std::string_view> BackedUpKeys() {
-  return {kTypedUrlsKey, kTypedUrlsTimeKey, kSettingsKey};
-}
-
-std::optional<std::string> BackupFileBytes(RegistryBackend& backend, std::string& error) {
+std::optional<std::string> BackupFileBytes(RegistryBackend& backend,
+                                           std::span<const BackupKey> keys, std::string& error) {
   Transaction transaction(backend);
   // The header as the writer lays it out, then for each key its deletion and its sections.
   RegFileDocument empty;
   const std::optional<std::string> header = Written(empty, error);
   if (!header) return std::nullopt;
   std::string bytes = *header;
-  for (std::string_view key : BackedUpKeys()) {
-    const bool exists = backend.keyExists(kCurrentUser, key);
-    if (!exists && key == kTypedUrlsTimeKey) continue;  // never made by this program
+  for (const BackupKey& key : keys) {
+    const bool exists = backend.keyExists(kCurrentUser, key.path);
+    if (!exists && !key.deletedWhenMissing) continue;
     const std::u16string deletion =
-        Wtf8ToUtf16("[-" + backend.exportPath(kCurrentUser, key) + "]\r\n\r\n");
+        Wtf8ToUtf16("[-" + backend.exportPath(kCurrentUser, key.path) + "]\r\n\r\n");
     bytes += TextToUtf16LeBytes(deletion);
     if (!exists) continue;
     RegFileDocument document;
-    CopyTree(backend, key, document);
+    CopyTree(backend, key.path, document);
     const std::optional<std::string> sections = Written(document, error);
     if (!sections) return std::nullopt;
     bytes.append(*sections, header->size(), std::string::npos);

@@ -1,28 +1,35 @@
 // A copy of what the program is about to change, taken once per run before its first write
-// that changes stored bytes: the typed-address key, its time key when there is one, and the
-// settings key, as one .reg file in which each key is a deletion followed by the whole key.
-// Importing it (regedit, `reg import`, hivexregedit --merge) gives each key back exactly as
-// it was, values added since included.
+// that changes stored bytes: the keys it is given, as one .reg file in which each key is a
+// deletion followed by the whole key. Importing it (regedit, `reg import`, hivexregedit
+// --merge) gives each key back exactly as it was, values added since included. Which keys
+// those are is for whoever installs the backup on a backend.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "store/registry.h"
 
 namespace tavelin {
 
-// The keys a backup holds, under HKEY_CURRENT_USER.
-std::vector<std::string_view> BackedUpKeys();
+// One key a backup holds, under HKEY_CURRENT_USER.
+struct BackupKey {
+  std::string path;
+  // A key that is missing is left out of the backup, unless this is set: then its deletion is
+  // still written, so that a restore removes the key if it was made since.
+  bool deletedWhenMissing = true;
+};
 
 // The backup's bytes (version 5.00, UTF-16LE, as regedit exports), from what `backend` reads
-// now. A key that is missing is left out, except that the deletion of the typed-address and
-// settings keys is still written, so that a restore removes keys made since.
-std::optional<std::string> BackupFileBytes(RegistryBackend& backend, std::string& error);
+// now: for each key in turn, its deletion and then the key with everything below it.
+std::optional<std::string> BackupFileBytes(RegistryBackend& backend,
+                                           std::span<const BackupKey> keys, std::string& error);
 
 // Where the backups of all stores go: $XDG_STATE_HOME/tavelin/backups (an absolute path),
 // else ~/.local/state/tavelin/backups; on Windows %LOCALAPPDATA%\Tavelin\Backups. Empty
@@ -59,6 +66,26 @@ class BackupFolder {
 
   std::filesystem::path folder_;
   std::size_t keep_;
+};
+
+// The backup a backend takes before the run's first change: the keys, as one .reg file, kept
+// in the folder.
+class RegFileBackup : public StoreBackup {
+ public:
+  RegFileBackup(BackupFolder folder, std::vector<BackupKey> keys)
+      : folder_(std::move(folder)), keys_(std::move(keys)) {}
+
+  std::optional<std::string> copy(RegistryBackend& backend, std::string& error) override {
+    return BackupFileBytes(backend, keys_, error);
+  }
+  std::optional<std::filesystem::path> keep(std::string_view copy, std::string& error) override {
+    return folder_.write(copy, error);
+  }
+  const BackupFolder& folder() const { return folder_; }
+
+ private:
+  BackupFolder folder_;
+  std::vector<BackupKey> keys_;
 };
 
 }  // namespace tavelin

@@ -1,7 +1,6 @@
 #include "store/registry.h"
 
 #include "platform/wtf8.h"
-#include "store/backup.h"
 
 namespace tavelin {
 
@@ -18,28 +17,27 @@ std::string RegistryBackend::exportPath(RootKey root, std::string_view keyPath) 
 RegistryBackend::RegistryBackend() = default;
 RegistryBackend::~RegistryBackend() = default;
 
-void RegistryBackend::setBackupFolder(std::unique_ptr<BackupFolder> folder) {
-  backups_ = std::move(folder);
+void RegistryBackend::setBackup(std::unique_ptr<StoreBackup> backup) {
+  backup_ = std::move(backup);
   backupTaken_.reset();
   pendingBackup_.reset();
   snapshotTaken_ = false;
 }
 
 void RegistryBackend::snapshotForBackup() {
-  if (!backups_ || backupTaken_ || snapshotTaken_) return;
+  if (!backup_ || backupTaken_ || snapshotTaken_) return;
   snapshotTaken_ = true;
   pendingBackupError_.clear();
-  pendingBackup_ = BackupFileBytes(*this, pendingBackupError_);
+  pendingBackup_ = backup_->copy(*this, pendingBackupError_);
 }
 
 bool RegistryBackend::writePendingBackup() {
-  if (!backups_ || backupTaken_) return true;
+  if (!backup_ || backupTaken_) return true;
   std::string error = pendingBackupError_;
   std::optional<std::filesystem::path> written;
-  if (pendingBackup_) written = backups_->write(*pendingBackup_, error);
+  if (pendingBackup_) written = backup_->keep(*pendingBackup_, error);
   if (!written) {
-    reportWriteFailure(
-        "No backup of what was stored could be made, so nothing was changed: " + error + ".");
+    reportFailedWrite(error, true);
     return false;
   }
   backupTaken_ = std::move(written);
@@ -52,7 +50,7 @@ void RegistryBackend::beginTransaction(LoadKind kind) {
   kind_ = kind;
   snapshotTaken_ = false;
   pendingBackup_.reset();
-  readFailed_ = writeAttempted_ = writeRefused_ = writeFailed_ = false;
+  readFailed_ = writeAttempted_ = writeRefused_ = writeFailed_ = backupFailed_ = false;
   readProblem_.clear();
   writeProblem_.clear();
   onBegin(kind);
@@ -76,34 +74,34 @@ StoreOutcome RegistryBackend::endTransaction() {
 void RegistryBackend::finishOutermost(StoreOutcome& outcome) {
   outcome.readOk = !readFailed_;
   outcome.complete = !readFailed_ && !writeRefused_ && !writeFailed_;
-  const bool fullLoad = kind_ != LoadKind::kCommand;
   if (readFailed_) {
-    if (kind_ == LoadKind::kStartup) {
-      writesBlocked_ = true;
-      notices_.push_back(readProblem_ +
-                         " Nothing will be saved until \"Reload URLs\" (F5) reads it.");
-    } else if (writeAttempted_) {
-      notices_.push_back("Nothing was saved. " + readProblem_);
-    } else {
-      notices_.push_back(readProblem_);
-    }
+    if (kind_ == LoadKind::kStartup) writesBlocked_ = true;
+  } else if (kind_ != LoadKind::kCommand) {
+    writesBlocked_ = false;
+  }
+  StoreReport report;
+  if (readFailed_) {
+    report.kind = StoreReport::Kind::kReadFailed;
+    report.reason = readProblem_;
+  } else if (writeRefused_) {
+    report.kind = StoreReport::Kind::kWriteRefused;
+  } else if (writeFailed_) {
+    report.kind =
+        backupFailed_ ? StoreReport::Kind::kBackupFailed : StoreReport::Kind::kWriteFailed;
+    report.reason = writeProblem_;
+  } else {
     return;
   }
-  if (fullLoad) writesBlocked_ = false;
-  if (writeRefused_) {
-    notices_.push_back("Nothing was saved to " + description() +
-                       ": it could not be read when the list was loaded. Press F5 (\"Reload "
-                       "URLs\") to read it again; that replaces the list with what is stored.");
-  } else if (writeFailed_) {
-    notices_.push_back(
-        (writesAllOrNothing() ? "Nothing was saved. " : "Not everything was saved. ") +
-        writeProblem_);
-  }
+  report.load = kind_;
+  report.store = description();
+  report.writeAttempted = writeAttempted_;
+  report.allOrNothing = writesAllOrNothing();
+  reports_.push_back(std::move(report));
 }
 
-std::vector<std::string> RegistryBackend::takeNotices() {
-  std::vector<std::string> out;
-  out.swap(notices_);
+std::vector<StoreReport> RegistryBackend::takeReports() {
+  std::vector<StoreReport> out;
+  out.swap(reports_);
   return out;
 }
 
@@ -116,7 +114,7 @@ void RegistryBackend::reportReadFailure(const std::string& problem) {
 }
 
 bool RegistryBackend::admitWrite() {
-  // A call on its own is a transaction of its own, told at once.
+  // A call on its own is a transaction of its own, reported at once.
   const bool own = depth_ == 0;
   if (own) beginTransaction();
   writeAttempted_ = true;
@@ -129,9 +127,17 @@ bool RegistryBackend::admitWrite() {
 }
 
 void RegistryBackend::reportWriteFailure(const std::string& problem) {
+  reportFailedWrite(problem, false);
+}
+
+void RegistryBackend::reportFailedWrite(const std::string& problem, bool backup) {
   const bool own = depth_ == 0;
   if (own) beginTransaction();
-  if (!writeFailed_) writeProblem_ = problem;
+  writeAttempted_ = true;
+  if (!writeFailed_) {
+    writeProblem_ = problem;
+    backupFailed_ = backup;
+  }
   writeFailed_ = true;
   if (own) endTransaction();
 }

@@ -1,3 +1,9 @@
+// store/ holds the program's persistent state: the registry routines and the backend they act
+// on (this file), the backends (the hive file with its .reg codec, the Windows registry, a
+// Windows user's own hive, memory), the typed-address and settings stores, and the backup. It
+// uses platform/ (and hivex) only. What a backend could not do it reports as facts
+// (StoreReport); the list the window holds and the sentences a user reads are made above it.
+//
 // The registry routines (module modReg) and the backend they act on.
 //
 // Every registry access of the program goes through ReadRegString, WriteRegString and
@@ -17,8 +23,6 @@
 #include <vector>
 
 namespace tavelin {
-
-class BackupFolder;
 
 // A predefined root key, as the registry numbers it.
 using RootKey = std::uint32_t;
@@ -89,14 +93,54 @@ inline RegValue DwordValue(std::uint32_t number) {
   return {regtype::kDword, {bytes.begin(), bytes.end()}};
 }
 
-// Which kind of command a transaction belongs to. Start-up and "Reload URLs" read the whole
-// list afresh; whether their read succeeded decides whether later commands may write.
+// Which kind of command a transaction belongs to. Start-up and a reload read the whole list
+// afresh; whether their read succeeded decides whether later commands may write.
 enum class LoadKind { kCommand, kStartup, kReload };
 
 // What one transaction came to, for the command that ran it.
 struct StoreOutcome {
   bool readOk = true;    // the store could be read
   bool complete = true;  // read, and everything the transaction meant to write was written
+};
+
+// What one transaction that did not reach the store came to, as facts. Whoever shows it to
+// the user makes the sentence.
+struct StoreReport {
+  enum class Kind : std::uint8_t {
+    kReadFailed,    // the store could not be read, so nothing was written
+    kWriteRefused,  // writes are off: the list was loaded by a start-up whose read failed
+    kWriteFailed,   // a write did not reach the store
+    kBackupFailed,  // the copy taken before the run's first change could not be kept, so the
+                    // change was not made
+  };
+  Kind kind = Kind::kReadFailed;
+  // The transaction's kind: after a start-up whose read failed, writes stay off until a
+  // start-up or reload reads the store.
+  LoadKind load = LoadKind::kCommand;
+  std::string store;  // what the store is, as description() says it
+  // The backend's own account: for a read or a write, a sentence naming the store and the
+  // system's reason; for a backup, why it could not be kept. Empty for a refused write.
+  std::string reason;
+  bool writeAttempted = false;  // the transaction meant to write
+  bool allOrNothing = true;     // a failed write leaves the store as it was (see below)
+
+  bool operator==(const StoreReport&) const = default;
+};
+
+class RegistryBackend;
+
+// A copy of what is stored, taken before the first change of a run reaches the store. The
+// backend decides when; what is copied, in which form and where it is kept is the
+// implementation's.
+class StoreBackup {
+ public:
+  virtual ~StoreBackup() = default;
+  // Called while the store still reads as the transaction read it, before its first change:
+  // the copy, or nothing with `error` set.
+  virtual std::optional<std::string> copy(RegistryBackend& backend, std::string& error) = 0;
+  // Called right before that change reaches the store: keeps the copy. Where it was kept, or
+  // nothing with `error` set.
+  virtual std::optional<std::filesystem::path> keep(std::string_view copy, std::string& error) = 0;
 };
 
 // Where registry calls land. Key paths are relative to the root, levels separated by a
@@ -110,8 +154,8 @@ struct StoreOutcome {
 // - a transaction whose own read fails writes nothing;
 // - after a start-up whose read failed (the list on screen is empty, not the stored one),
 //   writes stay off until a start-up or reload reads the store successfully;
-// - every transaction that did not reach the store leaves one notice for the user, naming
-//   the store and the reason, each time.
+// - every transaction that did not reach the store leaves one report, with the store and the
+//   reason, each time.
 class RegistryBackend {
  public:
   RegistryBackend();
@@ -160,13 +204,13 @@ class RegistryBackend {
   // wipe it.
   bool writesBlocked() const { return writesBlocked_; }
 
-  // What the user should be told now, one notice per transaction that did not reach the
-  // store, oldest first.
-  std::vector<std::string> takeNotices();
+  // What the transactions since the last call could not do, one report per transaction that
+  // did not reach the store, oldest first.
+  std::vector<StoreReport> takeReports();
 
-  // Where a copy of the keys about to change goes before the first write of this run that
-  // changes stored bytes. A copy that cannot be written stops that write. None when unset.
-  void setBackupFolder(std::unique_ptr<BackupFolder> folder);
+  // The copy taken before the first write of this run that changes stored bytes. A copy that
+  // cannot be kept stops that write. None when unset.
+  void setBackup(std::unique_ptr<StoreBackup> backup);
   // The backup this run took, if any.
   const std::optional<std::filesystem::path>& backupTaken() const { return backupTaken_; }
 
@@ -184,13 +228,14 @@ class RegistryBackend {
   void reportWriteFailure(const std::string& problem);
   // Backups, for implementations: before the first change of a transaction that may change
   // stored bytes, while the store still reads as it was read, take the copy; right before
-  // the change reaches the store, write it. False (and told) when it cannot be written: the
+  // the change reaches the store, keep it. False (and reported) when it cannot be kept: the
   // change must not be made then.
   void snapshotForBackup();
   bool writePendingBackup();
 
  private:
   void finishOutermost(StoreOutcome& outcome);
+  void reportFailedWrite(const std::string& problem, bool backup);
 
   int depth_ = 0;
   LoadKind kind_ = LoadKind::kCommand;
@@ -200,10 +245,11 @@ class RegistryBackend {
   bool writeAttempted_ = false;
   bool writeRefused_ = false;
   bool writeFailed_ = false;
+  bool backupFailed_ = false;  // the write that failed first was the backup's
   std::string readProblem_;
   std::string writeProblem_;
-  std::vector<std::string> notices_;
-  std::unique_ptr<BackupFolder> backups_;
+  std::vector<StoreReport> reports_;
+  std::unique_ptr<StoreBackup> backup_;
   std::optional<std::filesystem::path> backupTaken_;
   std::optional<std::string> pendingBackup_;
   std::string pendingBackupError_;

@@ -12,14 +12,14 @@
 // hivex writes every value as one plain cell. A hive of format 1.4 or later (Windows 8.1 and
 // 10) keeps data over kLargestPlainData bytes only in big-data cells, which hivex cannot
 // write: a command whose changed key holds such a value, a new one or one already stored
-// that way, is refused and told, and nothing is written.
+// that way, is refused and reported, and nothing is written.
 //
 // A hive that Windows left dirty (its header says that its transaction logs hold changes not
 // yet written into it, or the header is damaged) is brought up to date from those logs in
 // memory first (hive_recovery.h), and every command works on that; a command that writes
 // commits it clean. The logs are never written, renamed or deleted. A dirty hive whose logs
 // cannot bring it up to date, a read-only hive and a read-only folder are read but never
-// written; each command that would write is told why.
+// written; each command that would write reports why.
 #pragma once
 
 #include <chrono>

@@ -1,15 +1,17 @@
 // The browser's typed-address list in the registry: one string value per address, url1 for
-// the top entry, url2 for the next, and so on.
+// the top entry, url2 for the next, and so on. The store reads and writes plain data; the list
+// the main window holds (list/) is loaded from it and saved to it there.
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "store/address_list.h"
 #include "store/registry.h"
 
 namespace tavelin {
@@ -23,33 +25,46 @@ inline constexpr std::string_view kTypedUrlsTimeKey =
 // Only url1 to url200 are ever read, and only they are deleted by a rewrite.
 inline constexpr std::size_t kStoredAddressWindow = 200;
 
+// When an entry was typed, as the browser keeps it beside the address: a FILETIME (100 ns
+// steps since 1601, UTC) under the same value name in the time key. An entry read from the
+// store keeps the value exactly as read, whatever its type or size.
+struct TypedTime {
+  enum class Kind : std::uint8_t { kNone, kAt, kStored };
+  Kind kind = Kind::kNone;
+  std::uint64_t filetime = 0;              // kAt
+  std::shared_ptr<const RegValue> stored;  // kStored
+
+  static TypedTime None() { return {}; }
+  static TypedTime At(std::uint64_t filetime) { return {Kind::kAt, filetime, nullptr}; }
+  static TypedTime Now();
+  static TypedTime Stored(RegValue value) {
+    return {Kind::kStored, 0, std::make_shared<const RegValue>(std::move(value))};
+  }
+  bool has() const { return kind != Kind::kNone; }
+  // The value to store: REG_BINARY, 8 bytes little-endian, for a time set here.
+  RegValue value() const;
+  bool operator==(const TypedTime& other) const;
+};
+
+// The addresses as read from the store: the texts and, at the same places, their times.
+struct TypedAddresses {
+  std::vector<std::string> items;
+  std::vector<TypedTime> times;  // as many as items
+};
+
 // "url" followed by n.
 std::string UrlValueName(std::size_t n);
 
 // Empty once the spaces (only code 32) at both ends are removed.
 bool IsBlankAddress(std::string_view text);
 
-// Appends the texts of url1 to url200, one item each, present or not, each with its time.
-void LoadAddresses(RegistryBackend& backend, AddressList& list);
-// Removes blank items, scanning at most the first 201 positions. Gives back what it removed,
-// each entry with the place it had.
-std::vector<PlacedEntry> RemoveBlankAddresses(AddressList& list);
-// Writes the list as url1..urlN, then deletes url(N+1)..url200; the times likewise, when
-// their key exists (an entry without a time has its time value deleted).
-void SaveAddresses(RegistryBackend& backend, const AddressList& list);
-// Selects the first item when there is one.
-void SelectFirstAddress(AddressList& list);
+// The texts of url1 to url200, one item each, present or not, each with its time.
+TypedAddresses ReadTypedAddresses(RegistryBackend& backend);
+// Writes the texts as url1..urlN, then deletes url(N+1)..url200; the times (as many as the
+// texts) likewise, when their key exists (an entry without a time has its time value deleted).
+void WriteTypedAddresses(RegistryBackend& backend, std::span<const std::string> items,
+                         std::span<const TypedTime> times);
 // Deletes url1 to url200, and their times when that key exists.
 void DeleteStoredAddresses(RegistryBackend& backend);
-
-// Start-up and "Reload URLs": load afresh, drop blanks, rewrite, select the first, as one
-// transaction of the given kind; `alongside`, when given, runs inside it after the rewrite.
-// The list is replaced only when the read succeeded (what was read is shown even when its
-// rewrite could not be stored); a failed read leaves the list as it was.
-// When given, `discarded` receives the items the list held before it was replaced.
-StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list,
-                                     LoadKind kind = LoadKind::kReload,
-                                     const std::function<void()>& alongside = {},
-                                     ListContents* discarded = nullptr);
 
 }  // namespace tavelin

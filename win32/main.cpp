@@ -2,8 +2,8 @@
 // browser.
 #include <windows.h>
 
+#include "app/system_registry.h"
 #include "browse/browser_launcher.h"
-#include "store/system_registry.h"
 #include "win32/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,

@@ -20,7 +20,7 @@
 
 #include "app/mainn.h"
 #include "browse/browser_launcher.h"
-#include "store/address_list.h"
+#include "list/address_list.h"
 #include "store/registry.h"
 #include "ui/screen.h"
 #include "win32/dialog_windows.h"

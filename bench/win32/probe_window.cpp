@@ -11,8 +11,8 @@
 #include <memory>
 
 #ifdef PROBE_TAVELIN
+#include "app/system_registry.h"
 #include "browse/browser_launcher.h"
-#include "store/system_registry.h"
 #include "win32/main_window.h"
 #endif
 

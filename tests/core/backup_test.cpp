@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "app/system_registry.h"
+#include "list/store_notices.h"
 #include "platform/wtf8.h"
 #include "store/backup.h"
 #include "store/reg_file_reader.h"
 #include "store/registry_file.h"
+#include "store/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
@@ -132,6 +135,41 @@ TEST_F(BackupFiles, WhatAKilledWriterLeftGoesAtTheNextBackupAndNothingElse) {
   EXPECT_EQ(ReadAll(backups.list()[0]), "whole");
 }
 
+// The keys come in as data: each one given is copied after its deletion, a missing one is
+// only deleted when asked, and nothing else is copied.
+TEST_F(BackupFiles, TheKeysGivenAreCopiedEachAfterItsDeletionAndNothingElse) {
+  MemoryRegistry registry;
+  modReg::WriteRegString(registry, kCurrentUser, "Software\\A", "v", "1");
+  modReg::WriteRegString(registry, kCurrentUser, "Software\\A\\Sub", "w", "2");
+  modReg::WriteRegString(registry, kCurrentUser, "Software\\Other", "x", "3");
+  const std::vector<BackupKey> keys = {
+      {"Software\\Missing", true}, {"Software\\A", true}, {"Software\\Gone", false}};
+  std::string error;
+  const std::optional<std::string> bytes = BackupFileBytes(registry, keys, error);
+  ASSERT_TRUE(bytes) << error;
+  ASSERT_GE(bytes->size(), 2u);
+  const std::string text = Utf16ToWtf8(Utf16LeBytesToText(
+      reinterpret_cast<const unsigned char*>(bytes->data()) + 2, bytes->size() - 2));
+  const auto at = [&](const std::string& line) { return text.find(line + "\r\n"); };
+  const std::size_t missing = at("[-HKEY_CURRENT_USER\\Software\\Missing]");
+  const std::size_t deleted = at("[-HKEY_CURRENT_USER\\Software\\A]");
+  const std::size_t copied = at("[HKEY_CURRENT_USER\\Software\\A]");
+  const std::size_t below = at("[HKEY_CURRENT_USER\\Software\\A\\Sub]");
+  ASSERT_NE(missing, std::string::npos) << text;
+  ASSERT_NE(deleted, std::string::npos) << text;
+  ASSERT_NE(copied, std::string::npos) << text;
+  ASSERT_NE(below, std::string::npos) << text;
+  EXPECT_LT(missing, deleted);  // in the order given
+  EXPECT_LT(deleted, copied);
+  EXPECT_LT(copied, below);
+  EXPECT_NE(text.find("\"v\"=\"1\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"w\"=\"2\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("Gone"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Other"), std::string::npos) << text;
+  // What it gives back reads as a .reg file.
+  EXPECT_TRUE(ParseRegFile(*bytes).document);
+}
+
 // Back up, change and add values, then merge the backup into the hive file as the README
 // says (its lines after the header, appended): the keys are exactly as they were.
 TEST_F(BackupFiles, MergingABackupIntoTheHiveFileRestoresItsKeysAndKeepsTheRest) {
@@ -147,7 +185,7 @@ TEST_F(BackupFiles, MergingABackupIntoTheHiveFileRestoresItsKeysAndKeepsTheRest)
   ASSERT_TRUE(before.document);
   {
     HiveFileRegistry registry(hive);
-    registry.setBackupFolder(std::make_unique<BackupFolder>(folder_ / "backups"));
+    registry.setBackup(ProgramBackup(folder_ / "backups"));
     Transaction transaction(registry);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "changed");
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url9", "added");
@@ -196,9 +234,9 @@ TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   unprivileged.unprivileged = true;
   const support::ChildResult child = support::RunInChild(unprivileged, [&] {
     HiveFileRegistry registry(hive);
-    registry.setBackupFolder(std::make_unique<BackupFolder>(locked / "store"));
+    registry.setBackup(ProgramBackup(locked / "store"));
     const bool written = modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "B");
-    const std::vector<std::string> notices = registry.takeNotices();
+    const std::vector<std::string> notices = TakeStoreNotices(registry);
     if (written) return support::WorkResult{false, "the write went through"};
     if (notices.size() != 1 || notices[0].find("backup") == std::string::npos) {
       return support::WorkResult{false, notices.empty() ? "nothing told" : notices[0]};

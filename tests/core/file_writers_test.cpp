@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "files/list_file.h"
+#include "list/store_notices.h"
 #include "platform/atomic_replace.h"
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
@@ -72,7 +73,7 @@ WriteOutcome WriteHive(const fs::path& path) {
   HiveFileRegistry registry(path);
   const bool ok = modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", kNewText);
   std::string told;
-  for (const std::string& notice : registry.takeNotices()) told += notice;
+  for (const std::string& notice : TakeStoreNotices(registry)) told += notice;
   return {ok, told};
 }
 

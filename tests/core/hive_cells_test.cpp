@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
-#include "store/list_commands.h"
 #include "store/registry_offline_hive.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"

@@ -23,10 +23,12 @@
 #include <optional>
 #include <string>
 
-#include "store/address_list.h"
-#include "store/list_commands.h"
-#include "store/typed_address_store.h"
 #include "hive_crash_lists.h"
+#include "list/address_list.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
+#include "list/store_notices.h"
+#include "store/typed_address_store.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ int WriteValues(const char* hive, const char* key, const std::string& prefix, in
       return 1;
     }
   }
-  for (const std::string& notice : registry.takeNotices()) {
+  for (const std::string& notice : TakeStoreNotices(registry)) {
     std::fprintf(stderr, "%s\n", notice.c_str());
     return 1;
   }

@@ -23,8 +23,11 @@
 
 #include <gtest/gtest.h>
 
+#include "hive_crash_lists.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
+#include "list/store_notices.h"
 #include "platform/atomic_replace.h"
-#include "store/address_list.h"
 #include "store/hive_recovery.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
@@ -32,7 +35,6 @@
 #include "support/dirty_hive.h"
 #include "support/files.h"
 #include "support/hive_tools.h"
-#include "hive_crash_lists.h"
 
 namespace tavelin {
 namespace {
@@ -162,7 +164,7 @@ class HiveAgainstOtherProcesses : public testing::TestWithParam<StoreKind> {
         AddressList a;
         for (const std::string& text : hivecrash::ListA()) a.append(text);
         SaveAddresses(*store, a);
-        ASSERT_TRUE(store->takeNotices().empty());
+        ASSERT_TRUE(TakeStoreNotices(*store).empty());
       }
       dirty_ = support::MakeDirtyHive(blank, support::ReadBytes(scratch / "NTUSER.DAT"),
                                       support::LogFormat::kNew);
@@ -216,7 +218,7 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   } else {
     const auto seed = open();
     SaveAddresses(*seed, a);
-    ASSERT_TRUE(seed->takeNotices().empty());
+    ASSERT_TRUE(TakeStoreNotices(*seed).empty());
   }
   // Read back, B shows its missing url151..url200 as empty texts.
   std::vector<std::string> readB = listB;
@@ -241,7 +243,7 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
     const auto reader = open();
     AddressList loaded;
     LoadAddresses(*reader, loaded);
-    const std::vector<std::string> notices = reader->takeNotices();
+    const std::vector<std::string> notices = TakeStoreNotices(*reader);
     ASSERT_TRUE(notices.empty()) << notices.front();
     ASSERT_FALSE(reader->writesBlocked());
     if (loaded.items() == listA) {
@@ -280,7 +282,7 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   AddressList loaded;
   LoadAddresses(*last, loaded);
   EXPECT_TRUE(loaded.items() == listA || loaded.items() == readB) << Describe(loaded.items());
-  EXPECT_TRUE(last->takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(*last).empty());
   // A Windows user's profile folder is left with nothing but the hive (and its log).
   if (windowsHive()) {
     EXPECT_EQ(support::CountEntries(folder_), dirty() ? 2u : 1u);
@@ -311,7 +313,7 @@ TEST_P(HiveAgainstOtherProcesses, TwoProcessesWritingAtOnceLoseNothing) {
     }
   }
   EXPECT_TRUE(missing.empty()) << missing.size() << " values lost, the first " << missing.front();
-  EXPECT_TRUE(reader.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(reader).empty());
 }
 
 // Two copies of the program, both showing a, b, c, d, each delete a different address at once

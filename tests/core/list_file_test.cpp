@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "files/list_file.h"
+#include "list/list_commands.h"
+#include "list/list_store.h"
 #include "platform/read_file.h"
-#include "store/list_commands.h"
 #include "store/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"

@@ -18,7 +18,9 @@
 #include <vector>
 
 #include "app/mainn.h"
+#include "app/system_registry.h"
 #include "dialogs/address_dialog.h"
+#include "list/store_notices.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
 #include "store/backup.h"
@@ -81,7 +83,7 @@ bool Contains(const std::string& text, const std::string& part) {
 
 // The command was told to the user once, with this reason.
 void ExpectOneNotice(RegistryBackend& backend, const std::string& reason) {
-  const Strings notices = backend.takeNotices();
+  const Strings notices = TakeStoreNotices(backend);
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_TRUE(Contains(notices[0], reason)) << notices[0];
 }
@@ -292,7 +294,7 @@ TEST_F(OfflineHive, ACommandRewritesEachChangedKeyOnce) {
     const auto start = fs::file_size(hive_);
     OfflineHiveRegistry registry(hive_);
     work(registry);
-    EXPECT_TRUE(registry.takeNotices().empty());
+    EXPECT_TRUE(TakeStoreNotices(registry).empty());
     return fs::file_size(hive_) - start;
   };
   const auto writeAll = [](OfflineHiveRegistry& registry, const std::string& prefix) {
@@ -418,10 +420,10 @@ TEST_F(DirtyHive, TheBackupBeforeTheFirstWriteHoldsTheKeysAsRecovered) {
   const fs::path backups = temporary_ / "backups";
   {
     OfflineHiveRegistry registry(hive_);
-    registry.setBackupFolder(std::make_unique<BackupFolder>(backups));
+    registry.setBackup(ProgramBackup(backups));
     EXPECT_TRUE(
         modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url3", "http://c.example/"));
-    EXPECT_TRUE(registry.takeNotices().empty());
+    EXPECT_TRUE(TakeStoreNotices(registry).empty());
   }
   const std::vector<fs::path> taken = BackupFolder(backups).list();
   ASSERT_EQ(taken.size(), 1u);

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "list/address_list.h"
+#include "list/list_store.h"
+#include "list/store_notices.h"
 #include "platform/atomic_replace.h"
 #include "platform/wide_text.h"
 #include "platform/wtf8.h"
-#include "store/address_list.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
@@ -53,7 +55,7 @@ TEST_F(HiveFile, ANewFileIsWrittenAsAnExportWouldBe) {
                                         u"[HKEY_CURRENT_USER\\Software]\r\n\r\n"
                                         u"[HKEY_CURRENT_USER\\Software\\Tavelin]\r\n"
                                         u"\"SaveOptions\"=\"One\"\r\n\r\n"));
-  EXPECT_TRUE(registry.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(registry).empty());
 }
 
 // Text written over a stored value leaves the file alone only when the value is already that
@@ -169,7 +171,7 @@ TEST_F(HiveFile, TheStartUpRewriteKeepsEverythingElseAsItWas) {
                       u"[HKEY_LOCAL_MACHINE\\Software]\r\n"
                       u"\"x\"=\"y\"\r\n"
                       u"\r\n"));
-  EXPECT_TRUE(registry.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(registry).empty());
 }
 
 TEST_F(HiveFile, ACommandThatChangesNothingDoesNotRewriteTheFile) {
@@ -224,19 +226,19 @@ TEST_F(HiveFile, ALockHeldTooLongFailsThatCommandOnly) {
   {
     Transaction transaction(holder);  // holds the lock
     EXPECT_EQ(read(waiter, "Software\\K", "a"), "");
-    std::vector<std::string> notices = waiter.takeNotices();
+    std::vector<std::string> notices = TakeStoreNotices(waiter);
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_TRUE(Contains(notices[0], PathText(hive_))) << notices[0];
     EXPECT_TRUE(Contains(notices[0], "lock")) << notices[0];
     EXPECT_FALSE(write(waiter, "Software\\K", "a", "2"));
-    notices = waiter.takeNotices();
+    notices = TakeStoreNotices(waiter);
     ASSERT_EQ(notices.size(), 1u);  // told again, each time
     EXPECT_TRUE(Contains(notices[0], "Nothing was saved")) << notices[0];
   }
   // The list on screen did not come from that read: the next command writes normally.
   EXPECT_TRUE(write(waiter, "Software\\K", "a", "2"));
   EXPECT_EQ(read(holder, "Software\\K", "a"), "2");
-  EXPECT_TRUE(waiter.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(waiter).empty());
 }
 
 struct BrokenFile {
@@ -256,7 +258,7 @@ TEST_P(UnreadableHive, IsToldEachTimeAndNeverWritten) {
   LoadAndCompactAddresses(registry, list, LoadKind::kStartup);
   EXPECT_EQ(list.count(), 0u);
   EXPECT_EQ(ReadBytes(hive_), c.bytes);
-  std::vector<std::string> notices = registry.takeNotices();
+  std::vector<std::string> notices = TakeStoreNotices(registry);
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_TRUE(Contains(notices[0], PathText(hive_))) << notices[0];
   EXPECT_TRUE(Contains(notices[0], c.place)) << notices[0];
@@ -265,19 +267,19 @@ TEST_P(UnreadableHive, IsToldEachTimeAndNeverWritten) {
   list.replaceAll({"typed meanwhile"});
   LoadAndCompactAddresses(registry, list, LoadKind::kReload);
   EXPECT_EQ(list.items(), std::vector<std::string>{"typed meanwhile"});  // a failed reload keeps it
-  EXPECT_EQ(registry.takeNotices().size(), 2u);                          // each told
+  EXPECT_EQ(TakeStoreNotices(registry).size(), 2u);                      // each told
   EXPECT_EQ(ReadBytes(hive_), c.bytes);
 
   // Once the file is mended, writes wait for a reload: the list on screen is not the store's.
   WriteBytes(hive_, "REGEDIT4\r\n");
   EXPECT_FALSE(write(registry, "Software\\Tavelin", "SaveOptions", "Two"));
-  notices = registry.takeNotices();
+  notices = TakeStoreNotices(registry);
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_TRUE(Contains(notices[0], "F5")) << notices[0];
   EXPECT_EQ(ReadBytes(hive_), "REGEDIT4\r\n");
   LoadAndCompactAddresses(registry, list, LoadKind::kReload);
   EXPECT_TRUE(write(registry, "Software\\Tavelin", "SaveOptions", "Two"));
-  EXPECT_TRUE(registry.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(registry).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -302,7 +304,7 @@ TEST_F(HiveFile, AFolderInPlaceOfTheFileIsAFailedRead) {
   fs::create_directories(hive_);
   HiveFileRegistry registry(hive_);
   EXPECT_EQ(read(registry, "Software\\K", "a"), "");
-  EXPECT_EQ(registry.takeNotices().size(), 1u);
+  EXPECT_EQ(TakeStoreNotices(registry).size(), 1u);
   EXPECT_FALSE(write(registry, "Software\\K", "a", "1"));
   EXPECT_TRUE(fs::is_directory(hive_));
 }
@@ -315,7 +317,7 @@ TEST_F(HiveFile, AFailedWriteIsToldEachTimeAndLeavesTheFile) {
   HiveFileRegistry registry(hive_);
   EXPECT_FALSE(write(registry, "Software\\K", "b", "\xed\xa0\x80"));
   EXPECT_FALSE(write(registry, "Software\\K", "c", "\xed\xa0\x80"));
-  const std::vector<std::string> notices = registry.takeNotices();
+  const std::vector<std::string> notices = TakeStoreNotices(registry);
   ASSERT_EQ(notices.size(), 2u);
   EXPECT_TRUE(Contains(notices[1], PathText(hive_))) << notices[1];
   EXPECT_TRUE(Contains(notices[1], "Nothing was saved")) << notices[1];
@@ -350,7 +352,7 @@ TEST_F(HiveFile, EachTransactionSeesWhatTheFileHoldsNow) {
   }
   fs::last_write_time(hive_, stamp);
   EXPECT_EQ(read(registry, "Software\\K", "a"), "3");
-  EXPECT_TRUE(registry.takeNotices().size() == 1u);  // the refused write only
+  EXPECT_TRUE(TakeStoreNotices(registry).size() == 1u);  // the refused write only
 }
 
 TEST_F(HiveFile, LeftOverTemporariesAreRemovedOnTheNextWriteAndNothingElse) {
@@ -406,7 +408,7 @@ TEST_F(HiveFile, ADwordOfAnotherSizeReadsAsEmptyText) {
   EXPECT_EQ(read(registry, "K", "short"), "");
   EXPECT_EQ(read(registry, "K", "whole"), "42");
   EXPECT_EQ(read(registry, "K", "multi"), "");
-  EXPECT_TRUE(registry.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(registry).empty());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "app/system_registry.h"
+#include "list/store_notices.h"
 #include "platform/wide_text.h"
 #include "store/backup.h"
 #include "store/registry_win32.h"
@@ -126,7 +128,7 @@ TEST_F(Win32RegistryTest, AFailedWriteIsToldEachTimeWithTheSystemsReason) {
 
   EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url1", "a"));
   EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url2", "b"));
-  std::vector<std::string> notices = registry_.takeNotices();
+  std::vector<std::string> notices = TakeStoreNotices(registry_);
   ASSERT_EQ(notices.size(), 2u);  // each call is a command of its own here
   EXPECT_NE(notices[1].find("url2"), std::string::npos) << notices[1];
   EXPECT_NE(notices[0].find("url1"), std::string::npos) << notices[0];
@@ -139,7 +141,7 @@ TEST_F(Win32RegistryTest, AFailedWriteIsToldEachTimeWithTheSystemsReason) {
 
   EXPECT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "Lasting", "v", "a"));
   EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "Volatile\\Child", "url3", "c"));
-  notices = registry_.takeNotices();
+  notices = TakeStoreNotices(registry_);
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_NE(notices[0].find("url3"), std::string::npos) << notices[0];
 }
@@ -147,7 +149,7 @@ TEST_F(Win32RegistryTest, AFailedWriteIsToldEachTimeWithTheSystemsReason) {
 TEST_F(Win32RegistryTest, AFailedReadStopsItsOwnCommandAndAFailedStartUpEveryWrite) {
   // On its own, a failed read is told and stops nothing after it.
   EXPECT_FALSE(registry_.queryValue(kNotARoot(), "K", "v"));
-  ASSERT_EQ(registry_.takeNotices().size(), 1u);
+  ASSERT_EQ(TakeStoreNotices(registry_).size(), 1u);
   EXPECT_FALSE(registry_.writesBlocked());
   {
     Transaction command(registry_);
@@ -155,7 +157,7 @@ TEST_F(Win32RegistryTest, AFailedReadStopsItsOwnCommandAndAFailedStartUpEveryWri
     EXPECT_FALSE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
   }
   EXPECT_FALSE(registry_.keyExists(kCurrentUser, "K"));
-  std::vector<std::string> notices = registry_.takeNotices();
+  std::vector<std::string> notices = TakeStoreNotices(registry_);
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_NE(notices[0].find("Nothing was saved"), std::string::npos) << notices[0];
 
@@ -170,10 +172,10 @@ TEST_F(Win32RegistryTest, AFailedReadStopsItsOwnCommandAndAFailedStartUpEveryWri
   EXPECT_TRUE(registry_.writesBlocked());
   { Transaction reload(registry_, LoadKind::kReload); }
   EXPECT_FALSE(registry_.writesBlocked());
-  EXPECT_EQ(registry_.takeNotices().size(), 2u);  // the start-up, the refused write
+  EXPECT_EQ(TakeStoreNotices(registry_).size(), 2u);  // the start-up, the refused write
   EXPECT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
   EXPECT_EQ(modReg::ReadRegString(registry_, kCurrentUser, "K", "v"), "x");
-  EXPECT_TRUE(registry_.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(registry_).empty());
 }
 
 TEST_F(Win32RegistryTest, AMissingKeyOrValueIsNoReadFailure) {
@@ -181,7 +183,7 @@ TEST_F(Win32RegistryTest, AMissingKeyOrValueIsNoReadFailure) {
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, "K", "v", "x"));
   EXPECT_FALSE(registry_.queryValue(kCurrentUser, "K", "missing"));
   EXPECT_FALSE(registry_.writesBlocked());
-  EXPECT_TRUE(registry_.takeNotices().empty());
+  EXPECT_TRUE(TakeStoreNotices(registry_).empty());
 }
 
 // Back up, change and add values, then `reg import` the backup: the keys are exactly as they
@@ -191,7 +193,7 @@ TEST_F(Win32RegistryTest, RegImportOfABackupRestoresTheKeysExactly) {
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url2", "B \"q\""));
   const support::TemporaryFolder temporary("backup");
   const std::filesystem::path folder = temporary / "backups";
-  registry_.setBackupFolder(std::make_unique<BackupFolder>(folder));
+  registry_.setBackup(ProgramBackup(folder));
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url1", "changed"));
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kTypedUrlsKey, "url9", "added"));
   ASSERT_TRUE(modReg::WriteRegString(registry_, kCurrentUser, kSettingsKey, "SaveOptions", "Two"));

@@ -12,6 +12,7 @@
 
 #include "app/mainn.h"
 #include "dialogs/address_dialog.h"
+#include "list/list_store.h"
 #include "platform/wide_text.h"
 #include "store/registry_file.h"
 #include "store/typed_address_store.h"

@@ -14,10 +14,12 @@
 #include <set>
 #include <string>
 
+#include "app/system_registry.h"
+#include "list/address_list.h"
+#include "list/list_store.h"
+#include "list/store_notices.h"
 #include "platform/wide_text.h"
-#include "store/address_list.h"
 #include "store/registry_file.h"
-#include "store/system_registry.h"
 #include "store/typed_address_store.h"
 #include "support/child_process.h"
 #include "support/files.h"
@@ -59,7 +61,7 @@ bool Contains(const std::string& text, const std::string& part) {
 
 std::string Told(RegistryBackend& registry) {
   std::string told;
-  for (const std::string& notice : registry.takeNotices()) told += notice + "\n";
+  for (const std::string& notice : TakeStoreNotices(registry)) told += notice + "\n";
   return told;
 }
 

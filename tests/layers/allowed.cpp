@@ -3,6 +3,7 @@
 #include "browse/browser_launcher.h"
 #include "dialogs/frm_about.h"
 #include "files/list_file.h"
+#include "list/list_commands.h"
 #include "platform/wtf8.h"
 #include "store/registry.h"
 #include "ui/dialog.h"

@@ -1,38 +1,8 @@
-#include "store/address_list.h"
+#include "list/address_list.h"
 
-#include <chrono>
 #include <utility>
 
 namespace tavelin {
-
-TypedTime TypedTime::Now() {
-  // FILETIME counts 100 ns steps from 1601-01-01; the system clock counts from 1970-01-01.
-  constexpr std::uint64_t kUnixEpochAsFiletime = 116444736000000000ULL;
-  const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
-      std::chrono::system_clock::now().time_since_epoch());
-  return At(kUnixEpochAsFiletime + static_cast<std::uint64_t>(since1970.count() / 100));
-}
-
-RegValue TypedTime::value() const {
-  if (kind == Kind::kStored) return *stored;
-  RegValue out{regtype::kBinary, std::vector<std::uint8_t>(8)};
-  for (int i = 0; i < 8; ++i)
-    out.data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(filetime >> (8 * i));
-  return out;
-}
-
-bool TypedTime::operator==(const TypedTime& other) const {
-  if (kind != other.kind) return false;
-  switch (kind) {
-    case Kind::kNone:
-      return true;
-    case Kind::kAt:
-      return filetime == other.filetime;
-    case Kind::kStored:
-      return *stored == *other.stored;
-  }
-  return false;
-}
 
 void AddressList::setItem(std::size_t index, std::string text) {
   if (index >= items_.size()) return;

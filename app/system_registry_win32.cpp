@@ -1,14 +1,12 @@
-#include "store/backup.h"
+#include "app/system_registry.h"
 #include "store/registry_win32.h"
-#include "store/system_registry.h"
 
 namespace tavelin {
 
 std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
   auto registry = std::make_unique<Win32Registry>();
   const std::filesystem::path root = DefaultBackupRoot();
-  registry->setBackupFolder(
-      std::make_unique<BackupFolder>(root.empty() ? root : root / "registry"));
+  registry->setBackup(ProgramBackup(root.empty() ? root : root / "registry"));
   return registry;
 }
 

@@ -1,4 +1,4 @@
-#include "store/undo_history.h"
+#include "list/undo_history.h"
 
 #include <algorithm>
 

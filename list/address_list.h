@@ -1,37 +1,19 @@
+// list/ holds the typed-address list as the main window holds it (this file), the commands
+// that edit it with the texts the user reads (list_commands.h), undo (undo_history.h), and
+// what loads the list from the typed-address store and saves it there (list_store.h). It uses
+// store/ and the layers below it, and knows no window, dialog or toolkit.
+//
 // The typed-address list: the one copy of it the program holds, with its selection. The main
-// window shows it through a view; the store and the commands change it here.
+// window shows it through a view; the commands change it here.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "store/registry.h"
+#include "store/typed_address_store.h"
 
 namespace tavelin {
-
-// When an entry was typed, as the browser keeps it beside the address: a FILETIME (100 ns
-// steps since 1601, UTC) under the same value name in the time key. An entry read from the
-// store keeps the value exactly as read, whatever its type or size.
-struct TypedTime {
-  enum class Kind : std::uint8_t { kNone, kAt, kStored };
-  Kind kind = Kind::kNone;
-  std::uint64_t filetime = 0;              // kAt
-  std::shared_ptr<const RegValue> stored;  // kStored
-
-  static TypedTime None() { return {}; }
-  static TypedTime At(std::uint64_t filetime) { return {Kind::kAt, filetime, nullptr}; }
-  static TypedTime Now();
-  static TypedTime Stored(RegValue value) {
-    return {Kind::kStored, 0, std::make_shared<const RegValue>(std::move(value))};
-  }
-  bool has() const { return kind != Kind::kNone; }
-  // The value to store: REG_BINARY, 8 bytes little-endian, for a time set here.
-  RegValue value() const;
-  bool operator==(const TypedTime& other) const;
-};
 
 // An entry with its place, as a removal takes it out and an undo puts it back.
 struct PlacedEntry {

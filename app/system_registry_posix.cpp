@@ -1,11 +1,10 @@
 #include <system_error>
 
+#include "app/system_registry.h"
 #include "platform/atomic_replace.h"
 #include "platform/wide_text.h"
-#include "store/backup.h"
 #include "store/registry_file.h"
 #include "store/registry_offline_hive.h"
-#include "store/system_registry.h"
 
 namespace tavelin {
 
@@ -25,7 +24,7 @@ std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
         std::filesystem::weakly_canonical(std::filesystem::absolute(hive), ec);
     if (ec) real = hive;
     const std::filesystem::path root = DefaultBackupRoot();
-    registry->setBackupFolder(std::make_unique<BackupFolder>(
+    registry->setBackup(ProgramBackup(
         root.empty() ? root : root / UniqueStoreFolderName(platform::PathText(real))));
   }
   return registry;

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "store/address_list.h"
+#include "list/address_list.h"
 
 namespace tavelin {
 

@@ -1,8 +1,9 @@
-#include "store/list_commands.h"
+#include "list/list_commands.h"
 
 #include <utility>
 
-#include "store/typed_address_store.h"
+#include "list/list_store.h"
+#include "list/store_notices.h"
 
 namespace tavelin {
 
@@ -12,7 +13,7 @@ namespace {
 CommandResult Told(RegistryBackend& backend, CommandMessage refusal = CommandMessage::kNone) {
   CommandResult result;
   result.refusal = refusal;
-  result.storeNotices = backend.takeNotices();
+  result.storeNotices = TakeStoreNotices(backend);
   return result;
 }
 
@@ -83,7 +84,7 @@ std::vector<std::string> CommandResult::messages() const {
 
 CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
                       std::optional<ListContents>* base) {
-  backend.takeNotices();  // only this command's notices are its own
+  backend.takeReports();  // only this command's notices are its own
   if (LoadAndCompactAddresses(backend, list, LoadKind::kStartup,
                               [&] { LoadSettings(backend, settings); })
           .readOk &&

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "store/address_list.h"
+#include "list/address_list.h"
+#include "list/undo_history.h"
 #include "store/registry.h"
 #include "store/settings_store.h"
-#include "store/undo_history.h"
 
 namespace tavelin {
 
