@@ -6,3 +6,4 @@
 #include "platform/wtf8.h"
 #include "store/registry.h"
 #include "ui/dialog.h"
+#include "ui/version.h"
