@@ -1,6 +1,7 @@
 #include "app/mainn.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "browse/address.h"
@@ -9,6 +10,8 @@
 #include "dialogs/frm_settings.h"
 #include "files/list_file.h"
 #include "store/registry_names.h"
+#include "ui/joined_text.h"
+#include "ui/version.h"
 
 namespace tavelin {
 
@@ -47,13 +50,18 @@ constexpr std::array kControls{
                   .click = &Call<&Mainn::Command3_Click>},
 };
 
-const FormLayout kLayout{.name = "Mainn",
-                         .caption = "Tavelin v2.2 - ByQuorin",
-                         .clientWidth = 7965,
-                         .clientHeight = 3885,
-                         .minimizeBox = true,
-                         .placement = Placement::kCentreOfScreen,
-                         .controls = kControls};
+// The title, "Tavelin v<major>.<minor> - ByQuorin", names the project's version.
+constexpr std::string_view kCaptionStart = "Tavelin v";
+constexpr std::string_view kCaptionEnd = " - ByQuorin";
+
+const FormLayout kLayout{
+    .name = "Mainn",
+    .caption = JoinedText<kCaptionStart, kVersionMajorMinor, kCaptionEnd>::kText,
+    .clientWidth = 7965,
+    .clientHeight = 3885,
+    .minimizeBox = true,
+    .placement = Placement::kCentreOfScreen,
+    .controls = kControls};
 
 constexpr std::array kFileItems{
     MenuItemLayout{

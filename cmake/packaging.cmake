@@ -13,21 +13,22 @@ include(GNUInstallDirs)
 set(TAVELIN_RESOURCES ${CMAKE_SOURCE_DIR}/resources)
 set(TAVELIN_APPSTREAM_ID org.example.tavelin)
 
-# The version is written in several files that are not generated; a release that forgets one
-# of them stops here instead of shipping two versions.
-function(tavelin_expect_version file pattern)
+# The release history (the AppStream releases and the Debian change log) is written by hand:
+# each release has its own date and notes, which no build can make. Its newest entry must be
+# the project's version, so that a release that forgets to write its notes stops here instead
+# of shipping two versions.
+function(tavelin_expect_newest_release file pattern)
   file(READ ${file} text)
-  string(REPLACE "@VERSION@" "${PROJECT_VERSION}" expected "${pattern}")
-  string(FIND "${text}" "${expected}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "${file} does not name version ${PROJECT_VERSION} (looked for: ${expected})")
+  string(REGEX MATCH "${pattern}" found "${text}")
+  if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "${file}: the newest release is \"${CMAKE_MATCH_1}\", "
+                        "not the project's version ${PROJECT_VERSION}")
   endif()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
 endfunction()
-tavelin_expect_version(${TAVELIN_RESOURCES}/${TAVELIN_APPSTREAM_ID}.metainfo.xml
-                       "<release version=\"@VERSION@\"")
-tavelin_expect_version(${TAVELIN_RESOURCES}/tavelin.1 "\"Tavelin @VERSION@\"")
-tavelin_expect_version(${TAVELIN_RESOURCES}/debian/changelog "tavelin (@VERSION@)")
+tavelin_expect_newest_release(${TAVELIN_RESOURCES}/${TAVELIN_APPSTREAM_ID}.metainfo.xml
+                              "<release version=\"([^\"]*)\"")
+tavelin_expect_newest_release(${TAVELIN_RESOURCES}/debian/changelog "^tavelin \\(([^)]*)\\)")
 
 # gzip -9 -n, as Debian policy asks: smallest, and no time stamp, so the bytes depend only on
 # the source. Redone whenever the source changes (it is a configure dependency).
@@ -43,7 +44,9 @@ endfunction()
 
 set(TAVELIN_PACKAGING_DIR ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${TAVELIN_PACKAGING_DIR})
-tavelin_gzip(${TAVELIN_RESOURCES}/tavelin.1 ${TAVELIN_PACKAGING_DIR}/tavelin.1.gz)
+# The manual page's heading names the project's version.
+configure_file(${TAVELIN_RESOURCES}/tavelin.1.in ${TAVELIN_PACKAGING_DIR}/tavelin.1 @ONLY)
+tavelin_gzip(${TAVELIN_PACKAGING_DIR}/tavelin.1 ${TAVELIN_PACKAGING_DIR}/tavelin.1.gz)
 
 install(FILES ${TAVELIN_RESOURCES}/icon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME tavelin.svg)

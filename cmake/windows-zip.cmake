@@ -1,6 +1,10 @@
-# The Windows program as a zip: "Tavelin v2.2.exe" (linked statically, so it is the whole
-# program) and a short README, built with `cpack --preset mingw`.
-# The texts with Windows line ends, so that every editor there shows their lines.
+# The Windows program as a zip: "Tavelin v<major>.<minor>.exe" (linked statically, so it is the
+# whole program) and a short README, built with `cpack --preset mingw`.
+# The texts with Windows line ends, so that every editor there shows their lines; the README
+# names the program as this version calls it, under a title underlined to its length.
+set(TAVELIN_README_TITLE "Tavelin ${TAVELIN_VERSION_MAJOR_MINOR} for Windows")
+string(LENGTH "${TAVELIN_README_TITLE}" length)
+string(REPEAT "=" ${length} TAVELIN_README_UNDERLINE)
 foreach(text resources/windows/README.txt LICENSE)
   get_filename_component(name ${text} NAME_WE)
   configure_file(${CMAKE_SOURCE_DIR}/${text} ${CMAKE_BINARY_DIR}/zip/${name}.txt @ONLY

@@ -1,21 +1,31 @@
 #include "dialogs/frm_about.h"
 
 #include <array>
+#include <string_view>
+
+#include "ui/joined_text.h"
+#include "ui/version.h"
 
 namespace tavelin {
 
 namespace {
 
+// The program's text, with the project's version on its second line.
+constexpr std::string_view kTextBeforeVersion =
+    "Tavelin was made by its author, the Tavelin developer; all rights are reserved to the "
+    "author.\n"
+    "Version: ";
+constexpr std::string_view kTextAfterVersion =
+    ".\n"
+    "This program is not responsible for any damage caused using it, use it by your own "
+    "responsibility\n"
+    "You can contact with me by mailing an e-mail to the following address: "
+    "tavelin@example.org Thanks to the authors of the registry sample code.";
+
 constexpr std::array kControls{
     ControlLayout{.name = "Label1",
                   .kind = ControlKind::kLabel,
-                  .text = "Tavelin was made by its author, the Tavelin developer; all rights are "
-                          "reserved to the author.\n"
-                          "Version: 2.2.0.\n"
-                          "This program is not responsible for any damage caused using it, use it "
-                          "by your own responsibility\n"
-                          "You can contact with me by mailing an e-mail to the following address: "
-                          "tavelin@example.org Thanks to the authors of the registry sample code.",
+                  .text = JoinedText<kTextBeforeVersion, kVersion, kTextAfterVersion>::kText,
                   .rect = {120, 120, 4440, 2415},
                   .tabIndex = 0,
                   .font = {"Arial", 9.75, true},

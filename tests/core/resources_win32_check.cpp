@@ -43,16 +43,23 @@ TEST(WindowsResources, VersionRecord) {
   ASSERT_GE(size, sizeof(VS_FIXEDFILEINFO));
   const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
   EXPECT_EQ(info->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(info->dwFileVersionMS, 0x00020002u);
-  EXPECT_EQ(info->dwFileVersionLS, 0u);
-  EXPECT_EQ(info->dwProductVersionMS, 0x00020002u);
-  EXPECT_EQ(info->dwProductVersionLS, 0u);
+  // The project's version, as the build passes it to this check.
+  const DWORD versionMS = (TAVELIN_EXPECTED_VERSION_MAJOR << 16) | TAVELIN_EXPECTED_VERSION_MINOR;
+  const DWORD versionLS = TAVELIN_EXPECTED_VERSION_PATCH << 16;
+  EXPECT_EQ(info->dwFileVersionMS, versionMS);
+  EXPECT_EQ(info->dwFileVersionLS, versionLS);
+  EXPECT_EQ(info->dwProductVersionMS, versionMS);
+  EXPECT_EQ(info->dwProductVersionLS, versionLS);
 
-  EXPECT_EQ(VersionString(record, L"ProductName"), L"Tavelin v2.2");
-  EXPECT_EQ(VersionString(record, L"InternalName"), L"Tavelin v2.2");
-  EXPECT_EQ(VersionString(record, L"OriginalFilename"), L"Tavelin v2.2.exe");
-  EXPECT_EQ(VersionString(record, L"FileVersion"), L"2.02");
-  EXPECT_EQ(VersionString(record, L"ProductVersion"), L"2.02");
+  // The version strings are major.minor with a two-digit minor ("2.02" for 2.2).
+  const std::wstring recordVersion = std::to_wstring(TAVELIN_EXPECTED_VERSION_MAJOR) +
+                                     (TAVELIN_EXPECTED_VERSION_MINOR < 10 ? L".0" : L".") +
+                                     std::to_wstring(TAVELIN_EXPECTED_VERSION_MINOR);
+  EXPECT_EQ(VersionString(record, L"ProductName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
+  EXPECT_EQ(VersionString(record, L"InternalName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
+  EXPECT_EQ(VersionString(record, L"OriginalFilename"), L"" TAVELIN_EXPECTED_PROGRAM_NAME ".exe");
+  EXPECT_EQ(VersionString(record, L"FileVersion"), recordVersion);
+  EXPECT_EQ(VersionString(record, L"ProductVersion"), recordVersion);
   EXPECT_FALSE(VersionString(record, L"CompanyName").empty());
   EXPECT_FALSE(VersionString(record, L"FileDescription").empty());
 }
@@ -106,6 +113,12 @@ TEST(WindowsResources, Manifest) {
   EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+  // The program's own identity, not the common controls' it depends on, has its version.
+  const std::size_t identity = manifest.find("<assemblyIdentity type=\"win32\" name=\"Tavelin\"");
+  ASSERT_NE(identity, std::string::npos);
+  const std::string element = manifest.substr(identity, manifest.find("/>", identity) - identity);
+  EXPECT_NE(element.find("version=\"" TAVELIN_EXPECTED_VERSION ".0\""), std::string::npos)
+      << element;
 }
 
 }  // namespace

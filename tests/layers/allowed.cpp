@@ -7,3 +7,4 @@
 #include "platform/wtf8.h"
 #include "store/registry.h"
 #include "ui/dialog.h"
+#include "ui/version.h"

@@ -64,7 +64,7 @@ class AboutDialogTest : public QObject {
     QVERIFY(parts[0].contains(QLatin1String("Tavelin")));
     QVERIFY(parts[0].contains(QLatin1String("author")));
     QVERIFY(parts[0].contains(QLatin1String("rights are reserved")));
-    QCOMPARE(parts[1], QStringLiteral("Version: 2.2.0."));
+    QCOMPARE(parts[1], QStringLiteral("Version: " TAVELIN_EXPECTED_VERSION "."));
     QCOMPARE(parts[2], QStringLiteral("This program is not responsible for any damage caused "
                                       "using it, use it by your own responsibility"));
     const QString contact =

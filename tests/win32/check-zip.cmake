@@ -1,7 +1,12 @@
 # Builds the Windows zip with CPack and checks what a user unpacks: one folder holding the
 # program, its README and the licence, the texts with Windows line ends, and the program a
-# Windows executable with the resources the build gave it.
-# usage: cmake -DBINARY_DIR=<mingw build> -DPROGRAM=<built exe> -P check-zip.cmake
+# Windows executable with the resources the build gave it. The zip, its folder and the program
+# are named for the project's version, and the README names the program as it is called.
+# usage: cmake -DBINARY_DIR=<mingw build> -DPROGRAM=<built exe> -DVERSION=<project version>
+#              "-DPROGRAM_NAME=<the program's file name for that version>" -P check-zip.cmake
+if(NOT VERSION OR NOT PROGRAM_NAME)
+  message(FATAL_ERROR "check-zip.cmake needs VERSION and PROGRAM_NAME")
+endif()
 execute_process(COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP --config ${BINARY_DIR}/CPackConfig.cmake
                 WORKING_DIRECTORY ${BINARY_DIR} RESULT_VARIABLE failed OUTPUT_VARIABLE log
                 ERROR_VARIABLE log)
@@ -15,6 +20,9 @@ if(NOT count EQUAL 1)
 endif()
 string(REGEX REPLACE "\\.zip$" "" folder "${zips}")
 get_filename_component(folder ${folder} NAME)
+if(NOT folder STREQUAL "Tavelin-${VERSION}-windows-x64")
+  message(FATAL_ERROR "the zip is ${folder}.zip, not of version ${VERSION}")
+endif()
 
 set(out ${BINARY_DIR}/zip-check)
 file(REMOVE_RECURSE ${out})
@@ -22,7 +30,7 @@ file(MAKE_DIRECTORY ${out})
 file(ARCHIVE_EXTRACT INPUT ${zips} DESTINATION ${out})
 file(GLOB_RECURSE found RELATIVE ${out} ${out}/*)
 list(SORT found)
-set(expected "${folder}/LICENSE.txt;${folder}/README.txt;${folder}/Tavelin v2.2.exe")
+set(expected "${folder}/LICENSE.txt;${folder}/README.txt;${folder}/${PROGRAM_NAME}")
 if(NOT found STREQUAL expected)
   message(FATAL_ERROR "the zip holds: ${found}\nexpected: ${expected}")
 endif()
@@ -39,8 +47,13 @@ foreach(text LICENSE.txt README.txt)
     message(FATAL_ERROR "${text} does not have Windows line ends (${crlf} of ${lf})")
   endif()
 endforeach()
+file(READ ${out}/${folder}/README.txt readme)
+string(FIND "${readme}" "\"${PROGRAM_NAME}\"" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "README.txt does not name the program \"${PROGRAM_NAME}\"")
+endif()
 
-set(exe "${out}/${folder}/Tavelin v2.2.exe")
+set(exe "${out}/${folder}/${PROGRAM_NAME}")
 file(READ "${exe}" head LIMIT 2 HEX)
 if(NOT head STREQUAL "4d5a")
   message(FATAL_ERROR "the program in the zip is not a Windows executable")

@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, FrameCaptionAndControls) {
   EXPECT_FALSE(style & WS_THICKFRAME);
   wchar_t caption[100] = {};
   GetWindowTextW(hwnd, caption, 100);
-  EXPECT_STREQ(caption, L"Tavelin v2.2 - ByQuorin");
+  EXPECT_STREQ(caption, L"" TAVELIN_EXPECTED_PROGRAM_NAME " - ByQuorin");
   EXPECT_NE(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), 0);
   EXPECT_NE(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0), 0);
 

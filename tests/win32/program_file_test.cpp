@@ -1,6 +1,6 @@
-// What "Tavelin v2.2.exe" carries, read from the built program beside this test: the version
-// record, the icon, the arrow pictures, the manifest, the GUI subsystem, and no runtime DLL
-// it would need to be shipped with.
+// What "Tavelin v<major>.<minor>.exe" carries, read from the built program beside this test:
+// the version record of the project's version, the icon, the arrow pictures, the manifest, the
+// GUI subsystem, and no runtime DLL it would need to be shipped with.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -21,7 +21,7 @@ std::wstring ProgramPath() {
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder(path);
   folder.erase(folder.find_last_of(L"\\/") + 1);
-  return folder + L"Tavelin v2.2.exe";
+  return folder + L"" TAVELIN_EXPECTED_PROGRAM_NAME ".exe";
 }
 
 class ProgramFile : public ::testing::Test {
@@ -66,17 +66,23 @@ TEST_F(ProgramFile, CarriesTheVersionRecord) {
   ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &fixed, &length));
   ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
   const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-  EXPECT_EQ(info->dwFileVersionMS, 0x00020002u);
-  EXPECT_EQ(info->dwFileVersionLS, 0u);
-  EXPECT_EQ(info->dwProductVersionMS, 0x00020002u);
-  EXPECT_EQ(info->dwProductVersionLS, 0u);
+  const DWORD versionMS = (TAVELIN_EXPECTED_VERSION_MAJOR << 16) | TAVELIN_EXPECTED_VERSION_MINOR;
+  const DWORD versionLS = TAVELIN_EXPECTED_VERSION_PATCH << 16;
+  EXPECT_EQ(info->dwFileVersionMS, versionMS);
+  EXPECT_EQ(info->dwFileVersionLS, versionLS);
+  EXPECT_EQ(info->dwProductVersionMS, versionMS);
+  EXPECT_EQ(info->dwProductVersionLS, versionLS);
   EXPECT_EQ(info->dwFileType, static_cast<DWORD>(VFT_APP));
 
-  EXPECT_EQ(VersionString(record, L"ProductName"), L"Tavelin v2.2");
-  EXPECT_EQ(VersionString(record, L"InternalName"), L"Tavelin v2.2");
-  EXPECT_EQ(VersionString(record, L"OriginalFilename"), L"Tavelin v2.2.exe");
-  EXPECT_EQ(VersionString(record, L"FileVersion"), L"2.02");
-  EXPECT_EQ(VersionString(record, L"ProductVersion"), L"2.02");
+  // The version strings are major.minor with a two-digit minor ("2.02" for 2.2).
+  const std::wstring recordVersion = std::to_wstring(TAVELIN_EXPECTED_VERSION_MAJOR) +
+                                     (TAVELIN_EXPECTED_VERSION_MINOR < 10 ? L".0" : L".") +
+                                     std::to_wstring(TAVELIN_EXPECTED_VERSION_MINOR);
+  EXPECT_EQ(VersionString(record, L"ProductName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
+  EXPECT_EQ(VersionString(record, L"InternalName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
+  EXPECT_EQ(VersionString(record, L"OriginalFilename"), L"" TAVELIN_EXPECTED_PROGRAM_NAME ".exe");
+  EXPECT_EQ(VersionString(record, L"FileVersion"), recordVersion);
+  EXPECT_EQ(VersionString(record, L"ProductVersion"), recordVersion);
   EXPECT_FALSE(VersionString(record, L"CompanyName").empty());
 }
 

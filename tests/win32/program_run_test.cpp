@@ -1,6 +1,6 @@
-// The whole program as a user starts it: "Tavelin v2.2.exe" on the registry it runs on, its
-// window found from outside, a button pressed, the registry read afterwards. Only under Wine,
-// whose test prefix's registry is a throwaway one; never on a real user's registry.
+// The whole program as a user starts it: "Tavelin v<major>.<minor>.exe" on the registry it runs
+// on, its window found from outside, a button pressed, the registry read afterwards. Only under
+// Wine, whose test prefix's registry is a throwaway one; never on a real user's registry.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -26,7 +26,7 @@ std::wstring ProgramPath() {
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder(path);
   folder.erase(folder.find_last_of(L"\\/") + 1);
-  return folder + L"Tavelin v2.2.exe";
+  return folder + L"" TAVELIN_EXPECTED_PROGRAM_NAME ".exe";
 }
 
 // Asks again and again until the answer is yes or the deadline has passed.
@@ -65,7 +65,8 @@ BOOL CALLBACK FindProgramWindow(HWND hwnd, LPARAM found) {
   GetWindowThreadProcessId(hwnd, &process);
   wchar_t caption[100] = {};
   GetWindowTextW(hwnd, caption, 100);
-  if (process == wanted->process && std::wstring(caption) == L"Tavelin v2.2 - ByQuorin") {
+  const std::wstring title = L"" TAVELIN_EXPECTED_PROGRAM_NAME " - ByQuorin";
+  if (process == wanted->process && std::wstring(caption) == title) {
     wanted->window = hwnd;
     return FALSE;
   }
