@@ -2,5 +2,5 @@
 # the start-up sequence against a bare atomic replace.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   add_executable(bench_hive_commands ${CMAKE_CURRENT_LIST_DIR}/bench_hive_commands.cpp)
-  target_link_libraries(bench_hive_commands PRIVATE tavelin_list)
+  target_link_libraries(bench_hive_commands PRIVATE tavelin_core tavelin_list)
 endif()

@@ -6,5 +6,5 @@ if(NOT WIN32)
                                     ${CMAKE_SOURCE_DIR}/tests/core/support/blank_hive.cpp
                                     ${CMAKE_SOURCE_DIR}/tests/core/support/dirty_hive.cpp)
   target_include_directories(bench_offline_hive PRIVATE ${CMAKE_SOURCE_DIR}/tests/core)
-  target_link_libraries(bench_offline_hive PRIVATE tavelin_list)
+  target_link_libraries(bench_offline_hive PRIVATE tavelin_core tavelin_list)
 endif()
