@@ -160,7 +160,7 @@ void Utf16LeBytesToText(const unsigned char* data, std::size_t size, std::u16str
   out.resize(size / 2);
   // On a little-endian machine the bytes already are the code units.
   if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(out.data(), data, 2 * out.size());
+    if (!out.empty()) std::memcpy(out.data(), data, 2 * out.size());
     return;
   }
   for (std::size_t i = 0; i < out.size(); ++i) {
@@ -176,7 +176,7 @@ std::string TextToUtf16LeBytes(std::u16string_view text) {
 
 void TextToUtf16Le(std::u16string_view text, unsigned char* out) {
   if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(out, text.data(), 2 * text.size());
+    if (!text.empty()) std::memcpy(out, text.data(), 2 * text.size());
     return;
   }
   for (const char16_t c : text) {
