@@ -7,10 +7,19 @@
 #include <memory>
 #include <vector>
 
+#include "browse/browser_launcher.h"
 #include "store/backup.h"
 #include "store/registry.h"
 
 namespace tavelin {
+
+// What the program runs on, put together here and nowhere else: the registry of this
+// platform with the backup installed on it, and this platform's browser launcher.
+struct SystemParts {
+  std::unique_ptr<RegistryBackend> registry;
+  std::unique_ptr<BrowserLauncher> launcher;
+};
+SystemParts CreateSystemParts();
 
 std::unique_ptr<RegistryBackend> CreateSystemRegistry();
 

@@ -6,7 +6,6 @@
 
 #include "app/mainn.h"
 #include "app/system_registry.h"
-#include "browse/browser_launcher.h"
 #include "qt/main_window.h"
 #include "qt/screen.h"
 
@@ -19,10 +18,9 @@ int RunTavelin(int argc, char* argv[], const std::function<void(QWidget&)>& when
   QApplication app(qtArgumentCount, qtArguments);
   QApplication::setApplicationName(QStringLiteral("Tavelin"));
 
-  const std::unique_ptr<tavelin::RegistryBackend> registry = tavelin::CreateSystemRegistry();
-  const std::unique_ptr<tavelin::BrowserLauncher> launcher = tavelin::CreateSystemBrowserLauncher();
+  const tavelin::SystemParts parts = tavelin::CreateSystemParts();
   tavelin::qt::QtScreen screen;
-  tavelin::Mainn core(*registry, screen, *launcher);
+  tavelin::Mainn core(*parts.registry, screen, *parts.launcher);
   tavelin::qt::MainWindow window(core);
   screen.setMainWindow(&window);
 

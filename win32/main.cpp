@@ -3,14 +3,12 @@
 #include <windows.h>
 
 #include "app/system_registry.h"
-#include "browse/browser_launcher.h"
 #include "win32/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int showCommand) {
-  const auto registry = tavelin::CreateSystemRegistry();
-  const auto launcher = tavelin::CreateSystemBrowserLauncher();
-  tavelin::win32::MainWindow window(*registry, *launcher);
+  const tavelin::SystemParts parts = tavelin::CreateSystemParts();
+  tavelin::win32::MainWindow window(*parts.registry, *parts.launcher);
   if (!window.create(showCommand)) return 1;
   return window.run();
 }

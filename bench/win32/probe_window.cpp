@@ -12,7 +12,6 @@
 
 #ifdef PROBE_TAVELIN
 #include "app/system_registry.h"
-#include "browse/browser_launcher.h"
 #include "win32/main_window.h"
 #endif
 
@@ -65,9 +64,8 @@ int wmain(int argc, wchar_t** argv) {
   const bool phases = argc > 1 && std::wcscmp(argv[1], L"--phases") == 0;
   const double atMain = SinceCreation();
 #ifdef PROBE_TAVELIN
-  const auto registry = tavelin::CreateSystemRegistry();
-  const auto launcher = tavelin::CreateSystemBrowserLauncher();
-  tavelin::win32::MainWindow window(*registry, *launcher);
+  const tavelin::SystemParts parts = tavelin::CreateSystemParts();
+  tavelin::win32::MainWindow window(*parts.registry, *parts.launcher);
   if (!window.create(SW_SHOWNORMAL)) return 1;
   HWND hwnd = window.hwnd();
 #else
