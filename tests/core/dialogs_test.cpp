@@ -210,11 +210,11 @@ TEST(SettingsDialog, ShowsWhatIsStoredNotTheCopies) {
     int saveOption;
     int webOption;
   };
-  const std::vector<Row> rows{{nullptr, nullptr, 1, 3},
-                              {"Two", "Min", 2, 4},
-                              {"two", "min", 1, 3},
-                              {"Two ", "Max", 1, 3},
-                              {"One", "Min", 1, 4}};
+  // Only the exact texts select the non-default options.
+  const std::vector<Row> rows{
+      {nullptr, nullptr, 1, 3}, {"Two", "Min", 2, 4},   {"two", "min", 1, 3},
+      {"Two ", "Max", 1, 3},    {"One", "Min", 1, 4},   {"One", "min", 1, 3},
+      {" ", " ", 1, 3},         {"Two", nullptr, 2, 3}, {nullptr, "Min", 1, 4}};
   for (const Row& row : rows) {
     Program p({});
     if (row.saveMode)
