@@ -7,51 +7,41 @@ namespace tavelin {
 namespace {
 
 constexpr int kClientHeight = 1080;
-constexpr TwipsRect kTextBox{0, 0, 5655, 735};
-constexpr TwipsRect kCancel{3000, 760, 1335, 300};
+// The text box and "Cancel" are the same in both dialogs.
+constexpr ControlLayout kTextBox{.name = "Text1",
+                                 .kind = ControlKind::kTextBox,
+                                 .rect = {0, 0, 5655, 735},
+                                 .tabIndex = 0,
+                                 .change = &Call<&AddressDialog::Text1_Change>,
+                                 .value = &Call<&AddressDialog::Text1>,
+                                 .selectAllOnOpen = &Call<&AddressDialog::Text1SelectedOnOpen>};
+constexpr ControlLayout kCancel{.name = "Command2",
+                                .kind = ControlKind::kPushButton,
+                                .text = "Cancel",
+                                .rect = {3000, 760, 1335, 300},
+                                .tabIndex = 2,
+                                .click = &Call<&AddressDialog::Command2_Click>};
 
 constexpr std::array kAddControls{
-    ControlLayout{.name = "Text1",
-                  .kind = ControlKind::kTextBox,
-                  .rect = kTextBox,
-                  .tabIndex = 0,
-                  .change = &Call<&FrmAdd::Text1_Change>,
-                  .value = &Call<&FrmAdd::Text1>,
-                  .selectAllOnOpen = &Call<&FrmAdd::Text1SelectedOnOpen>},
+    kTextBox,
     ControlLayout{.name = "Command1",
                   .kind = ControlKind::kPushButton,
                   .text = "Add",
                   .rect = {1320, 760, 1335, 300},
                   .tabIndex = 1,
                   .click = &Call<&FrmAdd::Command1_Click>},
-    ControlLayout{.name = "Command2",
-                  .kind = ControlKind::kPushButton,
-                  .text = "Cancel",
-                  .rect = kCancel,
-                  .tabIndex = 2,
-                  .click = &Call<&FrmAdd::Command2_Click>},
+    kCancel,
 };
 
 constexpr std::array kEditControls{
-    ControlLayout{.name = "Text1",
-                  .kind = ControlKind::kTextBox,
-                  .rect = kTextBox,
-                  .tabIndex = 0,
-                  .change = &Call<&FrmEdit::Text1_Change>,
-                  .value = &Call<&FrmEdit::Text1>,
-                  .selectAllOnOpen = &Call<&FrmEdit::Text1SelectedOnOpen>},
+    kTextBox,
     ControlLayout{.name = "Command1",
                   .kind = ControlKind::kPushButton,
                   .text = "Save changes",
                   .rect = {1080, 760, 1575, 300},
                   .tabIndex = 1,
                   .click = &Call<&FrmEdit::Command1_Click>},
-    ControlLayout{.name = "Command2",
-                  .kind = ControlKind::kPushButton,
-                  .text = "Cancel",
-                  .rect = kCancel,
-                  .tabIndex = 2,
-                  .click = &Call<&FrmEdit::Command2_Click>},
+    kCancel,
 };
 
 const FormLayout kAddLayout{.name = "FrmAdd",

@@ -9,59 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "version_record.h"
+
 namespace {
 
-std::vector<std::uint8_t> OwnVersionRecord() {
+TEST(WindowsResources, VersionRecord) {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-  if (size == 0) return {};
-  std::vector<std::uint8_t> record(size);
-  if (!GetFileVersionInfoW(path, 0, size, record.data())) return {};
-  return record;
-}
-
-std::wstring VersionString(std::vector<std::uint8_t>& record, const wchar_t* field) {
-  const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + field;
-  void* text = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(record.data(), query.c_str(), &text, &length) || text == nullptr) return {};
-  std::wstring value(static_cast<const wchar_t*>(text), length);
-  while (!value.empty() && value.back() == L'\0') value.pop_back();
-  return value;
-}
-
-TEST(WindowsResources, VersionRecord) {
-  std::vector<std::uint8_t> record = OwnVersionRecord();
-  ASSERT_FALSE(record.empty());
-
-  void* fixed = nullptr;
-  UINT size = 0;
-  ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &fixed, &size));
-  ASSERT_GE(size, sizeof(VS_FIXEDFILEINFO));
-  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-  EXPECT_EQ(info->dwSignature, 0xFEEF04BDu);
-  // The project's version, as the build passes it to this check.
-  const DWORD versionMS = (TAVELIN_EXPECTED_VERSION_MAJOR << 16) | TAVELIN_EXPECTED_VERSION_MINOR;
-  const DWORD versionLS = TAVELIN_EXPECTED_VERSION_PATCH << 16;
-  EXPECT_EQ(info->dwFileVersionMS, versionMS);
-  EXPECT_EQ(info->dwFileVersionLS, versionLS);
-  EXPECT_EQ(info->dwProductVersionMS, versionMS);
-  EXPECT_EQ(info->dwProductVersionLS, versionLS);
-
-  // The version strings are major.minor with a two-digit minor ("2.02" for 2.2).
-  const std::wstring recordVersion = std::to_wstring(TAVELIN_EXPECTED_VERSION_MAJOR) +
-                                     (TAVELIN_EXPECTED_VERSION_MINOR < 10 ? L".0" : L".") +
-                                     std::to_wstring(TAVELIN_EXPECTED_VERSION_MINOR);
-  EXPECT_EQ(VersionString(record, L"ProductName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
-  EXPECT_EQ(VersionString(record, L"InternalName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
-  EXPECT_EQ(VersionString(record, L"OriginalFilename"), L"" TAVELIN_EXPECTED_PROGRAM_NAME ".exe");
-  EXPECT_EQ(VersionString(record, L"FileVersion"), recordVersion);
-  EXPECT_EQ(VersionString(record, L"ProductVersion"), recordVersion);
-  EXPECT_FALSE(VersionString(record, L"CompanyName").empty());
-  EXPECT_FALSE(VersionString(record, L"FileDescription").empty());
+  ASSERT_TRUE(length > 0 && length < MAX_PATH);
+  std::vector<std::uint8_t> record = tavelin::testing::VersionRecordOf(path);
+  tavelin::testing::ExpectTheProjectsVersion(record);
 }
 
 #pragma pack(push, 2)

@@ -14,6 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "version_record.h"
+
 namespace {
 
 std::wstring ProgramPath() {
@@ -43,47 +45,9 @@ class ProgramFile : public ::testing::Test {
   HMODULE module = nullptr;
 };
 
-std::wstring VersionString(std::vector<std::uint8_t>& record, const wchar_t* field) {
-  const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + field;
-  void* text = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(record.data(), query.c_str(), &text, &length) || text == nullptr) return {};
-  std::wstring value(static_cast<const wchar_t*>(text), length);
-  while (!value.empty() && value.back() == L'\0') value.pop_back();
-  return value;
-}
-
 TEST_F(ProgramFile, CarriesTheVersionRecord) {
-  const std::wstring path = ProgramPath();
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  ASSERT_GT(size, 0u);
-  std::vector<std::uint8_t> record(size);
-  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, record.data()));
-
-  void* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &fixed, &length));
-  ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
-  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-  const DWORD versionMS = (TAVELIN_EXPECTED_VERSION_MAJOR << 16) | TAVELIN_EXPECTED_VERSION_MINOR;
-  const DWORD versionLS = TAVELIN_EXPECTED_VERSION_PATCH << 16;
-  EXPECT_EQ(info->dwFileVersionMS, versionMS);
-  EXPECT_EQ(info->dwFileVersionLS, versionLS);
-  EXPECT_EQ(info->dwProductVersionMS, versionMS);
-  EXPECT_EQ(info->dwProductVersionLS, versionLS);
-  EXPECT_EQ(info->dwFileType, static_cast<DWORD>(VFT_APP));
-
-  // The version strings are major.minor with a two-digit minor ("2.02" for 2.2).
-  const std::wstring recordVersion = std::to_wstring(TAVELIN_EXPECTED_VERSION_MAJOR) +
-                                     (TAVELIN_EXPECTED_VERSION_MINOR < 10 ? L".0" : L".") +
-                                     std::to_wstring(TAVELIN_EXPECTED_VERSION_MINOR);
-  EXPECT_EQ(VersionString(record, L"ProductName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
-  EXPECT_EQ(VersionString(record, L"InternalName"), L"" TAVELIN_EXPECTED_PROGRAM_NAME);
-  EXPECT_EQ(VersionString(record, L"OriginalFilename"), L"" TAVELIN_EXPECTED_PROGRAM_NAME ".exe");
-  EXPECT_EQ(VersionString(record, L"FileVersion"), recordVersion);
-  EXPECT_EQ(VersionString(record, L"ProductVersion"), recordVersion);
-  EXPECT_FALSE(VersionString(record, L"CompanyName").empty());
+  std::vector<std::uint8_t> record = tavelin::testing::VersionRecordOf(ProgramPath());
+  tavelin::testing::ExpectTheProjectsVersion(record);
 }
 
 #pragma pack(push, 2)
