@@ -186,9 +186,24 @@ void TextToUtf16Le(std::u16string_view text, unsigned char* out) {
 }
 
 std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
-  std::u16string text = Utf16LeBytesToText(data, size);
-  if (const std::size_t nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
-  return Utf16ToWtf8(text);
+  // Straight from the bytes: a list's text is read this way one value at a time.
+  const std::size_t units = size / 2;
+  const auto unit = [data](std::size_t i) {
+    return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  };
+  std::string out(3 * units, '\0');
+  char* at = out.data();
+  for (std::size_t i = 0; i < units && unit(i) != u'\0'; ++i) {
+    const char16_t cu = unit(i);
+    if (IsHighSurrogate(cu) && i + 1 < units && IsLowSurrogate(unit(i + 1))) {
+      const char16_t lo = unit(++i);
+      at = PutCodePoint(at, 0x10000 + ((cu - 0xD800u) << 10) + (lo - 0xDC00u));
+    } else {
+      at = PutCodePoint(at, cu);
+    }
+  }
+  out.resize(static_cast<std::size_t>(at - out.data()));
+  return out;
 }
 
 std::vector<unsigned char> Wtf8ToUtf16LeWithNul(std::string_view text) {
