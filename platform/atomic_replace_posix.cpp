@@ -51,6 +51,7 @@ std::optional<std::vector<char>> ReadAttribute(const fs::path& file, const char*
         name ? ::getxattr(file.c_str(), name, nullptr, 0) : ::listxattr(file.c_str(), nullptr, 0);
     if (size < 0) return std::nullopt;
     std::vector<char> bytes(static_cast<std::size_t>(size));
+    if (bytes.empty()) return bytes;  // nearly every file has none
     const ssize_t got = name ? ::getxattr(file.c_str(), name, bytes.data(), bytes.size())
                              : ::listxattr(file.c_str(), bytes.data(), bytes.size());
     if (got >= 0) {
@@ -256,8 +257,19 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
   // looked at closely. Collected first, as removing while listing may skip names.
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   const std::string base = target.filename().native();
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return;
+  int fd = -1;
+#ifdef O_NOATIME
+  // Listed without marking the folder read where the system allows it (the user owns it):
+  // the flush of the new file that follows would otherwise have to write that time as well.
+  fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
+#endif
+  if (fd < 0) fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return;
+  }
   std::vector<fs::path> leftovers;
   while (const dirent* entry = ::readdir(dir)) {
     if (std::strncmp(entry->d_name, base.c_str(), base.size()) == 0 &&

@@ -191,18 +191,20 @@ std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
   const auto unit = [data](std::size_t i) {
     return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   };
-  std::string out(3 * units, '\0');
-  char* at = out.data();
+  std::string out;
+  out.reserve(units);
+  char bytes[4];
   for (std::size_t i = 0; i < units && unit(i) != u'\0'; ++i) {
     const char16_t cu = unit(i);
-    if (IsHighSurrogate(cu) && i + 1 < units && IsLowSurrogate(unit(i + 1))) {
+    if (cu < 0x80) {  // nearly every address is plain ASCII
+      out += static_cast<char>(cu);
+    } else if (IsHighSurrogate(cu) && i + 1 < units && IsLowSurrogate(unit(i + 1))) {
       const char16_t lo = unit(++i);
-      at = PutCodePoint(at, 0x10000 + ((cu - 0xD800u) << 10) + (lo - 0xDC00u));
+      out.append(bytes, PutCodePoint(bytes, 0x10000 + ((cu - 0xD800u) << 10) + (lo - 0xDC00u)));
     } else {
-      at = PutCodePoint(at, cu);
+      out.append(bytes, PutCodePoint(bytes, cu));
     }
   }
-  out.resize(static_cast<std::size_t>(at - out.data()));
   return out;
 }
 

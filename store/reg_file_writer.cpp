@@ -1,5 +1,6 @@
 #include "store/reg_file_writer.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "platform/wtf8.h"
@@ -12,12 +13,15 @@ namespace {
 constexpr std::u16string_view kVersion5Header = u"Windows Registry Editor Version 5.00";
 constexpr std::u16string_view kRegedit4Header = u"REGEDIT4";
 
+// Each asks first whether the character is low enough to matter: most are letters above.
 bool HoldsLineBreakOrNul(std::u16string_view text) {
-  return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string_view::npos;
+  return std::any_of(text.begin(), text.end(), [](char16_t c) {
+    return c <= u'\r' && (c == u'\r' || c == u'\n' || c == u'\0');
+  });
 }
 
 bool Escaped(char16_t c) {
-  return c == u'\\' || c == u'"' || c == u'\r' || c == u'\n' || c == u'\0';
+  return c <= u'\\' && (c == u'\\' || c == u'"' || c == u'\r' || c == u'\n' || c == u'\0');
 }
 
 // The text between quotes, with what a quoted text cannot hold escaped, after `out`.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <system_error>
+#include <utility>
 
 #include "platform/atomic_replace.h"
 #include "platform/file_lock.h"
@@ -36,6 +37,8 @@ std::string HiveFileRegistry::description() const {
 void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   document_.reset();
   dirty_ = false;
+  std::optional<RegFileDocument> kept = std::exchange(fileDocument_, std::nullopt);
+  const std::string keptBytes = std::exchange(fileBytes_, std::string());
   lockProblem_.clear();
   const auto readFailed = [&](const std::string& why) {
     lock_.reset();
@@ -91,19 +94,25 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
     case platform::FileRead::Status::kFailed:
       return readFailed(read.error);
     case platform::FileRead::Status::kRead: {
-      RegParseResult parsed = ParseRegFile(read.bytes);
-      if (!parsed.document) {
-        return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
-                          std::to_string(parsed.error.column) + ": " + parsed.error.message);
+      if (kept && read.bytes == keptBytes) {
+        document_ = std::move(kept);  // the file is as the last transaction left it
+      } else {
+        RegParseResult parsed = ParseRegFile(read.bytes);
+        if (!parsed.document) {
+          return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
+                            std::to_string(parsed.error.column) + ": " + parsed.error.message);
+        }
+        document_ = std::move(parsed.document);
       }
-      document_ = std::move(parsed.document);
+      fileBytes_ = std::move(read.bytes);
       break;
     }
   }
 }
 
 void HiveFileRegistry::onEnd() {
-  if (document_ && dirty_) commit();
+  // Kept only when the document is what the file now holds: unchanged, or written in full.
+  if (document_ && (dirty_ ? commit() : !fileBytes_.empty())) fileDocument_ = std::move(document_);
   document_.reset();
   dirty_ = false;
   lock_.reset();
@@ -132,6 +141,7 @@ bool HiveFileRegistry::commit() {
                                        platform::NewFileAccess::kOwnerOnly, error)) {
     return failed(error);
   }
+  fileBytes_ = std::move(*written.bytes);
   return true;
 }
 

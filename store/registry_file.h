@@ -3,9 +3,10 @@
 //
 // Each transaction takes the lock beside the file, reads and parses the file once, and, when
 // something changed, writes it back once through a temporary file that is flushed and
-// renamed over it. Keys and values the program does not touch are written back as they were.
-// The lock is held only for the length of one transaction, so a command must not keep one
-// open while it waits for the user.
+// renamed over it. The file as a transaction left it is kept with its parsed form, so that
+// the next transaction, finding the same bytes, need not parse them again. Keys and values the
+// program does not touch are written back as they were. The lock is held only for the length of one
+// transaction, so a command must not keep one open while it waits for the user.
 #pragma once
 
 #include <chrono>
@@ -68,6 +69,10 @@ class HiveFileRegistry : public RegistryBackend {
   std::string lockProblem_;                  // why no lock is held, when the read went on without
   std::optional<RegFileDocument> document_;  // while a transaction runs and the read succeeded
   bool dirty_ = false;
+  // The file's bytes as the last transaction found or wrote them, and their parsed form while
+  // it is known to match them (kept between transactions).
+  std::string fileBytes_;
+  std::optional<RegFileDocument> fileDocument_;
   RootKey lastRoot_ = 0;
   std::string lastKeyPath_, lastFullPath_;
 };
