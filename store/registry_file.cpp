@@ -84,30 +84,35 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
       break;
   }
 
+  if (const std::optional<std::string> why = load(std::move(kept), keptBytes)) readFailed(*why);
+}
+
+std::optional<std::string> HiveFileRegistry::load(std::optional<RegFileDocument> kept,
+                                                  const std::string& keptBytes) {
   platform::FileRead read = platform::ReadWholeFile(realPath_);
   switch (read.status) {
     case platform::FileRead::Status::kMissing:
       document_.emplace();  // a new hive: version 5, UTF-16, as regedit writes
-      break;
+      return std::nullopt;
     case platform::FileRead::Status::kNotRegularFile:
-      return readFailed("it is not a regular file");
+      return "it is not a regular file";
     case platform::FileRead::Status::kFailed:
-      return readFailed(read.error);
-    case platform::FileRead::Status::kRead: {
-      if (kept && read.bytes == keptBytes) {
-        document_ = std::move(kept);  // the file is as the last transaction left it
-      } else {
-        RegParseResult parsed = ParseRegFile(read.bytes);
-        if (!parsed.document) {
-          return readFailed("line " + std::to_string(parsed.error.line) + ", column " +
-                            std::to_string(parsed.error.column) + ": " + parsed.error.message);
-        }
-        document_ = std::move(parsed.document);
-      }
-      fileBytes_ = std::move(read.bytes);
+      return read.error;
+    case platform::FileRead::Status::kRead:
       break;
-    }
   }
+  if (kept && read.bytes == keptBytes) {
+    document_ = std::move(kept);  // the file is as the last transaction left it
+  } else {
+    RegParseResult parsed = ParseRegFile(read.bytes);
+    if (!parsed.document) {
+      return "line " + std::to_string(parsed.error.line) + ", column " +
+             std::to_string(parsed.error.column) + ": " + parsed.error.message;
+    }
+    document_ = std::move(parsed.document);
+  }
+  fileBytes_ = std::move(read.bytes);
+  return std::nullopt;
 }
 
 void HiveFileRegistry::onEnd() {

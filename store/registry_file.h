@@ -55,6 +55,10 @@ class HiveFileRegistry : public RegistryBackend {
  private:
   template <class Change>
   bool change(RootKey root, std::string_view keyPath, Change&& apply);
+  // Reads the file into document_, taking `kept` when the file still holds `keptBytes`.
+  // Nothing when done, else why not.
+  std::optional<std::string> load(std::optional<RegFileDocument> kept,
+                                  const std::string& keptBytes);
   bool commit();
   // The value in the document read by the transaction under way, or null.
   std::optional<RegValueView> findValue(RootKey root, std::string_view keyPath,
