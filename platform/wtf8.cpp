@@ -186,26 +186,22 @@ void TextToUtf16Le(std::u16string_view text, unsigned char* out) {
 }
 
 std::string Utf16LeToWtf8UpToNul(const unsigned char* data, std::size_t size) {
-  // Straight from the bytes: a list's text is read this way one value at a time.
+  // Every command reads the whole list this way, one value at a time.
   const std::size_t units = size / 2;
   const auto unit = [data](std::size_t i) {
     return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   };
-  std::string out;
-  out.reserve(units);
-  char bytes[4];
-  for (std::size_t i = 0; i < units && unit(i) != u'\0'; ++i) {
-    const char16_t cu = unit(i);
-    if (cu < 0x80) {  // nearly every address is plain ASCII
-      out += static_cast<char>(cu);
-    } else if (IsHighSurrogate(cu) && i + 1 < units && IsLowSurrogate(unit(i + 1))) {
-      const char16_t lo = unit(++i);
-      out.append(bytes, PutCodePoint(bytes, 0x10000 + ((cu - 0xD800u) << 10) + (lo - 0xDC00u)));
-    } else {
-      out.append(bytes, PutCodePoint(bytes, cu));
-    }
+  std::size_t length = 0;
+  bool ascii = true;
+  for (; length < units && unit(length) != u'\0'; ++length) ascii = ascii && unit(length) < 0x80;
+  if (ascii) {  // nearly every address: one byte a unit
+    std::string out(length, '\0');
+    for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<char>(data[2 * i]);
+    return out;
   }
-  return out;
+  std::u16string text;
+  Utf16LeBytesToText(data, 2 * length, text);
+  return Utf16ToWtf8(text);
 }
 
 std::vector<unsigned char> Wtf8ToUtf16LeWithNul(std::string_view text) {
