@@ -266,6 +266,11 @@ int main(int argc, char** argv) {
   // (d) Move down as the program runs it: start-up untimed, then the command, timed.
   std::vector<double> moves, moveBares;
   std::string moved;
+  const auto timeBare = [&] {
+    const auto start = Clock::now();
+    BareReplace(bare, moved, true);
+    moveBares.push_back(MillisecondsSince(start));
+  };
   for (int run = 0; run <= runs; ++run) {  // the first run, untimed, gives the bytes it writes
     BareReplace(f.hive, compact, true);
     AddressList list;
@@ -279,12 +284,8 @@ int main(int argc, char** argv) {
     // The bare replace runs before the command on every other run: a flush just before
     // another can change what the second one costs.
     const bool bareFirst = run % 2 == 1;
-    if (bareFirst) {
-      const auto bareStart = Clock::now();
-      BareReplace(bare, moved, true);
-      moveBares.push_back(MillisecondsSince(bareStart));
-    }
-    auto start = Clock::now();
+    if (bareFirst) timeBare();
+    const auto start = Clock::now();
     if (!MoveSelectedDown(context).messages().empty() || !registry.takeReports().empty()) {
       std::fprintf(stderr, "the move went wrong\n");
       return 1;
@@ -295,11 +296,7 @@ int main(int argc, char** argv) {
       continue;
     }
     moves.push_back(took);
-    if (!bareFirst) {
-      start = Clock::now();
-      BareReplace(bare, moved, true);
-      moveBares.push_back(MillisecondsSince(start));
-    }
+    if (!bareFirst) timeBare();
   }
   const double moveRatio = Median(moves) / Median(moveBares);
   std::printf(

@@ -4,9 +4,9 @@
 // Each transaction takes the lock beside the file, reads and parses the file once, and, when
 // something changed, writes it back once through a temporary file that is flushed and
 // renamed over it. The file as a transaction left it is kept with its parsed form, so that
-// the next transaction, finding the same bytes, need not parse them again. Keys and values the
-// program does not touch are written back as they were. The lock is held only for the length of one
-// transaction, so a command must not keep one open while it waits for the user.
+// the next transaction, finding the same bytes, need not parse them again. Keys and values
+// the program does not touch are written back as they were. The lock is held only for the
+// length of one transaction, so a command must not keep one open while it waits for the user.
 #pragma once
 
 #include <chrono>
