@@ -9,6 +9,7 @@
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_settings.h"
 #include "files/list_file.h"
+#include "list/list_store.h"
 #include "store/registry_names.h"
 #include "ui/joined_text.h"
 #include "ui/version.h"
@@ -78,6 +79,30 @@ constexpr std::array kFileItems{
     MenuItemLayout{"FileExit", "Exit", &Call<&Mainn::FileExit_Click>, {}},
 };
 
+// Where the program opens store files, the File menu also opens a Windows user's hive.
+constexpr std::array kFileItemsOpeningHives{
+    MenuItemLayout{
+        "FileReload", "Reload URLs", &Call<&Mainn::FileReload_Click>, {keys::kF5, 0, "F5"}},
+    MenuItemLayout{"FileSave",
+                   "Save list as",
+                   &Call<&Mainn::FileSave_Click>,
+                   {keys::kS, shift::kCtrl, "Ctrl+S"}},
+    MenuItemLayout{
+        "FileOpen", "Open list", &Call<&Mainn::FileOpen_Click>, {keys::kO, shift::kCtrl, "Ctrl+O"}},
+    MenuItemLayout{"FileOpenHive",
+                   "Open hive",
+                   &Call<&Mainn::FileOpenHive_Click>,
+                   {keys::kO, shift::kCtrl | shift::kShift, "Ctrl+Shift+O"}},
+    MenuItemLayout{"FileOpenHiveReadOnly",
+                   "Open hive read-only",
+                   &Call<&Mainn::FileOpenHiveReadOnly_Click>,
+                   {}},
+    MenuItemLayout{"sepp", {}, nullptr, {}},
+    MenuItemLayout{"FileAbout", "About", &Call<&Mainn::FileAbout_Click>, {}},
+    MenuItemLayout{"seppp", {}, nullptr, {}},
+    MenuItemLayout{"FileExit", "Exit", &Call<&Mainn::FileExit_Click>, {}},
+};
+
 constexpr std::array kOptionsItems{
     MenuItemLayout{"GotoAddress", "Go to selected address", &Call<&Mainn::GotoAddress_Click>, {}},
     MenuItemLayout{"seppppp", {}, nullptr, {}},
@@ -100,6 +125,21 @@ const std::array kMenus{
     MenuLayout{"mnuFile", "File", kFileItems},
     MenuLayout{Mainn::kOptionsMenu, "Options", kOptionsItems},
 };
+const std::array kMenusOpeningHives{
+    MenuLayout{"mnuFile", "File", kFileItemsOpeningHives},
+    MenuLayout{Mainn::kOptionsMenu, "Options", kOptionsItems},
+};
+
+// "Open hive": its dialog's title and filters.
+constexpr std::string_view kHiveDialogTitle = "Open hive";
+constexpr std::string_view kHiveFilterName = "Registry hives";
+constexpr std::string_view kHiveFilterPattern = "NTUSER.DAT *.DAT *.dat *.reg";
+
+// Asked in manual mode before a switch would drop the changes the list shows.
+constexpr std::string_view kSwitchTitle = "Tavelin";
+constexpr std::string_view kSwitchQuestion =
+    "The list shows changes that have not been saved. Open the other hive anyway? The changes "
+    "will be lost.";
 
 // The list-file dialogs' one filter.
 constexpr std::string_view kListFilterName = "Text";
@@ -163,19 +203,32 @@ int TypeAheadMatch(const std::vector<std::string>& entries, int selection,
   return -1;
 }
 
-Mainn::Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher)
-    : backend_(backend), screen_(screen), launcher_(launcher) {}
+Mainn::Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher,
+             StoreFiles* storeFiles, StoreChoice store)
+    : backend_(&backend),
+      screen_(screen),
+      launcher_(launcher),
+      storeFiles_(storeFiles),
+      store_(std::move(store)) {}
 
 const FormLayout& Mainn::Layout() {
   return kLayout;
 }
 
 std::span<const MenuLayout> Mainn::Menus() {
+  if (kPlatformOpensStoreFiles) return kMenusOpeningHives;
   return kMenus;
 }
 
+std::string Mainn::Caption() const {
+  std::string caption(kLayout.caption);
+  if (!store_.file.empty()) caption += " - " + store_.file;
+  if (store_.readOnly) caption += " (read-only)";
+  return caption;
+}
+
 ListContext Mainn::context() {
-  return {backend_, list_, settings_, &history_, &storedBase_, [this] {
+  return {*backend_, list_, settings_, &history_, &storedBase_, [this] {
             return screen_.askYesNo({std::string(kStoreChangedTitle),
                                      std::string(kStoreChangedQuestion), MessageIcon::kQuestion});
           }};
@@ -190,7 +243,7 @@ void Mainn::ShowError(std::string_view text) {
 }
 
 void Mainn::Form_Load() {
-  startUpMessages_ = StartUp(backend_, list_, settings_, &storedBase_).messages();
+  startUpMessages_ = StartUp(*backend_, list_, settings_, &storedBase_).messages();
 }
 
 void Mainn::Form_Shown() {
@@ -248,6 +301,59 @@ void Mainn::FileOpen_Click() {
   Show(ImportAddresses(context(), std::move(read.entries)));
 }
 
+void Mainn::FileOpenHive_Click() {
+  OpenHive(false);
+}
+
+void Mainn::FileOpenHiveReadOnly_Click() {
+  OpenHive(true);
+}
+
+bool Mainn::HasUnsavedChanges() const {
+  if (!IsManualSaveMode(settings_)) return false;
+  return storedBase_ ? list_.contents() != *storedBase_ : list_.count() > 0;
+}
+
+void Mainn::OpenHive(bool readOnly) {
+  if (!storeFiles_) return;
+  if (HasUnsavedChanges() &&
+      !screen_.askYesNo(
+          {std::string(kSwitchTitle), std::string(kSwitchQuestion), MessageIcon::kQuestion})) {
+    return;
+  }
+  // The dialog opens on the first Windows user's hive found, ready for Enter.
+  const std::vector<StoreFiles::Found> found = storeFiles_->findHives();
+  FileDialogRequest request{false, std::string(kHiveDialogTitle), std::string(kHiveFilterName),
+                            std::string(kHiveFilterPattern),
+                            found.empty() ? std::string() : found.front().hive};
+  request.moreFilters.push_back({"All files", "*"});
+  for (const StoreFiles::Found& hive : found) request.places.push_back(hive.profile);
+  const std::optional<std::string> chosen = screen_.chooseFile(request);
+  if (!chosen) return;
+
+  // Started on aside, so that a file that cannot be opened leaves the window as it was.
+  std::unique_ptr<RegistryBackend> next = storeFiles_->open(*chosen, readOnly);
+  AddressList list;
+  ProgramSettings settings;
+  std::optional<ListContents> base;
+  std::string refusal;
+  CommandResult started = StartUpOpened(*next, list, settings, base, refusal);
+  if (!refusal.empty()) {
+    return ShowError(refusal + " Tavelin still shows the typed addresses of " +
+                     backend_->description() + ".");
+  }
+  opened_ = std::move(next);
+  backend_ = opened_.get();
+  store_ = {*chosen, readOnly};
+  list_.exchangeAll(list.exchangeAll({}));
+  SelectFirstAddress(list_);
+  settings_ = std::move(settings);
+  history_ = UndoHistory();
+  storedBase_ = std::move(base);
+  screen_.captionChanged();
+  Show(started);
+}
+
 void Mainn::FileAbout_Click() {
   FrmAbout dialog(screen_);
   dialog.Form_Load();
@@ -297,7 +403,7 @@ void Mainn::Redo_Click() {
 }
 
 void Mainn::Settings_Click() {
-  FrmSettings dialog(screen_, backend_, settings_);
+  FrmSettings dialog(screen_, *backend_, settings_);
   dialog.Form_Load();
   screen_.openDialog(dialog);
 }

@@ -8,12 +8,14 @@
 // observer, and runs what each control's row or menu item names for its events.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/system_registry.h"
 #include "browse/browser_launcher.h"
 #include "list/address_list.h"
 #include "list/list_commands.h"
@@ -41,12 +43,21 @@ int TypeAheadMatch(const std::vector<std::string>& entries, int selection, std::
 
 class Mainn : public Form {
  public:
-  Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher);
+  // `storeFiles`, where given, opens the hives that "Open hive" chooses; `store` is what
+  // `backend` is, as the title names it.
+  Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher,
+        StoreFiles* storeFiles = nullptr, StoreChoice store = {});
 
   static const FormLayout& Layout();
   static std::span<const MenuLayout> Menus();
   // The menu that also pops up over the list.
   static constexpr std::string_view kOptionsMenu = "MnuAddress";
+
+  // The title: the layout's caption, naming the store's file when it is not the platform's
+  // own, and saying when it was opened read-only.
+  std::string Caption() const;
+  RegistryBackend& backend() { return *backend_; }
+  const StoreChoice& store() const { return store_; }
 
   AddressList& List1() { return list_; }
   const AddressList& List1() const { return list_; }
@@ -64,6 +75,8 @@ class Mainn : public Form {
   void FileReload_Click();
   void FileSave_Click();
   void FileOpen_Click();
+  void FileOpenHive_Click();
+  void FileOpenHiveReadOnly_Click();
   void FileAbout_Click();
   void FileExit_Click();
   void GotoAddress_Click();
@@ -98,10 +111,17 @@ class Mainn : public Form {
   ListContext context();
   void Show(const CommandResult& result);
   void ShowError(std::string_view text);
+  // "Open hive": the window goes over to the chosen file as a start-up on it would.
+  void OpenHive(bool readOnly);
+  // In manual mode, whether the list differs from the store as last read or written.
+  bool HasUnsavedChanges() const;
 
-  RegistryBackend& backend_;
+  RegistryBackend* backend_;
   Screen& screen_;
   BrowserLauncher& launcher_;
+  StoreFiles* storeFiles_;
+  StoreChoice store_;
+  std::unique_ptr<RegistryBackend> opened_;  // a store opened since start-up
   AddressList list_;
   ProgramSettings settings_;
   std::string lastListFileName_;

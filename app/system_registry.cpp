@@ -7,10 +7,6 @@
 
 namespace tavelin {
 
-SystemParts CreateSystemParts() {
-  return {CreateSystemRegistry(), CreateSystemBrowserLauncher()};
-}
-
 std::vector<BackupKey> ProgramBackupKeys() {
   // The time key is never made by the program, so a restore has nothing to remove when it
   // was missing; the other two it makes.

@@ -94,6 +94,31 @@ CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettin
   return Told(backend);
 }
 
+CommandResult StartUpOpened(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
+                            std::optional<ListContents>& base, std::string& refusal) {
+  backend.takeReports();
+  const bool readOk = LoadAndCompactAddresses(backend, list, LoadKind::kStartup, [&] {
+                        LoadSettings(backend, settings);
+                      }).readOk;
+  if (!readOk) {
+    for (const StoreReport& report : backend.takeReports()) {
+      if (report.kind == StoreReport::Kind::kReadFailed && refusal.empty()) {
+        refusal = report.reason;
+      }
+    }
+    if (refusal.empty()) refusal = backend.description() + " could not be read.";
+    return {};
+  }
+  if (const std::string unrecovered = backend.unrecoveredChanges(); !unrecovered.empty()) {
+    backend.takeReports();
+    refusal =
+        "The registry hive " + backend.description() + " cannot be opened: " + unrecovered + ".";
+    return {};
+  }
+  base = list.contents();
+  return Told(backend);
+}
+
 CommandResult ReloadAddresses(ListContext context) {
   const int selection = context.list.selectionIndex();
   ListContents discarded;

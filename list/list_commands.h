@@ -58,6 +58,12 @@ struct ListContext {
 // When the read succeeds, `base` (if given) becomes the list as read.
 CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
                       std::optional<ListContents>* base = nullptr);
+// Start-up on a store that is to replace the window's ("Open hive"): the same, into the
+// given list, settings and base, except that a store that cannot be opened is refused:
+// `refusal` is then a sentence naming it and saying why (its read failed, or it lacks
+// changes it could not recover), and nothing read is to be used.
+CommandResult StartUpOpened(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
+                            std::optional<ListContents>& base, std::string& refusal);
 // "Reload URLs": the list read afresh and compacted; a failed read leaves the list as it was.
 CommandResult ReloadAddresses(ListContext context);
 

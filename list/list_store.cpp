@@ -54,7 +54,8 @@ StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list
   const bool readOk = !backend.readFailed();
   if (readOk) {
     RemoveBlankAddresses(fresh);
-    SaveAddresses(backend, fresh);
+    // A store opened read-only shows the list compacted, and is left as it is.
+    if (!backend.readOnly()) SaveAddresses(backend, fresh);
   }
   if (alongside) alongside();
   const StoreOutcome outcome = transaction.finish();

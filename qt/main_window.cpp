@@ -38,6 +38,7 @@ MainWindow::MainWindow(Mainn& core, QWidget* parent) : QMainWindow(parent), core
   buildMenus();
   // The client area lies below the menu bar.
   SetUpFixedWindow(*this, form, ClientSize(form) + QSize(0, menuBar()->sizeHint().height()));
+  showCaption();
   if (QWidget* first = widgets_->firstTabStop()) first->setFocus();
 }
 
@@ -87,6 +88,10 @@ void MainWindow::popUpOptionsMenu(PopUpPlace place) {
   }
   optionsMenu_->setActiveAction(nullptr);
   optionsMenu_->popup(at);
+}
+
+void MainWindow::showCaption() {
+  setWindowTitle(ToQString(core_.Caption()));
 }
 
 void MainWindow::place() {

@@ -34,6 +34,8 @@ class MainWindow : public QMainWindow {
   // Where the table puts it (centred on the screen), its frame counted once the window
   // system has framed it.
   void place();
+  // The title as the core has it now.
+  void showCaption();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "qt/dialog_windows.h"
 #include "qt/form_widgets.h"
@@ -64,17 +65,37 @@ bool QtScreen::askYesNo(const MessageBoxRequest& question) {
 }
 
 std::optional<std::string> QtScreen::chooseFile(const FileDialogRequest& request) {
-  QFileDialog dialog(topWindow(), ToQString(request.title), FromCorePath(request.initialName),
-                     ToQString(request.filterName) + QStringLiteral(" (") +
-                         ToQString(request.filterPattern) + QStringLiteral(")"));
+  const auto filter = [](const std::string& name, const std::string& pattern) {
+    return ToQString(name) + QStringLiteral(" (") + ToQString(pattern) + QStringLiteral(")");
+  };
+  QStringList filters{filter(request.filterName, request.filterPattern)};
+  for (const FileDialogRequest::Filter& more : request.moreFilters) {
+    filters << filter(more.name, more.pattern);
+  }
+  QFileDialog dialog(topWindow(), ToQString(request.title));
+  dialog.setObjectName(QStringLiteral("FileDialog"));
+  dialog.setNameFilters(filters);
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   // Any name is accepted, and replacing a file is not asked here: the command does both.
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (!request.places.empty()) {
+    QList<QUrl> places = dialog.sidebarUrls();
+    for (const std::string& place : request.places) {
+      places << QUrl::fromLocalFile(FromCorePath(place));
+    }
+    dialog.setSidebarUrls(places);
+  }
+  // In the file's folder, with the file selected, so that Enter alone opens it.
+  if (!request.initialName.empty()) dialog.selectFile(FromCorePath(request.initialName));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return std::nullopt;
   return CorePath(chosen.first());
+}
+
+void QtScreen::captionChanged() {
+  if (main_) main_->showCaption();
 }
 
 void QtScreen::openDialog(Dialog& dialog) {

@@ -32,6 +32,7 @@ class QtScreen : public Screen {
   void focusTextSelectAll(Dialog& dialog) override;
   void popUpOptionsMenu(PopUpPlace place) override;
   void endProgram() override;
+  void captionChanged() override;
 
   // The Qt window of an open dialog, or null.
   DialogWindow* window(const Dialog& dialog) const;

@@ -114,6 +114,10 @@ void RegistryBackend::reportReadFailure(const std::string& problem) {
 }
 
 bool RegistryBackend::admitWrite() {
+  if (readOnly_) {
+    reportFailedWrite(description() + " was opened read-only, so nothing is written to it.", false);
+    return false;
+  }
   // A call on its own is a transaction of its own, reported at once.
   const bool own = depth_ == 0;
   if (own) beginTransaction();

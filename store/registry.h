@@ -129,6 +129,9 @@ struct StoreReport {
 
 class RegistryBackend;
 
+// Why a store opened read-only takes no write, as the clause after "could not be written:".
+inline constexpr std::string_view kOpenedReadOnly = "it was opened read-only";
+
 // A copy of what is stored, taken before the first change of a run reaches the store. The
 // backend decides when; what is copied, in which form and where it is kept is the
 // implementation's.
@@ -214,6 +217,14 @@ class RegistryBackend {
   // The backup this run took, if any.
   const std::optional<std::filesystem::path>& backupTaken() const { return backupTaken_; }
 
+  // A store opened read-only is only ever read: no lock, temporary, backup or write reaches
+  // its file or its folder, and every write is reported as refused for that reason.
+  void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+  bool readOnly() const { return readOnly_; }
+  // Why the last read came from a store that lacks changes it should hold (a hive whose
+  // transaction logs could not bring it up to date); empty when it did not.
+  virtual std::string unrecoveredChanges() const { return {}; }
+
  protected:
   virtual void onBegin(LoadKind /*kind*/) {}
   virtual void onEnd() {}
@@ -238,6 +249,7 @@ class RegistryBackend {
   void reportFailedWrite(const std::string& problem, bool backup);
 
   int depth_ = 0;
+  bool readOnly_ = false;
   LoadKind kind_ = LoadKind::kCommand;
   bool writesBlocked_ = false;
   // The transaction under way:

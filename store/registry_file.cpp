@@ -71,8 +71,14 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
     return readFailed(
         "it is empty, and only a name ending in \".reg\" is made into a new registry file");
   }
-  if (missing && realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
   std::string error;
+  if (readOnly()) {
+    // Only read: no folder, lock or file is made for it.
+    lockProblem_ = std::string(kOpenedReadOnly);
+    if (const std::optional<std::string> why = load(std::move(kept), keptBytes)) readFailed(*why);
+    return;
+  }
+  if (missing && realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
   switch (LockStore(realPath_, lockTimeout_, lock_, error)) {
     case platform::LockStatus::kLocked:
       break;

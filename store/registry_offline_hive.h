@@ -18,8 +18,8 @@
 // yet written into it, or the header is damaged) is brought up to date from those logs in
 // memory first (hive_recovery.h), and every command works on that; a command that writes
 // commits it clean. The logs are never written, renamed or deleted. A dirty hive whose logs
-// cannot bring it up to date, a read-only hive and a read-only folder are read but never
-// written; each command that would write reports why.
+// cannot bring it up to date, a hive opened read-only, a read-only hive and a read-only folder
+// are read but never written; each command that would write reports why.
 #pragma once
 
 #include <chrono>
@@ -50,6 +50,7 @@ class OfflineHiveRegistry : public RegistryBackend {
   std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) override;
   std::vector<std::string> subkeyNames(RootKey root, std::string_view keyPath) override;
   std::string description() const override;
+  std::string unrecoveredChanges() const override { return unrecovered_; }
 
   const std::filesystem::path& path() const { return path_; }
 
@@ -68,6 +69,7 @@ class OfflineHiveRegistry : public RegistryBackend {
   std::filesystem::path path_;
   std::chrono::milliseconds lockTimeout_;
   std::unique_ptr<Session> session_;  // while a transaction runs and the hive could be read
+  std::string unrecovered_;           // as of the last transaction's read
 };
 
 // Whether the file begins with the four bytes that open every Windows hive, "regf".

@@ -327,6 +327,7 @@ std::string OfflineHiveRegistry::description() const {
 
 void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   session_.reset();
+  unrecovered_.clear();
   auto session = std::make_unique<Session>();
   const auto readFailed = [&](const std::string& why) {
     reportReadFailure("The registry hive " + description() + " could not be read: " + why + ".");
@@ -334,17 +335,22 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
   session->realPath = platform::FollowLinks(path_);
 
   std::string error;
-  switch (LockStore(session->realPath, lockTimeout_, session->lock, error)) {
-    case platform::LockStatus::kLocked:
-      platform::RemoveLeftoverTemporaries(session->realPath);
-      break;
-    case platform::LockStatus::kTimedOut:
-      return readFailed(error);
-    case platform::LockStatus::kFailed:
-      // Reading needs no lock (the hive is only ever replaced whole); writing does.
-      session->unwritable =
-          "it cannot be locked against a second copy of the program (" + error + ")";
-      break;
+  if (readOnly()) {
+    // Nothing is made beside it, not even the lock: it is only read.
+    session->unwritable = std::string(kOpenedReadOnly);
+  } else {
+    switch (LockStore(session->realPath, lockTimeout_, session->lock, error)) {
+      case platform::LockStatus::kLocked:
+        platform::RemoveLeftoverTemporaries(session->realPath);
+        break;
+      case platform::LockStatus::kTimedOut:
+        return readFailed(error);
+      case platform::LockStatus::kFailed:
+        // Reading needs no lock (the hive is only ever replaced whole); writing does.
+        session->unwritable =
+            "it cannot be locked against a second copy of the program (" + error + ")";
+        break;
+    }
   }
 
   platform::OsHandle fd(::open(session->realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -367,13 +373,15 @@ void OfflineHiveRegistry::onBegin(LoadKind /*kind*/) {
     const std::uint64_t size = primary.bytes.size();
     session->hive = OpenRecovered(session->realPath, std::move(primary.bytes), notRecovered);
     if (!notRecovered.empty()) {
+      unrecovered_ = NotRecoverable(notRecovered);
       if (const std::string cut = WhyCutShort(header.header, size); !cut.empty()) {
         return readFailed(cut + "; " + NotRecoverable(notRecovered));
       }
-      session->unwritable = NotRecoverable(notRecovered) +
-                            ". Writing now would lose those changes or damage the hive. Let that "
-                            "Windows installation start once, or open the hive in Windows first, "
-                            "and then try again";
+      if (!readOnly())
+        session->unwritable = NotRecoverable(notRecovered) +
+                              ". Writing now would lose those changes or damage the hive. Let that "
+                              "Windows installation start once, or open the hive in Windows first, "
+                              "and then try again";
     }
   }
   if (!session->hive) {

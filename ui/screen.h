@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavelin {
 
@@ -21,14 +22,22 @@ struct MessageBoxRequest {
   MessageIcon icon = MessageIcon::kExclamation;
 };
 
-// A file dialog, with one filter: `filterName` ("Text") over `filterPattern` ("*.txt"). The
-// dialog itself neither asks about replacing a file nor requires the file to exist.
+// A file dialog, with its first filter `filterName` ("Text") over `filterPattern` ("*.txt"),
+// and `moreFilters` after it. The dialog itself neither asks about replacing a file nor
+// requires the file to exist.
 struct FileDialogRequest {
+  struct Filter {
+    std::string name;
+    std::string pattern;  // patterns separated by spaces
+  };
   bool save = false;  // the save dialog; otherwise the open dialog
   std::string title;
   std::string filterName;
   std::string filterPattern;
-  std::string initialName;  // a full file name, or empty
+  // A full file name, or empty: the dialog opens in its folder with that file selected.
+  std::string initialName;
+  std::vector<Filter> moreFilters = {};
+  std::vector<std::string> places = {};  // folders offered beside the files (full paths)
 };
 
 // Where the Options menu pops up: at the mouse pointer, or (from the keyboard) at the
@@ -59,6 +68,8 @@ class Screen {
   virtual void popUpOptionsMenu(PopUpPlace place) = 0;
   // Ends the program: the main window closes and nothing more runs.
   virtual void endProgram() = 0;
+  // The main window's title changed (it names the store the window works on): draw it.
+  virtual void captionChanged() {}
 };
 
 // Each text in its own box titled "Error", one after the other.

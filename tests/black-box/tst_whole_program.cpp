@@ -114,33 +114,67 @@ class WholeProgramTest : public QObject {
     QCOMPARE(modReg::ReadRegString(registry, kCurrentUser, other, "Name"), std::string("kept"));
   }
 
-  // The program takes nothing on its command line, Qt's own options included: one naming a
-  // platform that does not exist would otherwise end it before it starts.
-  void theCommandLineIsNotRead_data() {
+  // What the command line comes to, started from a terminal without a display: the answers
+  // and the complaints end the program at once, on their own stream, with no window.
+  void theCommandLineThatEndsAtOnce_data() {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("-platform") << QStringList{"-platform", "no-such-platform"};
-    QTest::newRow("-stylesheet, -reverse")
-        << QStringList{"-stylesheet", "/nonexistent.qss", "-reverse", "-session", "x"};
-    QTest::newRow("a file name") << QStringList{"list.txt"};
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");  // what standard output begins with ("" for nothing)
+    QTest::addColumn<QString>("err");  // what standard error holds ("" for nothing)
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: tavelin"
+                            << "";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "Tavelin "
+                               << "";
+    QTest::newRow("Qt's own option") << QStringList{"-platform", "xcb"} << 2 << ""
+                                     << "Unknown option \"-platform\"";
+    QTest::newRow("two files") << QStringList{"a.reg", "b.reg"} << 2 << ""
+                               << "b.reg";
+    QTest::newRow("an empty file name") << QStringList{""} << 2 << ""
+                                        << "empty";
   }
-  void theCommandLineIsNotRead() {
+  void theCommandLineThatEndsAtOnce() {
     QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
     QTemporaryDir dir;
     const QString hive = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
-    {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TAVELIN_REGISTRY"), hive);
+    env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+      env.remove(QString::fromLatin1(display));
+    }
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TAVELIN_EXECUTABLE), arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), status);
+    const QString stdOut = QString::fromUtf8(process.readAllStandardOutput());
+    const QString stdErr = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), qPrintable(stdOut));
+    QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : stdErr.contains(err), qPrintable(stdErr));
+    if (status != 0) QVERIFY(stdErr.contains(QStringLiteral("Usage: tavelin")));
+    QVERIFY(!QFileInfo::exists(hive));  // no store was opened
+  }
+
+  // A file named on the command line is the store, whatever $TAVELIN_REGISTRY names.
+  void theFileNamedWinsOverTheVariable() {
+    QTemporaryDir dir;
+    const QString named = dir.filePath(QStringLiteral("named.reg"));
+    const QString variable = dir.filePath(QStringLiteral("variable.reg"));
+    for (const QString& hive : {named, variable}) {
       HiveFileRegistry registry(hive.toStdString());
       Transaction t(registry);
       modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url2", "second.example");
     }
-    const std::string before = ReadAll(hive);
-    RunningProgram program(hive, arguments);
+    const std::string before = ReadAll(named);
+    RunningProgram program(variable, {named});
     QVERIFY(program.process.waitForStarted(10000));
-    QVERIFY2(WaitForChange(hive, before, 20000), "the program did not start up");
+    QVERIFY2(WaitForChange(named, before, 20000), "the program did not start up on the file");
     QCOMPARE(program.process.state(), QProcess::Running);
-    HiveFileRegistry registry(hive.toStdString());
-    Transaction t(registry);
-    QCOMPARE(modReg::ReadRegString(registry, kCurrentUser, kTypedUrlsKey, "url1"),
-             std::string("second.example"));
+    QCOMPARE(ReadAll(variable), before);
   }
 
   void anUnreadableHiveIsLeftAlone() {

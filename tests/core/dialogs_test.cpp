@@ -469,7 +469,9 @@ TEST(Layouts, EveryControlIsWiredThroughItsRow) {
     EXPECT_EQ(Row(form, "Label2").left(d), -1440.0);
     Row(form, "Command1").click(d);
   });
-  Dispatch(Mainn::Menus()[0].items[4].handler, m);  // "About"
+  for (const MenuItemLayout& item : Mainn::Menus()[0].items) {
+    if (item.name == "FileAbout") Dispatch(item.handler, m);
+  }
   EXPECT_EQ(p.screen.events,
             (Strings{"open:FrmAdd", "close:FrmAdd", "open:FrmEdit", "close:FrmEdit",
                      "open:FrmSettings", "close:FrmSettings", "open:FrmAbout", "close:FrmAbout"}));

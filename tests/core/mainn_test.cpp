@@ -2,7 +2,11 @@
 // what each event does to the list, the store and the settings, and exactly what it shows.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -374,6 +378,139 @@ TEST(Menus, EveryItemHasAHandlerAndTheOptionsMenuIsThere) {
     }
   }
   EXPECT_TRUE(options);
+}
+
+// Stores "Open hive" opens: each file name a memory registry made afresh, as prepared.
+class PreparedStoreFiles : public StoreFiles {
+ public:
+  std::map<std::string, std::function<std::unique_ptr<RegistryBackend>()>> stores;
+  std::vector<Found> found;
+  std::unique_ptr<RegistryBackend> open(const std::string& file, bool readOnly) override {
+    std::unique_ptr<RegistryBackend> store = stores.at(file)();
+    store->setReadOnly(readOnly);
+    return store;
+  }
+  std::vector<Found> findHives() override { return found; }
+};
+
+std::unique_ptr<RegistryBackend> MemoryStore(const std::map<int, std::string>& urls,
+                                             const char* saveMode, bool failReads = false) {
+  auto store = std::make_unique<MemoryRegistry>();
+  StoreUrls(*store, urls);
+  if (saveMode) SetSaveMode(*store, saveMode);
+  store->setFailReads(failReads);
+  return store;
+}
+
+struct SwitchingProgram {
+  explicit SwitchingProgram(const char* saveMode) {
+    StoreUrls(registry, Numbered({"a", "b"}));
+    if (saveMode) SetSaveMode(registry, saveMode);
+    files.found = {{"/mnt/w/Users/bob/NTUSER.DAT", "/mnt/w/Users/bob"},
+                   {"/mnt/w/Users/eve/NTUSER.DAT", "/mnt/w/Users/eve"}};
+    files.stores["/bob.DAT"] = [] { return MemoryStore({{2, "x"}, {5, "y"}}, "One"); };
+    files.stores["/eve.DAT"] = [] { return MemoryStore({{1, "z"}}, "Two"); };
+    files.stores["/bad.DAT"] = [] { return MemoryStore({{1, "z"}}, nullptr, true); };
+    mainn.Form_Load();
+    mainn.Form_Shown();
+  }
+  MemoryRegistry registry;
+  RecordingScreen screen;
+  RecordingLauncher launcher;
+  PreparedStoreFiles files;
+  Mainn mainn{registry, screen, launcher, &files};
+};
+
+TEST(OpenHive, TheWindowWorksOnTheChosenFileAsAStartUpOnItWould) {
+  for (const bool readOnly : {false, true}) {
+    SCOPED_TRACE(readOnly ? "read-only" : "read and write");
+    SwitchingProgram p("One");
+    p.mainn.DeleteURL_Click();
+    ASSERT_TRUE(p.mainn.history().canUndo());
+    p.screen.files.push_back("/bob.DAT");
+    readOnly ? p.mainn.FileOpenHiveReadOnly_Click() : p.mainn.FileOpenHive_Click();
+
+    ASSERT_EQ(p.screen.fileDialogs.size(), 1u);
+    const FileDialogRequest& dialog = p.screen.fileDialogs[0];
+    EXPECT_EQ(dialog.title, "Open hive");
+    EXPECT_EQ(dialog.filterName + " (" + dialog.filterPattern + ")",
+              "Registry hives (NTUSER.DAT *.DAT *.dat *.reg)");
+    ASSERT_EQ(dialog.moreFilters.size(), 1u);
+    EXPECT_EQ(dialog.moreFilters[0].name + " (" + dialog.moreFilters[0].pattern + ")",
+              "All files (*)");
+    EXPECT_EQ(dialog.initialName, "/mnt/w/Users/bob/NTUSER.DAT");
+    EXPECT_EQ(dialog.places, (Strings{"/mnt/w/Users/bob", "/mnt/w/Users/eve"}));
+
+    EXPECT_EQ(p.mainn.List1().items(), (Strings{"x", "y"}));
+    EXPECT_EQ(p.mainn.List1().selectionIndex(), 0);
+    EXPECT_EQ(p.mainn.settings().SaveMode, "One");
+    EXPECT_FALSE(p.mainn.history().canUndo());
+    EXPECT_EQ(p.mainn.Caption(), std::string(Mainn::Layout().caption) + " - /bob.DAT" +
+                                     (readOnly ? " (read-only)" : ""));
+    EXPECT_EQ(p.screen.events.back(), "caption");
+    // Compacted in the store only when it may be written; the old store is left as it was.
+    EXPECT_EQ(ReadStoredUrls(p.mainn.backend()),
+              readOnly ? (std::map<int, std::string>{{2, "x"}, {5, "y"}}) : Numbered({"x", "y"}));
+    EXPECT_EQ(ReadStoredUrls(p.registry), Numbered({"b"}));
+    // The next command works on the new store.
+    p.mainn.DeleteURL_Click();
+    EXPECT_EQ(p.mainn.List1().items(), Strings{"y"});
+    EXPECT_EQ(p.screen.messages.size(), readOnly ? 1u : 0u);
+  }
+}
+
+TEST(OpenHive, NothingChangesWhenCancelledRefusedOrTheUnsavedListIsKept) {
+  const struct {
+    const char* label;
+    const char* saveMode;
+    bool changeFirst;
+    std::deque<bool> answers;
+    std::deque<std::optional<std::string>> files;
+    Strings events;  // what the screen was asked, after the change
+  } cases[] = {
+      {"cancelled", "One", true, {}, {std::nullopt}, {"open:Open hive"}},
+      {"unsaved, kept", "Two", true, {false}, {"/eve.DAT"}, {"question:Tavelin"}},
+      {"unreadable", "One", false, {}, {"/bad.DAT"}, {"open:Open hive", "message:Error"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    SwitchingProgram p(c.saveMode);
+    if (c.changeFirst) p.mainn.Command3_Click();
+    const Strings list = p.mainn.List1().items();
+    const bool undo = p.mainn.history().canUndo();
+    p.screen.answers = c.answers;
+    p.screen.files = c.files;
+    p.mainn.FileOpenHive_Click();
+    Strings events;
+    for (const std::string& e : p.screen.events)
+      events.push_back(e.substr(0, e.find(':', e.find(':') + 1)));
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(p.mainn.List1().items(), list);
+    EXPECT_EQ(p.mainn.history().canUndo(), undo);
+    EXPECT_EQ(p.mainn.Caption(), Mainn::Layout().caption);
+    EXPECT_EQ(&p.mainn.backend(), &p.registry);
+    if (!p.screen.messages.empty()) {
+      // The store's own sentence says what it is and why; the window's store is named too.
+      EXPECT_NE(p.screen.messages[0].text.find(p.registry.description()), std::string::npos)
+          << p.screen.messages[0].text;
+    }
+  }
+}
+
+TEST(OpenHive, OnlyUnsavedChangesInManualModeAreAskedAbout) {
+  const struct {
+    const char* saveMode;
+    bool changeFirst;
+    bool asked;
+  } cases[] = {{"Two", true, true}, {"Two", false, false}, {"One", true, false}};
+  for (const auto& c : cases) {
+    SwitchingProgram p(c.saveMode);
+    if (c.changeFirst) p.mainn.Command3_Click();
+    p.screen.files.push_back("/eve.DAT");
+    p.mainn.FileOpenHive_Click();
+    EXPECT_EQ(p.screen.questions.size(), c.asked ? 1u : 0u) << c.saveMode << c.changeFirst;
+    EXPECT_EQ(p.mainn.List1().items(), Strings{"z"});  // Yes, or nothing to lose
+  }
 }
 
 }  // namespace

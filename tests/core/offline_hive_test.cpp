@@ -667,6 +667,106 @@ TEST_F(SharedHive, WindowsOwnDirtyHivesComeOutAsWindowsRecoveredThem) {
   }
 }
 
+// The program on a store file as the command line opens it, with the system's parts.
+struct SystemProgram {
+  SystemProgram(const fs::path& file, bool readOnly, const fs::path& state)
+      : stateHome(state), parts(CreateSystemParts({file.string(), readOnly})) {
+    mainn.Form_Load();
+    mainn.Form_Shown();
+  }
+  Strings told() {
+    Strings out;
+    for (const MessageBoxRequest& m : screen.messages) out.push_back(m.title + ": " + m.text);
+    screen.messages.clear();
+    return out;
+  }
+  // Backups go to the test's own folder.
+  struct StateHome {
+    explicit StateHome(const fs::path& state) { ::setenv("XDG_STATE_HOME", state.c_str(), 1); }
+    ~StateHome() { ::unsetenv("XDG_STATE_HOME"); }
+  } stateHome;
+  SystemParts parts;
+  testing::RecordingScreen screen;
+  Mainn mainn{*parts.registry, screen, *parts.launcher, parts.storeFiles.get(), parts.store};
+};
+
+TEST_F(OfflineHive, OpenedReadOnlyNothingIsWrittenAnywhereWhateverTheCommand) {
+  Prepare({StringValue("url1", u"http://a.example/"), StringValue("url3", u"http://c.example/")});
+  WriteBytes(folder_ / "NTUSER.DAT.LOG1", std::string(512, 'L'));
+  const fs::path state = folder_ / "state";
+  const std::map<std::string, std::string> before = Files(folder_);
+
+  SystemProgram p(hive_, true, state);
+  EXPECT_EQ(p.mainn.List1().items(), (Strings{"http://a.example/", "http://c.example/"}));
+  EXPECT_TRUE(p.told().empty());  // the compaction is shown, not stored, and not complained of
+  EXPECT_EQ(p.mainn.Caption(),
+            std::string(Mainn::Layout().caption) + " - " + hive_.string() + " (read-only)");
+  p.mainn.DeleteURL_Click();
+  EXPECT_TRUE(ToldOnce(p.told(), hive_, "opened read-only"));
+  p.screen.whileOpen.push_back([](Dialog& d) {
+    auto& add = dynamic_cast<FrmAdd&>(d);
+    add.Text1_Change("http://new.example/");
+    add.Command1_Click();
+  });
+  p.mainn.AddAddress_Click();
+  EXPECT_TRUE(ToldOnce(p.told(), hive_, "opened read-only"));
+  EXPECT_EQ(Files(folder_), before);
+  EXPECT_FALSE(fs::exists(state));
+}
+
+// "Open hive" goes over to a hive only when it can be opened; otherwise the window keeps its
+// store, list and undo history, and says why, naming the file.
+TEST_F(OfflineHive, OpenHiveTakesAGoodHiveAndRefusesOneThatCannotBeOpened) {
+  Prepare({StringValue("url2", u"http://b.example/")});
+  const std::string good = ReadBytes(hive_);
+  std::string pending = good;
+  pending[8] = static_cast<char>(pending[8] + 1);  // dirty, and no log to bring it up to date
+  support::MendHiveHeaderChecksum(pending);
+  const struct {
+    const char* label;
+    std::string bytes;
+    const char* why;  // empty: it is opened
+  } cases[] = {
+      {"a good hive", good, ""},
+      {"not a hive", "hello\n", "line 1"},
+      {"cut short", good.substr(0, 0x2000), "cut short"},
+      {"dirty without its logs", pending, "cannot be taken from its transaction logs"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const fs::path first = folder_ / "first.reg";
+    fs::remove(first);
+    WriteBytes(hive_, c.bytes);
+    SystemProgram p(first, false, folder_ / "state");
+    p.screen.whileOpen.push_back([](Dialog& d) {
+      auto& add = dynamic_cast<FrmAdd&>(d);
+      add.Text1_Change("http://kept.example/");
+      add.Command1_Click();
+    });
+    p.mainn.AddAddress_Click();
+    p.screen.files.push_back(hive_.string());
+    p.mainn.FileOpenHive_Click();
+    const Strings told = p.told();
+    if (*c.why == '\0') {
+      EXPECT_TRUE(told.empty()) << told[0];
+      EXPECT_EQ(p.mainn.List1().items(), Strings{"http://b.example/"});
+      EXPECT_EQ(p.mainn.List1().selectionIndex(), 0);
+      EXPECT_FALSE(p.mainn.history().canUndo());
+      EXPECT_EQ(p.mainn.Caption(), std::string(Mainn::Layout().caption) + " - " + hive_.string());
+      // Compacted and written, as a start-up on it would.
+      EXPECT_NE(ReadBytes(hive_), c.bytes);
+      continue;
+    }
+    EXPECT_TRUE(ToldOnce(told, hive_, c.why));
+    EXPECT_EQ(p.mainn.List1().items(), Strings{"http://kept.example/"});
+    EXPECT_TRUE(p.mainn.history().canUndo());
+    EXPECT_EQ(p.mainn.Caption(), std::string(Mainn::Layout().caption) + " - " + first.string());
+    EXPECT_EQ(ReadBytes(hive_), c.bytes);
+    p.mainn.Undo_Click();  // still on the first store
+    EXPECT_TRUE(p.told().empty());
+  }
+}
+
 }  // namespace
 }  // namespace tavelin
 

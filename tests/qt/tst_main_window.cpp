@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <map>
 
@@ -36,6 +37,22 @@ ItemCheck OpensDialog(const char* name) {
           }};
 }
 
+// The chosen file becomes the window's store: its list shows, and the title names it.
+ItemCheck OpensStoreFile(bool readOnly) {
+  return {nullptr, [readOnly](Program& p, const std::function<void()>& invoke) {
+            QTemporaryDir dir;
+            const QString file = dir.filePath(QStringLiteral("bob.reg"));
+            StoreAddresses(*p.storeFiles.open(file.toStdString(), false), {"bob.example"});
+            p.screen.files.push_back(file.toStdString());
+            invoke();
+            QCOMPARE(p.screen.events, Strings{"open:Open hive"});
+            QCOMPARE(p.viewItems(), QStringList{"bob.example"});
+            QCOMPARE(p.window->windowTitle(),
+                     ToQString(Mainn::Layout().caption) + " - " + file +
+                         (readOnly ? QStringLiteral(" (read-only)") : QString()));
+          }};
+}
+
 const std::map<std::string, ItemCheck, std::less<>>& ItemChecks() {
   static const std::map<std::string, ItemCheck, std::less<>> checks{
       {"FileReload",
@@ -61,6 +78,8 @@ const std::map<std::string, ItemCheck, std::less<>>& ItemChecks() {
           invoke();
           QCOMPARE(p.screen.events, Strings{"open:Open addresses from..."});
         }}},
+      {"FileOpenHive", OpensStoreFile(false)},
+      {"FileOpenHiveReadOnly", OpensStoreFile(true)},
       {"FileAbout", OpensDialog("FrmAbout")},
       {"FileExit",
        {"Two",

@@ -18,7 +18,7 @@ namespace tavelin::testing {
 class RecordingScreen : public Screen {
  public:
   // Every call in order, e.g. "message:Error:No address was selected.", "open:FrmAdd",
-  // "close:FrmAdd", "focus:FrmAdd", "popup:pointer", "end".
+  // "close:FrmAdd", "focus:FrmAdd", "popup:pointer", "end", "caption".
   std::vector<std::string> events;
   std::vector<MessageBoxRequest> messages;
   std::vector<MessageBoxRequest> questions;
@@ -79,6 +79,7 @@ class RecordingScreen : public Screen {
     events.push_back(place == PopUpPlace::kAtPointer ? "popup:pointer" : "popup:selection");
   }
   void endProgram() override { events.push_back("end"); }
+  void captionChanged() override { events.push_back("caption"); }
 };
 
 // A browser launcher that only records.

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "store/registry_file.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
 
@@ -45,6 +46,12 @@ std::optional<std::string> RecordingScreen::chooseFile(const FileDialogRequest& 
 LaunchOutcome RecordingLauncher::open(const std::string& address, int showCommand) {
   launches.emplace_back(address, showCommand);
   return outcome;
+}
+
+std::unique_ptr<RegistryBackend> RegFileStoreFiles::open(const std::string& file, bool readOnly) {
+  auto store = std::make_unique<HiveFileRegistry>(file);
+  store->setReadOnly(readOnly);
+  return store;
 }
 
 Program::Program(const Strings& addresses, const char* saveMode) {

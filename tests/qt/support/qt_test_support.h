@@ -52,6 +52,13 @@ class RecordingLauncher : public tavelin::BrowserLauncher {
   tavelin::LaunchOutcome outcome{true, {}};
 };
 
+// "Open hive" on registry files of the test's own; no Windows user is found.
+class RegFileStoreFiles : public tavelin::StoreFiles {
+ public:
+  std::unique_ptr<tavelin::RegistryBackend> open(const std::string& file, bool readOnly) override;
+  std::vector<Found> findHives() override { return {}; }
+};
+
 // The program on a memory registry holding `addresses` (and the save mode, when given),
 // loaded as at start-up, with its main window built over it.
 struct Program {
@@ -79,7 +86,8 @@ struct Program {
   tavelin::MemoryRegistry registry;
   RecordingScreen screen;
   RecordingLauncher launcher;
-  tavelin::Mainn core{registry, screen, launcher};
+  RegFileStoreFiles storeFiles;
+  tavelin::Mainn core{registry, screen, launcher, &storeFiles};
   std::unique_ptr<tavelin::qt::MainWindow> window;
 };
 
