@@ -1,9 +1,9 @@
 // What the program reads before its window opens, on any bytes: the mount table that "Open
 // hive" searches, and the command line (the bytes split at NULs into arguments). No line gives
 // more than one mount, and a command line either runs, answers or says what was wrong.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
