@@ -19,6 +19,8 @@ std::string NoticeText(const StoreReport& report) {
              "read it again; that replaces the list with what is stored.";
     case Kind::kWriteFailed:
       return saved + report.reason;
+    case Kind::kNote:
+      return report.reason;
     case Kind::kBackupFailed:
       return saved + "No backup of what was stored could be made, so nothing was changed: " +
              report.reason + ".";

@@ -283,6 +283,51 @@ class Walker {
 
 }  // namespace
 
+std::string ZeroFreeCells(std::string& hive,
+                          std::vector<std::pair<std::size_t, std::size_t>>& changed) {
+  changed.clear();
+  if (hive.size() < kBaseBlockSize || hive.compare(0, 4, "regf") != 0) {
+    return "it has no base block";
+  }
+  const std::uint32_t binsSize = U32(hive, 0x28);
+  if (binsSize % kBinAlignment != 0 || binsSize > hive.size() - kBaseBlockSize) {
+    return "its base block gives more bins than the file holds";
+  }
+  const std::size_t binsEnd = kBaseBlockSize + binsSize;
+  // The free cells are found first, so that a damaged bin leaves everything as it was.
+  std::vector<std::pair<std::size_t, std::size_t>> free;  // from, to
+  for (std::size_t bin = kBaseBlockSize; bin < binsEnd;) {
+    const std::size_t size = binsEnd - bin < kBinHeaderSize ? 0 : U32(hive, bin + 8);
+    if (size == 0 || hive.compare(bin, 4, "hbin") != 0 || size % kBinAlignment != 0 ||
+        size > binsEnd - bin) {
+      return "its bin at " + std::to_string(bin - kBaseBlockSize) + " is damaged";
+    }
+    for (std::size_t at = bin + kBinHeaderSize; at < bin + size;) {
+      if (bin + size - at < 4) return "a cell at " + std::to_string(at) + " is cut short";
+      const std::uint32_t field = U32(hive, at);
+      // A used cell's size is negative; a free cell's is positive.
+      const std::uint32_t length = (field & 0x80000000u) != 0 ? 0u - field : field;
+      if (length < 8 || length % 8 != 0 || length > bin + size - at) {
+        return "the cell at " + std::to_string(at - kBaseBlockSize) + " has a size of " +
+               std::to_string(length) + " bytes";
+      }
+      if ((field & 0x80000000u) == 0) free.emplace_back(at + 4, at + length);
+      at += length;
+    }
+    bin += size;
+  }
+  free.emplace_back(binsEnd, hive.size());
+  for (const auto& [from, to] : free) {
+    const auto first = hive.begin() + static_cast<std::ptrdiff_t>(from);
+    const auto last = hive.begin() + static_cast<std::ptrdiff_t>(to);
+    if (std::any_of(first, last, [](char c) { return c != 0; })) {
+      std::fill(first, last, '\0');
+      changed.emplace_back(from, to);
+    }
+  }
+  return {};
+}
+
 HiveCellWalk WalkHiveCells(std::string_view hive) {
   return Walker(hive).run();
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavelin {
@@ -47,6 +48,14 @@ struct HiveCellWalk {
   std::vector<HiveCellKey> keys;  // in the order they were reached, the root first
   std::string error;              // why the walk stopped short; empty when it read every key
 };
+
+// Zeroes what every unallocated cell of the hive holds after its size field, and whatever
+// follows the last bin, so that nothing deleted can be read back from the file (hivex and
+// Windows leave freed cells as they were). Allocated cells and every size field stay as they
+// are. `changed` receives the ranges (from, to) in which bytes were changed, in order. Empty
+// when done; otherwise why the bins could not be walked, and nothing is changed.
+std::string ZeroFreeCells(std::string& hive,
+                          std::vector<std::pair<std::size_t, std::size_t>>& changed);
 
 // Every key and value of the hive in these bytes. Reads nothing outside them, and reaches
 // each key at most once whatever its lists say.

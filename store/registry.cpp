@@ -53,6 +53,7 @@ void RegistryBackend::beginTransaction(LoadKind kind) {
   readFailed_ = writeAttempted_ = writeRefused_ = writeFailed_ = backupFailed_ = false;
   readProblem_.clear();
   writeProblem_.clear();
+  notes_.clear();
   onBegin(kind);
 }
 
@@ -79,24 +80,26 @@ void RegistryBackend::finishOutermost(StoreOutcome& outcome) {
   } else if (kind_ != LoadKind::kCommand) {
     writesBlocked_ = false;
   }
-  StoreReport report;
+  const auto reportOf = [&](StoreReport::Kind kind, std::string reason) {
+    StoreReport report;
+    report.kind = kind;
+    report.reason = std::move(reason);
+    report.load = kind_;
+    report.store = description();
+    report.writeAttempted = writeAttempted_;
+    report.allOrNothing = writesAllOrNothing();
+    reports_.push_back(std::move(report));
+  };
   if (readFailed_) {
-    report.kind = StoreReport::Kind::kReadFailed;
-    report.reason = readProblem_;
+    reportOf(StoreReport::Kind::kReadFailed, readProblem_);
   } else if (writeRefused_) {
-    report.kind = StoreReport::Kind::kWriteRefused;
+    reportOf(StoreReport::Kind::kWriteRefused, {});
   } else if (writeFailed_) {
-    report.kind =
-        backupFailed_ ? StoreReport::Kind::kBackupFailed : StoreReport::Kind::kWriteFailed;
-    report.reason = writeProblem_;
-  } else {
-    return;
+    reportOf(backupFailed_ ? StoreReport::Kind::kBackupFailed : StoreReport::Kind::kWriteFailed,
+             writeProblem_);
   }
-  report.load = kind_;
-  report.store = description();
-  report.writeAttempted = writeAttempted_;
-  report.allOrNothing = writesAllOrNothing();
-  reports_.push_back(std::move(report));
+  for (std::string& note : notes_) reportOf(StoreReport::Kind::kNote, std::move(note));
+  notes_.clear();
 }
 
 std::vector<StoreReport> RegistryBackend::takeReports() {
@@ -128,6 +131,10 @@ bool RegistryBackend::admitWrite() {
   if (!admitted && !readFailed_) writeRefused_ = true;
   if (own) endTransaction();
   return admitted;
+}
+
+void RegistryBackend::reportNote(const std::string& note) {
+  notes_.push_back(note);
 }
 
 void RegistryBackend::reportWriteFailure(const std::string& problem) {

@@ -112,6 +112,7 @@ struct StoreReport {
     kWriteFailed,   // a write did not reach the store
     kBackupFailed,  // the copy taken before the run's first change could not be kept, so the
                     // change was not made
+    kNote,          // the change was made, but something after it was not: `reason` says what
   };
   Kind kind = Kind::kReadFailed;
   // The transaction's kind: after a start-up whose read failed, writes stay off until a
@@ -237,6 +238,9 @@ class RegistryBackend {
   // Every write asks first; false means it must not be made (the refusal is recorded).
   bool admitWrite();
   void reportWriteFailure(const std::string& problem);
+  // What the user should know of a transaction whose change was made all the same: a whole
+  // sentence naming the file and the reason.
+  void reportNote(const std::string& note);
   // Backups, for implementations: before the first change of a transaction that may change
   // stored bytes, while the store still reads as it was read, take the copy; right before
   // the change reaches the store, keep it. False (and reported) when it cannot be kept: the
@@ -260,6 +264,7 @@ class RegistryBackend {
   bool backupFailed_ = false;  // the write that failed first was the backup's
   std::string readProblem_;
   std::string writeProblem_;
+  std::vector<std::string> notes_;
   std::vector<StoreReport> reports_;
   std::unique_ptr<StoreBackup> backup_;
   std::optional<std::filesystem::path> backupTaken_;

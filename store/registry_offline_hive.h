@@ -9,6 +9,10 @@
 // its cells as Windows reads them, hive_cells.h), flushed, and renamed over the hive. Nothing
 // is left beside the hive when a command ends: the folder is a Windows user's profile.
 //
+// What the user deletes cannot be read back: every commit zeroes the new hive's unallocated
+// cells after their size field (and whatever follows its last bin) before it is flushed, and
+// once the clean hive is in place for good it empties the transaction logs beside it.
+//
 // hivex writes every value as one plain cell. A hive of format 1.4 or later (Windows 8.1 and
 // 10) keeps data over kLargestPlainData bytes only in big-data cells, which hivex cannot
 // write: a command whose changed key holds such a value, a new one or one already stored
@@ -17,7 +21,7 @@
 // A hive that Windows left dirty (its header says that its transaction logs hold changes not
 // yet written into it, or the header is damaged) is brought up to date from those logs in
 // memory first (hive_recovery.h), and every command works on that; a command that writes
-// commits it clean. The logs are never written, renamed or deleted. A dirty hive whose logs
+// commits it clean. The logs are never renamed or deleted. A dirty hive whose logs
 // cannot bring it up to date, a hive opened read-only, a read-only hive and a read-only folder
 // are read but never written; each command that would write reports why.
 #pragma once

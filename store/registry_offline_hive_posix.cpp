@@ -129,9 +129,10 @@ std::string NotRecoverable(const std::string& why) {
 }
 
 // The hive's transaction logs: the files beside it named like it with .LOG1, .LOG2 or .LOG
-// added, the names compared without regard to case, in the order Windows tries them. Each is
-// read whole, or says why it cannot be; `error` says why the folder could not be searched.
-std::vector<HiveLogFile> ReadHiveLogs(const fs::path& hive, std::string& error) {
+// added, the names compared without regard to case, in the order Windows tries them, as the
+// folder spells them; `error` says why the folder could not be searched or which two names
+// stand for one log.
+std::vector<std::string> HiveLogNames(const fs::path& hive, std::string& error) {
   const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
   const std::string name = hive.filename().string();
   const std::string wanted[] = {FoldRegistryName(name + ".LOG1"), FoldRegistryName(name + ".LOG2"),
@@ -150,32 +151,41 @@ std::vector<HiveLogFile> ReadHiveLogs(const fs::path& hive, std::string& error) 
     }
   }
   ::closedir(listing);
-
-  std::vector<HiveLogFile> logs;
-  for (const std::vector<std::string>& names : found) {
-    if (names.size() > 1) {
-      error = "two files beside it are named like one log: " + names[0] + " and " + names[1];
+  std::vector<std::string> names;
+  for (const std::vector<std::string>& same : found) {
+    if (same.size() > 1) {
+      error = "two files beside it are named like one log: " + same[0] + " and " + same[1];
       return {};
     }
-    for (const std::string& logName : names) {
-      HiveLogFile log;
-      log.name = logName;
-      platform::FileRead read = platform::ReadWholeFile(folder / logName);
-      switch (read.status) {
-        case platform::FileRead::Status::kRead:
-          log.bytes = std::move(read.bytes);
-          break;
-        case platform::FileRead::Status::kMissing:
-          continue;  // gone since the folder was listed
-        case platform::FileRead::Status::kNotRegularFile:
-          log.unreadable = "it is not a regular file";
-          break;
-        case platform::FileRead::Status::kFailed:
-          log.unreadable = read.error;
-          break;
-      }
-      logs.push_back(std::move(log));
+    names.insert(names.end(), same.begin(), same.end());
+  }
+  return names;
+}
+
+// Each log read whole, or saying why it cannot be.
+std::vector<HiveLogFile> ReadHiveLogs(const fs::path& hive, std::string& error) {
+  const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
+  const std::vector<std::string> names = HiveLogNames(hive, error);
+  if (!error.empty()) return {};
+  std::vector<HiveLogFile> logs;
+  for (const std::string& logName : names) {
+    HiveLogFile log;
+    log.name = logName;
+    platform::FileRead read = platform::ReadWholeFile(folder / logName);
+    switch (read.status) {
+      case platform::FileRead::Status::kRead:
+        log.bytes = std::move(read.bytes);
+        break;
+      case platform::FileRead::Status::kMissing:
+        continue;  // gone since the folder was listed
+      case platform::FileRead::Status::kNotRegularFile:
+        log.unreadable = "it is not a regular file";
+        break;
+      case platform::FileRead::Status::kFailed:
+        log.unreadable = read.error;
+        break;
     }
+    logs.push_back(std::move(log));
   }
   return logs;
 }
@@ -544,11 +554,12 @@ std::string FoldedKeyPath(std::string_view path) {
 }
 
 template <class Keys>
-std::string CheckCells(const fs::path& file, const Keys& keys);
+std::string CheckCells(std::string_view bytes, const Keys& keys);
 
-// Whether the committed file holds every changed key with exactly the values meant for it.
+// Whether the committed file (whose bytes are these) holds every changed key with exactly the
+// values meant for it.
 template <class Keys>
-std::string CheckCommitted(const fs::path& file, const Keys& keys) {
+std::string CheckCommitted(const fs::path& file, std::string_view bytes, const Keys& keys) {
   HiveHandle written(hivex_open(file.c_str(), 0));
   if (!written) return "the new hive cannot be opened again (" + ErrnoText(errno) + ")";
   hive_h* hive = written.get();
@@ -574,20 +585,15 @@ std::string CheckCommitted(const fs::path& file, const Keys& keys) {
     }
   }
   written.reset();
-  return CheckCells(file, keys);
+  return CheckCells(bytes, keys);
 }
 
 // The same, read by the hive's own rules rather than hivex's: every key and value reached as
 // Windows reaches them, each long value where Windows looks for it, and each changed key
 // holding exactly the values meant for it.
 template <class Keys>
-std::string CheckCells(const fs::path& file, const Keys& keys) {
-  const platform::FileRead read = platform::ReadWholeFile(file);
-  if (read.status != platform::FileRead::Status::kRead) {
-    return "the new hive cannot be read again (" +
-           (read.error.empty() ? std::string("it is gone") : read.error) + ")";
-  }
-  const HiveCellWalk walk = WalkHiveCells(read.bytes);
+std::string CheckCells(std::string_view bytes, const Keys& keys) {
+  const HiveCellWalk walk = WalkHiveCells(bytes);
   if (!walk.error.empty()) return "Windows could not read the new hive: " + walk.error;
   std::map<std::string, const HiveCellKey*> found;
   for (const HiveCellKey& key : walk.keys) found.emplace(FoldedKeyPath(key.path), &key);
@@ -639,6 +645,76 @@ std::string TooLongForOnePiece(std::uint32_t minorVersion, const Keys& keys) {
   return {};
 }
 
+// Reads the hive hivex wrote into `bytes`, zeroes its free cells there (hive_cells.h), and
+// writes what it changed back into the file. Empty when done, else why not.
+std::string WipeFreeCells(const fs::path& file, std::string& bytes) {
+  platform::FileRead read = platform::ReadWholeFile(file);
+  if (read.status != platform::FileRead::Status::kRead) {
+    return "the new hive cannot be read again (" +
+           (read.error.empty() ? std::string("it is gone") : read.error) + ")";
+  }
+  bytes = std::move(read.bytes);
+  std::vector<std::pair<std::size_t, std::size_t>> changed;
+  if (const std::string why = ZeroFreeCells(bytes, changed); !why.empty()) {
+    return "the free space of the new hive cannot be wiped: " + why;
+  }
+  if (changed.empty()) return {};
+  // Only what changed is written again: after the first wipe, what a command freed.
+  platform::OsHandle fd(::open(file.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+  for (auto [at, to] : changed) {
+    while (fd.valid() && at < to) {
+      const ssize_t n = ::pwrite(fd.get(), bytes.data() + at, to - at, static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        return "the free space of the new hive cannot be wiped (" + ErrnoText(n < 0 ? errno : EIO) +
+               ")";
+      }
+      at += static_cast<std::size_t>(n);
+    }
+    if (!fd.valid()) {
+      return "the free space of the new hive cannot be wiped (" + ErrnoText(errno) + ")";
+    }
+  }
+  return {};
+}
+
+// Empties each transaction log beside the hive, as Windows leaves the logs of a new hive:
+// the hive is clean, so Windows never reads them, and their older pages could keep what the
+// user deleted. A log already empty is not touched. Why each log that could not be emptied
+// could not, as whole sentences.
+std::vector<std::string> EmptyHiveLogs(const fs::path& hive) {
+  const auto unemptied = [](const std::string& log, const std::string& why) {
+    return "The change was saved, but the transaction log " + log + " could not be emptied (" +
+           why + "): it may still hold older copies of what was deleted.";
+  };
+  std::string error;
+  const std::vector<std::string> names = HiveLogNames(hive, error);
+  if (!error.empty()) return {unemptied("beside " + PathText(hive), error)};
+  const fs::path folder = hive.has_parent_path() ? hive.parent_path() : fs::path(".");
+  std::vector<std::string> problems;
+  for (const std::string& name : names) {
+    const fs::path log = folder / name;
+    // Never through a link, and never waiting on a pipe.
+    platform::OsHandle fd(::open(log.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    std::string why;
+    if (!fd.valid()) {
+      if (errno == ENOENT) continue;  // gone since the folder was listed
+      why = ErrnoText(errno);
+    } else if (::fstat(fd.get(), &info) != 0) {
+      why = ErrnoText(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+      why = "it is not a regular file";
+    } else if (info.st_size == 0) {
+      continue;
+    } else if (::ftruncate(fd.get(), 0) != 0 || ::fsync(fd.get()) != 0) {
+      why = ErrnoText(errno);
+    }
+    if (!why.empty()) problems.push_back(unemptied(PathText(log), why));
+  }
+  return problems;
+}
+
 }  // namespace
 
 bool OfflineHiveRegistry::commit() {
@@ -682,11 +758,19 @@ bool OfflineHiveRegistry::commit() {
   if (hivex_commit(hive, replacement.temporary().c_str(), 0) != 0) {
     return failed("the new hive cannot be written (" + ErrnoText(errno) + ")");
   }
-  if (const std::string wrong = CheckCommitted(replacement.temporary(), session.keys);
+  // The new file is read once: its free cells wiped, and then checked as it will stand.
+  std::string bytes;
+  if (const std::string why = WipeFreeCells(replacement.temporary(), bytes); !why.empty()) {
+    return failed(why);
+  }
+  if (const std::string wrong = CheckCommitted(replacement.temporary(), bytes, session.keys);
       !wrong.empty()) {
     return failed(wrong);
   }
   if (!replacement.commit()) return failed(replacement.error());
+  // Only now that the clean hive is in place for good may its logs go: a crash before leaves
+  // the old hive with the logs it needs.
+  for (const std::string& note : EmptyHiveLogs(session.realPath)) reportNote(note);
   return true;
 }
 

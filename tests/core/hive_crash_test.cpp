@@ -215,6 +215,7 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   // The file holds a whole list before the first kill (the dirty hive, once recovered).
   if (dirty()) {
     support::WriteBytes(hive_, dirty_.primary);
+    support::WriteBytes(folder_ / "NTUSER.DAT.LOG1", dirty_.log1);
   } else {
     const auto seed = open();
     SaveAddresses(*seed, a);
@@ -231,8 +232,11 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
   int stayedDirty = 0;
   for (int round = 1; round <= 200; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    // Every writer of the dirty kind starts on the hive as Windows left it.
-    if (dirty()) support::WriteBytes(hive_, dirty_.primary);
+    // Every writer of the dirty kind starts on the hive and its log as Windows left them.
+    if (dirty()) {
+      support::WriteBytes(hive_, dirty_.primary);
+      support::WriteBytes(folder_ / "NTUSER.DAT.LOG1", dirty_.log1);
+    }
     Child writer({"save-loop", hive_.string()});
     ASSERT_TRUE(writer.started());
     ASSERT_TRUE(writer.waitForBytes(1, 60s)) << "the writer did not start";
@@ -254,16 +258,18 @@ TEST_P(HiveAgainstOtherProcesses, AWriterKilledAtAnyMomentLeavesOneWholeList) {
       FAIL() << "the file holds neither list whole: " << Describe(loaded.items());
     }
     if (dirty()) {
-      // Either the dirty hive as it was, still recovering to A, or a clean one; the log is
-      // never touched.
+      // Either the dirty hive as it was with its log as it was, still recovering to A, or a
+      // clean one, whose log was emptied or not yet.
       const std::string now = support::ReadBytes(hive_);
+      const std::string log = support::ReadBytes(folder_ / "NTUSER.DAT.LOG1");
       if (now == dirty_.primary) {
         ++stayedDirty;
         ASSERT_EQ(loaded.items(), listA);
+        ASSERT_EQ(log, dirty_.log1);
       } else {
         ASSERT_FALSE(IsHiveDirty(now));
+        ASSERT_TRUE(log.empty() || log == dirty_.log1);
       }
-      ASSERT_EQ(support::ReadBytes(folder_ / "NTUSER.DAT.LOG1"), dirty_.log1);
     }
     // A killed writer leaves at most its one temporary; the next writer removes it.
     ASSERT_LE(temporaries(), 2u);

@@ -359,7 +359,7 @@ class DirtyHive : public OfflineHive {
   support::DirtyHive dirty_;
 };
 
-TEST_F(DirtyHive, IsReadAsItsLogsLeaveItAndAWriteCommitsItCleanLeavingTheLogsAlone) {
+TEST_F(DirtyHive, IsReadAsItsLogsLeaveItAndAWriteCommitsItCleanEmptyingTheLogs) {
   for (const support::LogFormat format : {support::LogFormat::kNew, support::LogFormat::kOld}) {
     SCOPED_TRACE(format == support::LogFormat::kNew ? "new format" : "old format");
     for (const auto& entry : fs::directory_iterator(folder_)) fs::remove(entry.path());
@@ -379,8 +379,9 @@ TEST_F(DirtyHive, IsReadAsItsLogsLeaveItAndAWriteCommitsItCleanLeavingTheLogsAlo
       EXPECT_TRUE(p.told().empty());
     }
     EXPECT_TRUE(support::HiveHeaderIsClean(hive_));
-    EXPECT_EQ(ReadBytes(folder_ / "ntuser.dat.LOG1"), dirty_.log1);
-    EXPECT_EQ(ReadBytes(folder_ / "NTUSER.DAT.LOG2"), dirty_.log2);
+    // The logs stay, emptied, as Windows leaves those of a clean hive.
+    EXPECT_EQ(ReadBytes(folder_ / "ntuser.dat.LOG1"), "");
+    EXPECT_EQ(ReadBytes(folder_ / "NTUSER.DAT.LOG2"), "");
     EXPECT_EQ(support::CountEntries(folder_), 3u);
     const std::optional<support::HiveContents> contents = support::ReadHiveContents(hive_);
     ASSERT_TRUE(contents);
@@ -648,7 +649,7 @@ TEST_F(SharedHive, WindowsOwnDirtyHivesComeOutAsWindowsRecoveredThem) {
       EXPECT_TRUE(p.told().empty());
     }
     EXPECT_TRUE(support::HiveHeaderIsClean(hive_));
-    for (const HiveLogFile& log : logs) EXPECT_EQ(ReadBytes(folder_ / log.name), *log.bytes);
+    for (const HiveLogFile& log : logs) EXPECT_EQ(ReadBytes(folder_ / log.name), "");
     EXPECT_EQ(support::CountEntries(folder_), 3u);
     support::HiveContents edited = *expected;
     std::string path;
@@ -765,6 +766,136 @@ TEST_F(OfflineHive, OpenHiveTakesAGoodHiveAndRefusesOneThatCannotBeOpened) {
     p.mainn.Undo_Click();  // still on the first store
     EXPECT_TRUE(p.told().empty());
   }
+}
+
+// Every free cell of the hive zero after its size field, and nothing but zeros after the
+// last bin: walked here by the layout's own rules, apart from the program's walk.
+::testing::AssertionResult FreeSpaceIsZero(const std::string& hive) {
+  const std::size_t end = 0x1000 + support::Get32(hive, support::kHiveBinsSizeAt);
+  for (std::size_t bin = 0x1000; bin < end;) {
+    const std::size_t binSize = support::Get32(hive, bin + 8);
+    if (hive.compare(bin, 4, "hbin") != 0 || binSize == 0) {
+      return ::testing::AssertionFailure() << "no bin at " << bin;
+    }
+    for (std::size_t at = bin + 0x20; at < bin + binSize;) {
+      const auto size = static_cast<std::int32_t>(support::Get32(hive, at));
+      const std::size_t length = size < 0 ? 0u - static_cast<std::uint32_t>(size) : size;
+      if (length == 0) return ::testing::AssertionFailure() << "an empty cell at " << at;
+      if (size > 0 && hive.find_first_not_of('\0', at + 4) < at + length) {
+        return ::testing::AssertionFailure() << "the free cell at " << at << " holds something";
+      }
+      at += length;
+    }
+    bin += binSize;
+  }
+  if (hive.find_first_not_of('\0', end) != std::string::npos) {
+    return ::testing::AssertionFailure() << "bytes after the last bin";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::string Utf16Le(std::string_view ascii) {
+  std::string out;
+  for (const char c : ascii) out += {c, '\0'};
+  return out;
+}
+
+// An address the user takes out of the list is gone from the hive and its logs: its text in
+// either form and its time, whichever command took it, and whoever freed the cells before.
+TEST_F(SharedHive, WhatLeavesTheListCannotBeReadBackFromTheHiveOrItsLogs) {
+  const Strings typed{"http://one-secret.example/", "http://two-secret.example/",
+                      "http://three-secret.example/", "http://four-secret.example/"};
+  const auto timeOf = [](std::size_t i) {
+    return std::string{'\x01', '\x23', '\x45', '\x67',
+                       '\x89', '\xAB', '\xCD', static_cast<char>(0xE0 + i)};
+  };
+  const auto edit = [](Program& p, std::size_t at, const char* text) {
+    p.mainn.List1_Click(static_cast<int>(at));
+    p.screen.whileOpen.push_back([text](Dialog& d) {
+      auto& dialog = dynamic_cast<FrmEdit&>(d);
+      dialog.Text1_Change(text);
+      dialog.Command1_Click();
+    });
+    p.mainn.EditAddress_Click();
+  };
+  const struct {
+    const char* label;
+    std::function<void(Program&)> command;
+    std::vector<std::size_t> gone;  // the entries of `typed` that leave the list
+  } commands[] = {
+      {"Delete", [](Program& p) { p.mainn.DeleteURL_Click(); }, {0}},
+      {"Delete all", [](Program& p) { p.mainn.DeleteAll_Click(); }, {0, 1, 2, 3}},
+      {"Edit", [&](Program& p) { edit(p, 1, "http://new.example/"); }, {1}},
+      {"a move", [](Program& p) { p.mainn.Command3_Click(); }, {}},
+  };
+  const char* const hives[] = {"hand-made 1.3", "hand-made 1.5",
+                               "recovery/old-format/recovered-by-windows-7"};
+  for (const char* kind : hives) {
+    for (const auto& c : commands) {
+      SCOPED_TRACE(std::string(kind) + ", " + c.label);
+      for (const auto& entry : fs::directory_iterator(folder_)) fs::remove_all(entry.path());
+      if (std::string_view(kind).starts_with("hand-made")) {
+        WriteBytes(hive_, support::BlankHiveBytes(kind[12] == '3' ? 3 : 5));
+      } else if (!copy(kind)) {
+        GTEST_SKIP() << "../shared/hives is not there";
+      }
+      std::vector<support::HiveValue> urls;
+      std::vector<support::HiveValue> times;
+      for (std::size_t i = 0; i < typed.size(); ++i) {
+        const std::u16string text(typed[i].begin(), typed[i].end());
+        urls.push_back(StringValue(UrlValueName(i + 1), text));
+        const std::string time = timeOf(i);
+        times.push_back({UrlValueName(i + 1), Bytes(regtype::kBinary, {time.begin(), time.end()})});
+      }
+      ASSERT_TRUE(support::AddToHive(hive_, kTypedUrlsKey, urls));
+      ASSERT_TRUE(support::AddToHive(hive_, kTypedUrlsTimeKey, times));
+      // A stale log of the clean hive, holding every address, as a log of Windows' may.
+      WriteBytes(folder_ / "NTUSER.DAT.LOG1", ReadBytes(hive_));
+      std::optional<support::HiveContents> others = support::ReadHiveContents(hive_);
+      ASSERT_TRUE(others);
+
+      {
+        Program p(hive_);
+        ASSERT_EQ(p.list(), typed);
+        c.command(p);
+        EXPECT_TRUE(p.told().empty());
+      }
+      const std::string after = ReadBytes(hive_);
+      const std::string log = ReadBytes(folder_ / "NTUSER.DAT.LOG1");
+      EXPECT_EQ(log, "");
+      for (const std::size_t i : c.gone) {
+        for (const std::string& trace : {typed[i], Utf16Le(typed[i]), timeOf(i)}) {
+          EXPECT_EQ(after.find(trace), std::string::npos) << typed[i];
+        }
+      }
+      EXPECT_TRUE(FreeSpaceIsZero(after));
+      EXPECT_TRUE(!support::HiveToolsPresent() || support::OpensInHivexsh(hive_));
+      std::optional<support::HiveContents> contents = support::ReadHiveContents(hive_);
+      ASSERT_TRUE(contents);
+      if (support::RegfToolsPresent()) {
+        EXPECT_EQ(support::RegfExportKeyCount(hive_), contents->size());
+      }
+      for (const std::string_view key : {kTypedUrlsKey, kTypedUrlsTimeKey}) {
+        others->erase(std::string(key));
+        contents->erase(std::string(key));
+      }
+      EXPECT_EQ(support::FirstDifference(*others, *contents), "");
+    }
+  }
+}
+
+TEST_F(OfflineHive, ALogThatCannotBeEmptiedIsToldAndTheChangeStays) {
+  Prepare({StringValue("url1", u"http://a.example/")});
+  fs::create_directory(folder_ / "NTUSER.DAT.LOG2");  // a log Windows could never have left
+  Program p(hive_);
+  p.add("http://b.example/");
+  const Strings told = p.told();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(Contains(told[0], "The change was saved") &&
+              Contains(told[0], PathText(folder_ / "NTUSER.DAT.LOG2")))
+      << told[0];
+  Program again(hive_);
+  EXPECT_EQ(again.list(), (Strings{"http://a.example/", "http://b.example/"}));
 }
 
 }  // namespace
