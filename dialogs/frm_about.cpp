@@ -32,7 +32,7 @@ constexpr std::array kControls{
                   .wordWrap = true},
     ControlLayout{.name = "Label2",
                   .kind = ControlKind::kLabel,
-                  .text = "Tavelin dev",
+                  .text = "by Quorin",
                   .rect = {960, 2835, 1605, 285},
                   .tabIndex = 1,
                   .font = {"Arial", 12, true},
