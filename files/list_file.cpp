@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "platform/atomic_replace.h"
@@ -66,7 +67,29 @@ std::string ToValidUtf8(std::string_view text) {
   return Utf16ToWtf8(units);
 }
 
-enum class Encoding { kUtf8, kUtf8WithBom, kUtf16Le, kUtf16Be, kAnsi };
+enum class Encoding { kUtf8, kUtf8WithBom, kUtf16Le, kUtf16Be, kBareUtf16Le, kBareUtf16Be, kAnsi };
+
+// UTF-16 without a byte-order mark shows in its ASCII characters, of which every list has
+// plenty (line ends, schemes, dots): each is a NUL and a byte below 0x80, the NUL first in
+// big-endian order. Taken for UTF-16 when such characters make a quarter of the file and
+// none of the other order's, and no character is NUL: a stray NUL in 8-bit text is no
+// UTF-16, and neither is a binary file.
+std::optional<Encoding> BareUtf16(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() % 2 != 0) return std::nullopt;
+  std::size_t little = 0;
+  std::size_t big = 0;
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    if (first == 0 && second == 0) return std::nullopt;
+    if (second == 0 && first < 0x80) ++little;
+    if (first == 0 && second < 0x80) ++big;
+  }
+  const std::size_t units = bytes.size() / 2;
+  if (big == 0 && little * 4 >= units) return Encoding::kBareUtf16Le;
+  if (little == 0 && big * 4 >= units) return Encoding::kBareUtf16Be;
+  return std::nullopt;
+}
 
 Encoding DetectEncoding(std::string_view bytes) {
   const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
@@ -75,7 +98,22 @@ Encoding DetectEncoding(std::string_view bytes) {
   if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
     return Encoding::kUtf8WithBom;
   }
+  // Only bytes with a NUL can be UTF-16 of an address list.
+  if (bytes.find('\0') != std::string_view::npos) {
+    if (const std::optional<Encoding> utf16 = BareUtf16(bytes)) return *utf16;
+  }
   return IsValidUtf8Fast(bytes) ? Encoding::kUtf8 : Encoding::kAnsi;
+}
+
+// A NUL or another control character than tab, CR and LF (C0, DEL and C1), in UTF-8 text.
+bool HoldsControlCharacter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F) return true;
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0)
+      return true;
+  }
+  return false;
 }
 
 std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
@@ -168,6 +206,10 @@ std::string DecodeListFileText(std::string_view bytes, AnsiDecoder decodeAnsi) {
       return Utf16BytesToUtf8(bytes.substr(2), false);
     case Encoding::kUtf16Be:
       return Utf16BytesToUtf8(bytes.substr(2), true);
+    case Encoding::kBareUtf16Le:
+      return Utf16BytesToUtf8(bytes, false);
+    case Encoding::kBareUtf16Be:
+      return Utf16BytesToUtf8(bytes, true);
     case Encoding::kUtf8WithBom: {
       const std::string_view rest = bytes.substr(3);
       // The mark says UTF-8: a bad byte after it becomes U+FFFD rather than a code page guess.
@@ -252,6 +294,15 @@ ListFileRead ReadListFile(const std::string& path) {
   try {
     result.entries = DecodeListFile(contents.bytes);
     result.outcome = ListFileRead::Outcome::kRead;
+    // The line ends are gone from the entries; any other control character means the file
+    // holds no list of addresses, and nothing of it is taken.
+    if (std::any_of(result.entries.begin(), result.entries.end(), HoldsControlCharacter)) {
+      result.entries = {};
+      result.outcome = ListFileRead::Outcome::kFailed;
+      result.error = "\"" + path +
+                     "\" is not a text list: it holds a NUL or other control characters. "
+                     "Nothing was read from it.";
+    }
   } catch (const std::bad_alloc&) {
     result.entries = {};
     result.outcome = ListFileRead::Outcome::kFailed;

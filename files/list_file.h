@@ -5,8 +5,10 @@
 // as" and read by "Open list".
 //
 // Written as UTF-8 without a byte-order mark, every line ended by CR LF. Read as UTF-8 (a
-// byte-order mark skipped), as UTF-16 when the file starts with a UTF-16 byte-order mark, and
-// otherwise, when the bytes are not valid UTF-8, in the system's ANSI code page.
+// byte-order mark skipped), as UTF-16 when the file starts with a UTF-16 byte-order mark or,
+// without one, when its ASCII characters come as a byte and a NUL (either order), and
+// otherwise, when the bytes are not valid UTF-8, in the system's ANSI code page. "Open list"
+// refuses a file whose text then holds a NUL or a control character other than tab, CR, LF.
 #pragma once
 
 #include <string>
@@ -62,7 +64,8 @@ struct ListFileRead {
   std::string error;
 };
 
-// Checks the name and reads the whole file, touching nothing else.
+// Checks the name and reads the whole file, touching nothing else. A file that is no text
+// list (a NUL or a control character other than tab, CR and LF) is kFailed, `error` naming it.
 ListFileRead ReadListFile(const std::string& path);
 
 // Whether the export may write to `target`, and whether it must ask first.

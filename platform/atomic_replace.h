@@ -15,7 +15,8 @@
 //    its hidden, system and archive marks); when they cannot be kept, nothing is replaced and
 //    that is the error;
 //  - a new file gets the permissions its kind of content asks for (NewFileAccess);
-//  - a folder, a pipe or a device in the file's place is never replaced.
+//  - a folder, a pipe or a device in the file's place is never replaced;
+//  - nor is a file that has other hard links: they would keep the old content.
 //
 // The parts every platform shares are in atomic_replace.cpp, the system work in
 // atomic_replace_posix.cpp and atomic_replace_win32.cpp.
@@ -57,9 +58,14 @@ void RemoveLeftoverTemporaries(const std::filesystem::path& target);
 
 // Why this process may not replace `file` (an existing file, links followed), judged as a
 // user would: a file without write permission, on a read-only file system, or in a folder it
-// may not write to. Empty when it may. A file that has no write permission for anyone counts
-// as read-only even for an administrator, who the system would let through.
+// may not write to, or that has other hard links. Empty when it may. A file that has no
+// write permission for anyone counts as read-only even for an administrator, who the system
+// would let through.
 std::string WhyNotWritable(const std::filesystem::path& file);
+
+// What WhyNotWritable says of a file with other hard links.
+inline constexpr std::string_view kOtherHardLinks =
+    "the file has other names (hard links), which would keep the old content";
 
 // This process's id, as temporary names carry it.
 unsigned long CurrentProcessId();

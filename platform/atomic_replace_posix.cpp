@@ -238,9 +238,10 @@ std::string WhyNotWritable(const fs::path& file) {
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 ? errno : 0;
   };
   struct stat info {};
-  if (::stat(file.c_str(), &info) == 0 && (info.st_mode & 0222) == 0) {
-    return "the file is read-only";
-  }
+  const bool found = ::stat(file.c_str(), &info) == 0;
+  if (found && (info.st_mode & 0222) == 0) return "the file is read-only";
+  // A rename gives this name a new file and leaves the old one to the other names.
+  if (found && S_ISREG(info.st_mode) && info.st_nlink > 1) return std::string(kOtherHardLinks);
   if (const int error = denied(file)) {
     if (error == EROFS) return "it is on a file system mounted read-only";
     return "the file is read-only (" + SystemErrorText(static_cast<SystemErrorCode>(error)) + ")";

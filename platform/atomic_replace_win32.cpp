@@ -37,6 +37,16 @@ std::string Reason(DWORD error = GetLastError()) {
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+// How many names the file has; 1 when that cannot be told.
+DWORD LinkCount(const fs::path& file) {
+  OsHandle handle(CreateFileW(file.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) return 1;
+  return info.nNumberOfLinks;
+}
+
 }  // namespace
 
 unsigned long CurrentProcessId() {
@@ -54,6 +64,11 @@ FileReplacement::FileReplacement(const fs::path& target, NewFileAccess /*access*
     }
     if (attributes & FILE_ATTRIBUTE_DEVICE) {
       fail(Quoted(target_) + " is not a regular file");
+      return;
+    }
+    // The replacement would take this name away from the file its other names keep.
+    if (LinkCount(target_) > 1) {
+      fail("cannot replace " + Quoted(target_) + ": " + std::string(kOtherHardLinks));
       return;
     }
     open->replacing = true;
@@ -180,6 +195,9 @@ std::string WhyNotWritable(const fs::path& file) {
   const DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     return "the file is read-only";
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && LinkCount(file) > 1) {
+    return std::string(kOtherHardLinks);
   }
   return {};
 }

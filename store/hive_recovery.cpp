@@ -365,13 +365,17 @@ HiveRecovery RecoverFromNewLogs(std::string& primary, const BaseBlock& hive,
 
 // Old-format logs: a copy of the base block, the dirty vector and the dirty pages. A log
 // applies when its base block was written for this state of the hive (the same time in both
-// base blocks, or in the first hive bin when the hive's base block is damaged) and is not
-// older than the hive; of those, the one with the latest sequence number is applied.
+// base blocks) and is not older than the hive; of those, the one with the latest sequence
+// number is applied. A damaged base block (a wrong checksum) still names its own time, which
+// is the time of its log; the first hive bin's copy of that time lags behind it after some
+// writes, and stands in only where the block is no base block at all.
 HiveRecovery RecoverFromOldLogs(std::string& primary, const BaseBlock& hive,
                                 const std::vector<Log>& logs) {
   const bool hiveValid = hive.invalid.empty();
+  // ReadBaseBlock reads the time of any block that is whole and signed "regf".
+  const bool ownTime = hiveValid || (primary.size() >= kSectorSize && primary.starts_with("regf"));
   std::uint64_t hiveTime = hive.timestamp;
-  if (!hiveValid) {
+  if (!ownTime) {
     if (primary.size() < kFirstBinTimestampAt + 8) {
       return Unrecoverable(
           "its base block is damaged and it has no first hive bin to match "

@@ -1,5 +1,6 @@
 #include "store/typed_address_store.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 
@@ -66,11 +67,45 @@ TypedAddresses ReadTypedAddresses(RegistryBackend& backend) {
   return read;
 }
 
+namespace {
+
+bool UrlValueExists(RegistryBackend& backend, std::size_t n) {
+  return backend.queryValue(kCurrentUser, kTypedUrlsKey, UrlValueName(n)).has_value();
+}
+
+// The last url value a rewrite to `count` addresses deletes: url200, or further while the
+// stored numbering runs on from url(count+1) without a gap, as a longer list written here
+// leaves it. Asked before anything is deleted; the writes touch only url1..url<count>. Where
+// nothing lies past the window, that costs one look-up.
+std::size_t StoredListEnd(RegistryBackend& backend, std::size_t count) {
+  std::size_t last = std::max(count, kStoredAddressWindow);
+  if (!UrlValueExists(backend, last + 1)) return kStoredAddressWindow;
+  // A value past the window continues the list only if nothing is missing before it.
+  for (std::size_t n = count + 1; n <= kStoredAddressWindow; ++n) {
+    if (!UrlValueExists(backend, n)) return kStoredAddressWindow;
+  }
+  ++last;
+  while (UrlValueExists(backend, last + 1)) ++last;
+  return last;
+}
+
+// Deletes url<from>..url<to>, and their times when that key exists.
+void DeleteStoredRange(RegistryBackend& backend, std::size_t from, std::size_t to, bool times) {
+  for (std::size_t n = from; n <= to; ++n) {
+    const std::string name = UrlValueName(n);
+    DelSetting(backend, kCurrentUser, kTypedUrlsKey, name);
+    if (times) backend.deleteValue(kCurrentUser, kTypedUrlsTimeKey, name);
+  }
+}
+
+}  // namespace
+
 void WriteTypedAddresses(RegistryBackend& backend, std::span<const std::string> items,
                          std::span<const TypedTime> times) {
   Transaction transaction(backend);
   // Deleting through DelSetting would make the key; it is written only where it already is.
   const bool timeKey = backend.keyExists(kCurrentUser, kTypedUrlsTimeKey);
+  const std::size_t end = StoredListEnd(backend, items.size());
   // Writing first and deleting the surplus afterwards reaches the same end state as
   // clearing and rewriting, without a moment in which the store holds no addresses.
   for (std::size_t k = 0; k < items.size(); ++k) {
@@ -83,19 +118,13 @@ void WriteTypedAddresses(RegistryBackend& backend, std::span<const std::string> 
       backend.deleteValue(kCurrentUser, kTypedUrlsTimeKey, name);
     }
   }
-  for (std::size_t n = items.size() + 1; n <= kStoredAddressWindow; ++n) {
-    DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
-    if (timeKey) backend.deleteValue(kCurrentUser, kTypedUrlsTimeKey, UrlValueName(n));
-  }
+  DeleteStoredRange(backend, items.size() + 1, end, timeKey);
 }
 
 void DeleteStoredAddresses(RegistryBackend& backend) {
   Transaction transaction(backend);
   const bool times = backend.keyExists(kCurrentUser, kTypedUrlsTimeKey);
-  for (std::size_t n = 1; n <= kStoredAddressWindow; ++n) {
-    DelSetting(backend, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
-    if (times) backend.deleteValue(kCurrentUser, kTypedUrlsTimeKey, UrlValueName(n));
-  }
+  DeleteStoredRange(backend, 1, StoredListEnd(backend, 0), times);
 }
 
 }  // namespace tavelin

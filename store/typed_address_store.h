@@ -22,7 +22,8 @@ inline constexpr std::string_view kTypedUrlsKey =
 // the same name. It is kept in step with the list when it exists, and never made.
 inline constexpr std::string_view kTypedUrlsTimeKey =
     "Software\\Microsoft\\Internet Explorer\\TypedURLsTime";
-// Only url1 to url200 are ever read, and only they are deleted by a rewrite.
+// Only url1 to url200 are ever read. A rewrite deletes them, and past them only the values
+// that continue the stored numbering without a gap (what a longer list written here left).
 inline constexpr std::size_t kStoredAddressWindow = 200;
 
 // When an entry was typed, as the browser keeps it beside the address: a FILETIME (100 ns
@@ -60,11 +61,14 @@ bool IsBlankAddress(std::string_view text);
 
 // The texts of url1 to url200, one item each, present or not, each with its time.
 TypedAddresses ReadTypedAddresses(RegistryBackend& backend);
-// Writes the texts as url1..urlN, then deletes url(N+1)..url200; the times (as many as the
-// texts) likewise, when their key exists (an entry without a time has its time value deleted).
+// Writes the texts as url1..urlN, then deletes url(N+1)..url200 and every further url value
+// that continued the stored numbering from url(N+1) without a gap; a value past url200 behind
+// a gap stays. The times (as many as the texts) likewise, when their key exists (an entry
+// without a time has its time value deleted).
 void WriteTypedAddresses(RegistryBackend& backend, std::span<const std::string> items,
                          std::span<const TypedTime> times);
-// Deletes url1 to url200, and their times when that key exists.
+// Deletes url1 to url200 and, when all of them were there, every url value that continues
+// them without a gap; their times likewise when that key exists.
 void DeleteStoredAddresses(RegistryBackend& backend);
 
 }  // namespace tavelin

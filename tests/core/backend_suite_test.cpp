@@ -422,8 +422,38 @@ TEST_P(TypedAddressStore, LongListIsWrittenWholeAndReadBackUpToTheWindow) {
   LoadAndCompactAddresses(backend(), reloaded);
   const std::vector<std::string> first200 = Generated(200);
   EXPECT_EQ(reloaded.items(), first200);
-  // The rewrite after the load leaves url201..url250 as they were.
-  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(Generated(250)));
+  // The rewrite after the load takes url201..url250 along: they continued the stored list.
+  EXPECT_EQ(ReadStoredUrls(backend()), Numbered(first200));
+}
+
+// Past its new end, a rewrite deletes what continued the stored list up to its first gap, and
+// the times; url201 behind a gap stays.
+TEST_P(TypedAddressStore, ARewriteLeavesNothingThatContinuedTheStoredList) {
+  std::vector<std::string> moved = Generated(300), rest(moved.begin() + 1, moved.end());
+  std::swap(moved[0], moved[1]);
+  const struct {
+    int imported;  // by "Open list" over the stored list
+    CommandResult (*command)(ListContext);
+    StoredUrls expected;
+  } cases[] = {{300, DeleteSelectedAddress, Numbered(rest)},
+               {300, MoveSelectedDown, Numbered(moved)},
+               {500, DeleteAllAddresses, {}},
+               {0, DeleteAllAddresses, {{201, "x"}}}};
+  for (const auto& c : cases) {
+    const auto holder = MakeBackend(GetParam());
+    RegistryBackend& store = holder->get();
+    StoreUrls(store, {{1, "a"}, {2, "b"}, {201, "x"}});
+    modReg::WriteRegString(store, kCurrentUser, kTypedUrlsTimeKey, "other", "kept");
+    AddressList list;
+    ProgramSettings settings{"One", "Max"};
+    LoadAndCompactAddresses(store, list);
+    if (c.imported) ImportAddresses({store, list, settings}, Generated(c.imported));
+    list.select(0);
+    c.command({store, list, settings});
+    EXPECT_EQ(ReadStoredUrls(store, 600), c.expected) << c.imported;
+    for (const std::string& name : store.valueNames(kCurrentUser, kTypedUrlsTimeKey))
+      EXPECT_TRUE(name == "other" || c.expected.count(std::stoi(name.substr(3)))) << name;
+  }
 }
 
 TEST_P(TypedAddressStore, ShorterListRemovesTheSurplusWithinTheWindow) {
@@ -612,11 +642,12 @@ TEST_P(ListCommands, DeleteWithoutSelectionAsksForOne) {
 }
 
 TEST_P(ListCommands, DeletesAllAddressesWithinTheWindow) {
-  StoredUrls stored = Numbered(Generated(200));
+  // url200 is missing: url201 does not continue the list.
+  StoredUrls stored = Numbered(Generated(199));
   stored[201] = "http://beyond/";
   StoreUrls(backend(), stored);
   LoadAndCompactAddresses(backend(), list_);
-  ASSERT_EQ(list_.count(), 200u);
+  ASSERT_EQ(list_.count(), 199u);
   DeleteAllAddresses(context());
   EXPECT_EQ(list_.count(), 0u);
   if (manual()) {

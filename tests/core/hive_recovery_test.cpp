@@ -188,7 +188,7 @@ TEST_F(HiveRecoveryTest, ADamagedBaseBlockIsTakenFromTheLogWithTheLatestEntries)
     expected.replace(page.offset, page.bytes.size(), page.bytes);
   }
   EXPECT_EQ(Bins(fromNew.image), expected);
-  // Old format: the log is matched by the time in the first hive bin.
+  // Old format: the log is matched by the time the damaged base block still names.
   const support::DirtyHive old = support::MakeDirtyHive(before, after, LogFormat::kOld);
   const HiveRecovery fromOld = RecoverHive(damaged, Logs(old.log1));
   EXPECT_TRUE(EndsClean(fromOld, 8));

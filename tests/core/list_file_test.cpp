@@ -187,8 +187,9 @@ TEST(DecodeListFile, FallsBackToWindows1252WhereTheSystemHasNoCodePage) {
 #endif
 
 // Random lists of non-blank entries without line breaks, from characters that tempt a
-// reader: commas, quotes, spaces at the ends, tabs, non-ASCII text of every UTF-8 length.
-Entries RandomList(std::mt19937& random) {
+// reader: commas, quotes, spaces at the ends, tabs, non-ASCII text of every UTF-8 length, and
+// control characters unless `controls` is false ("Open list" refuses a file holding them).
+Entries RandomList(std::mt19937& random, bool controls = true) {
   static const std::vector<std::string> pieces = {"a",
                                                   "Z",
                                                   "0",
@@ -211,7 +212,7 @@ Entries RandomList(std::mt19937& random) {
                                                   "\x7F",
                                                   "\x01"};
   std::uniform_int_distribution<std::size_t> count(0, 12), length(1, 9),
-      piece(0, pieces.size() - 1);
+      piece(0, pieces.size() - (controls ? 1 : 3));
   Entries list(count(random));
   for (std::string& entry : list) {
     do {
@@ -257,7 +258,7 @@ TEST_F(ListFileFolder, ExportReplacesAnExistingFileWhole) {
 TEST_F(ListFileFolder, ExportThroughFilesComesBack) {
   std::mt19937 random(7);
   for (int round = 0; round < 8; ++round) {
-    const Entries list = RandomList(random);
+    const Entries list = RandomList(random, false);
     ASSERT_TRUE(WriteListFile(path("round.txt"), list).ok);
     const ListFileRead read = ReadListFile(path("round.txt"));
     ASSERT_EQ(read.outcome, ListFileRead::Outcome::kRead);
@@ -314,6 +315,26 @@ TEST_F(ListFileFolder, ImportChecksExistenceBeforeTheExtension) {
   const ListFileRead upper = ReadListFile(path("upper.TXT"));
   EXPECT_EQ(upper.outcome, ListFileRead::Outcome::kRead);
   EXPECT_EQ(upper.entries, (Entries{"a", "b"}));
+}
+
+// UTF-16 without a mark is read by its bytes; a NUL or another control character than tab,
+// CR and LF makes a file no text list: nothing of it is taken, and the error names it.
+TEST_F(ListFileFolder, ReadsUtf16WithoutAMarkAndRefusesWhatIsNoText) {
+  const Entries text{"a/\xC3\xA9\xE4\xB8\xAD", "b"};
+  const std::pair<std::string, Entries> cases[] = {
+      {std::string("a\0/\0\xE9\0\x2D\x4E\r\0\n\0b\0", 14), text},
+      {std::string("\0a\0/\0\xE9\x4E\x2D\0\r\0\n\0b", 14), text},
+      {std::string("http://a/\r\nhttp://bb\0/\r\n", 24), {}},
+      {"http://a/\x1B[0m\r\n", {}},
+      {std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06", 26), {}}};
+  for (const auto& [bytes, entries] : cases) {
+    WriteBytes(dir_ / "list.txt", bytes);
+    const ListFileRead read = ReadListFile(path("list.txt"));
+    EXPECT_EQ(read.entries, entries);
+    EXPECT_EQ(read.error.find('"' + path("list.txt") + "\" is not a text list") == 0,
+              entries.empty())
+        << read.error;
+  }
 }
 
 #ifndef _WIN32

@@ -16,6 +16,7 @@
 
 #include "app/system_registry.h"
 #include "list/address_list.h"
+#include "list/list_commands.h"
 #include "list/list_store.h"
 #include "list/store_notices.h"
 #include "platform/wide_text.h"
@@ -23,6 +24,8 @@
 #include "store/typed_address_store.h"
 #include "support/child_process.h"
 #include "support/files.h"
+#include "support/hive_tools.h"
+#include "support/stored_list.h"
 
 namespace tavelin {
 namespace {
@@ -138,6 +141,29 @@ TEST_F(StoreFiles, AStoreThatLeadsToSomethingOtherThanAFileGetsNothingBesideIt) 
   EXPECT_TRUE(Contains(Told(registry), "not a regular file"));
   EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
   EXPECT_EQ(FolderNames(folder_), (std::set<std::string>{"pipe.reg", "store.reg"}));
+}
+
+// A store reachable under another name too is never replaced: a Delete is told and refused.
+TEST_F(StoreFiles, ADeleteOnAStoreWithOtherHardLinksIsRefusedAndBothNamesStay) {
+  const ScopedVariable backups("XDG_STATE_HOME", state_.string());
+  for (const std::string name : {"HKEY_CURRENT_USER.reg", "NTUSER.DAT"}) {
+    const fs::path store = folder_ / name, other = temporary_ / name;
+    if (name == "NTUSER.DAT") support::WriteBlankHive(store);
+    const ScopedVariable named("TAVELIN_REGISTRY", store.string());
+    const std::unique_ptr<RegistryBackend> registry = CreateSystemRegistry();
+    support::StoreUrls(*registry, support::Numbered({"A", "B"}));
+    fs::create_hard_link(store, other);
+    const std::string before = ReadBytes(store);
+    AddressList list;
+    LoadAndCompactAddresses(*registry, list, LoadKind::kStartup);
+    ProgramSettings settings;
+    const std::vector<std::string> told =
+        DeleteSelectedAddress({*registry, list, settings}).messages();
+    ASSERT_EQ(told.size(), 1u) << name;
+    EXPECT_TRUE(Contains(told[0], store.string()) && Contains(told[0], "hard links")) << told[0];
+    EXPECT_EQ(ReadBytes(store), before);
+    EXPECT_EQ(ReadBytes(other), before);
+  }
 }
 
 TEST_F(StoreFiles, ALockFileOfAnotherUserIsRefused) {
