@@ -4,8 +4,8 @@
 
 namespace tavelin {
 
-void LoadAddresses(RegistryBackend& backend, AddressList& list) {
-  TypedAddresses read = ReadTypedAddresses(backend);
+void LoadAddresses(RegistryBackend& backend, AddressList& list, StoredTypedValues* stored) {
+  TypedAddresses read = ReadTypedAddresses(backend, stored);
   for (std::size_t i = 0; i < read.items.size(); ++i) {
     list.append(std::move(read.items[i]), std::move(read.times[i]));
   }
@@ -37,8 +37,9 @@ std::vector<PlacedEntry> RemoveBlankAddresses(AddressList& list) {
   return removed;
 }
 
-void SaveAddresses(RegistryBackend& backend, const AddressList& list) {
-  WriteTypedAddresses(backend, list.items(), list.times());
+void SaveAddresses(RegistryBackend& backend, const AddressList& list,
+                   const StoredTypedValues* stored) {
+  WriteTypedAddresses(backend, list.items(), list.times(), stored);
 }
 
 void SelectFirstAddress(AddressList& list) {
@@ -50,12 +51,14 @@ StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list
                                      ListContents* discarded) {
   Transaction transaction(backend, kind);
   AddressList fresh;
-  LoadAddresses(backend, fresh);
+  // The rewrite compares with what this read found, rather than reading each value again.
+  StoredTypedValues stored;
+  LoadAddresses(backend, fresh, &stored);
   const bool readOk = !backend.readFailed();
   if (readOk) {
     RemoveBlankAddresses(fresh);
     // A store opened read-only shows the list compacted, and is left as it is.
-    if (!backend.readOnly()) SaveAddresses(backend, fresh);
+    if (!backend.readOnly()) SaveAddresses(backend, fresh, &stored);
   }
   if (alongside) alongside();
   const StoreOutcome outcome = transaction.finish();

@@ -11,13 +11,17 @@
 namespace tavelin {
 
 // Appends the texts of url1 to url200, one item each, present or not, each with its time.
-void LoadAddresses(RegistryBackend& backend, AddressList& list);
+// `stored`, when given, receives the values as read (see StoredTypedValues).
+void LoadAddresses(RegistryBackend& backend, AddressList& list,
+                   StoredTypedValues* stored = nullptr);
 // Removes blank items, scanning at most the first 201 positions. Gives back what it removed,
 // each entry with the place it had.
 std::vector<PlacedEntry> RemoveBlankAddresses(AddressList& list);
 // Writes the list as url1..urlN, then deletes url(N+1)..url200; the times likewise, when
 // their key exists (an entry without a time has its time value deleted).
-void SaveAddresses(RegistryBackend& backend, const AddressList& list);
+// `stored`, when given, is what the same transaction read.
+void SaveAddresses(RegistryBackend& backend, const AddressList& list,
+                   const StoredTypedValues* stored = nullptr);
 // Selects the first item when there is one.
 void SelectFirstAddress(AddressList& list);
 

@@ -173,6 +173,18 @@ std::string RegistryBackend::queryText(RootKey root, std::string_view keyPath,
   return value ? RegValueText(*value) : std::string();
 }
 
+std::vector<std::pair<std::string, RegValue>> RegistryBackend::keyValues(RootKey root,
+                                                                         std::string_view keyPath) {
+  Transaction transaction(*this);
+  std::vector<std::pair<std::string, RegValue>> values;
+  for (std::string& name : valueNames(root, keyPath)) {
+    if (std::optional<RegValue> value = queryValue(root, keyPath, name)) {
+      values.emplace_back(std::move(name), std::move(*value));
+    }
+  }
+  return values;
+}
+
 bool IsTextValue(RegValueView value, std::string_view text) {
   if (value.type != regtype::kSz) return false;
   // Plain ASCII, nearly every address, unit by unit; anything else through a conversion.

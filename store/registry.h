@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavelin {
@@ -182,6 +183,11 @@ class RegistryBackend {
   // Creates the key and its missing parents, then removes the value if it is there.
   // False when the key could not be opened or created or the value could not be removed.
   virtual bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) = 0;
+  // Every value of the key with its name as stored, in the store's own order; nothing when
+  // the key is missing. Never creates it. A backend that asks the system for each value
+  // reads them all through one handle.
+  virtual std::vector<std::pair<std::string, RegValue>> keyValues(RootKey root,
+                                                                  std::string_view keyPath);
   // Whether the key exists (for checks; never creates it).
   virtual bool keyExists(RootKey root, std::string_view keyPath) = 0;
   // The names of the key's values and of its direct subkeys, in the store's own order, as

@@ -281,6 +281,55 @@ std::vector<std::string> Win32Registry::valueNames(RootKey root, std::string_vie
   return EnumerateNames(ToHkey(root), ToWide(fullKeyPath(keyPath)), true);
 }
 
+std::vector<std::pair<std::string, RegValue>> Win32Registry::keyValues(RootKey root,
+                                                                       std::string_view keyPath) {
+  std::vector<std::pair<std::string, RegValue>> values;
+  const std::string path = fullKeyPath(keyPath);
+  const auto fail = [&](LSTATUS code) {
+    if (!IsMissing(code)) {
+      reportReadFailure("Could not read the values under " + RootName(root) + "\\" + path + ": " +
+                        ErrorText(code) + ".");
+    }
+    values.clear();
+    return values;
+  };
+  if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
+  OpenKey key;
+  LSTATUS rc = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
+  if (rc != ERROR_SUCCESS) {
+    key.reset();
+    return fail(rc);
+  }
+  // Each value's name and data in one call, with room for the longest of each.
+  DWORD longestName = 0;
+  DWORD longestData = 0;
+  rc = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                        &longestName, &longestData, nullptr, nullptr);
+  if (rc != ERROR_SUCCESS) return fail(rc);
+  std::vector<wchar_t> name(longestName + 2);
+  std::vector<std::uint8_t> data(longestData + 2);
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = 0;
+    rc = RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, data.data(),
+                       &size);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_MORE_DATA) {
+      // Grown since it was asked: room for more, and the same value again.
+      if (name.size() > (1u << 16) || data.size() > (1u << 30)) return fail(rc);
+      name.resize(name.size() * 2);
+      data.resize(std::max<std::size_t>(data.size() * 2, size));
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) return fail(rc);
+    values.emplace_back(platform::FromWide(std::wstring_view(name.data(), nameLength)),
+                        RegValue{type, {data.begin(), data.begin() + size}});
+    ++index;
+  }
+  return values;
+}
+
 std::vector<std::string> Win32Registry::subkeyNames(RootKey root, std::string_view keyPath) {
   if (!IsPredefinedRoot(root)) return {};
   return EnumerateNames(ToHkey(root), ToWide(fullKeyPath(keyPath)), false);

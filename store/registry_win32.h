@@ -24,6 +24,8 @@ class Win32Registry : public RegistryBackend {
   bool deleteValue(RootKey root, std::string_view keyPath, std::string_view name) override;
   bool keyExists(RootKey root, std::string_view keyPath) override;
   std::vector<std::string> valueNames(RootKey root, std::string_view keyPath) override;
+  std::vector<std::pair<std::string, RegValue>> keyValues(RootKey root,
+                                                          std::string_view keyPath) override;
   std::vector<std::string> subkeyNames(RootKey root, std::string_view keyPath) override;
   std::string exportPath(RootKey root, std::string_view keyPath) const override;
   std::string description() const override;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,6 +54,16 @@ struct TypedAddresses {
   std::vector<TypedTime> times;  // as many as items
 };
 
+// The typed-address values exactly as one read found them, url1..url200 and their times: a
+// rewrite in the same transaction compares with these rather than asking the store again (on
+// Windows each question is a registry call).
+struct StoredTypedValues {
+  bool urlKey = false;                         // the typed-address key exists
+  bool timeKey = false;                        // the time key exists
+  std::vector<std::optional<RegValue>> urls;   // url1..url200, each when present
+  std::vector<std::optional<RegValue>> times;  // the same names' times, each when present
+};
+
 // "url" followed by n.
 std::string UrlValueName(std::size_t n);
 
@@ -60,13 +71,17 @@ std::string UrlValueName(std::size_t n);
 bool IsBlankAddress(std::string_view text);
 
 // The texts of url1 to url200, one item each, present or not, each with its time.
-TypedAddresses ReadTypedAddresses(RegistryBackend& backend);
+// `stored`, when given, receives the values as read.
+TypedAddresses ReadTypedAddresses(RegistryBackend& backend, StoredTypedValues* stored = nullptr);
 // Writes the texts as url1..urlN, then deletes url(N+1)..url200 and every further url value
 // that continued the stored numbering from url(N+1) without a gap; a value past url200 behind
 // a gap stays. The times (as many as the texts) likewise, when their key exists (an entry
 // without a time has its time value deleted).
+// `stored`, when given, is what the same transaction read: what it already holds is not
+// written again, and what it lacks is not deleted.
 void WriteTypedAddresses(RegistryBackend& backend, std::span<const std::string> items,
-                         std::span<const TypedTime> times);
+                         std::span<const TypedTime> times,
+                         const StoredTypedValues* stored = nullptr);
 // Deletes url1 to url200 and, when all of them were there, every url value that continues
 // them without a gap; their times likewise when that key exists.
 void DeleteStoredAddresses(RegistryBackend& backend);

@@ -217,14 +217,27 @@ void MainWindow::placeControls() {
   const FormLayout& form = Mainn::Layout();
   std::vector<HFONT> fonts;
   std::vector<HICON> pictures;
+  // Before the window is first shown, nothing is drawn yet: it is painted once, whole.
+  const BOOL redraw = IsWindowVisible(hwnd_);
+  std::vector<FontStyle> styles;  // of `fonts`, at the same places: one font for each style
   for (const ControlLayout& shape : form.controls) {
     HWND window = control(shape.name);
     if (window == nullptr) continue;
     const PixelRect at = ToPixels(shape.rect, dpi_);
-    MoveWindow(window, at.left, at.top, at.width, at.height, TRUE);
-    HFONT font = CreateControlFont(shape.font, dpi_);
-    fonts.push_back(font);
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    MoveWindow(window, at.left, at.top, at.width, at.height, redraw);
+    const auto same = std::find_if(styles.begin(), styles.end(), [&](const FontStyle& style) {
+      return style.face == shape.font.face && style.points == shape.font.points &&
+             style.bold == shape.font.bold;
+    });
+    HFONT font = nullptr;
+    if (same != styles.end()) {
+      font = fonts[static_cast<std::size_t>(same - styles.begin())];
+    } else {
+      font = CreateControlFont(shape.font, dpi_);
+      fonts.push_back(font);
+      styles.push_back(shape.font);
+    }
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
     if (shape.kind == ControlKind::kPictureButton) {
       const int size = MulDiv(kPicturePixelsAt96, dpi_, USER_DEFAULT_SCREEN_DPI);
       HICON picture = static_cast<HICON>(LoadImageW(
