@@ -1,5 +1,6 @@
 #include "app/mainn.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -64,23 +65,9 @@ const FormLayout kLayout{
     .placement = Placement::kCentreOfScreen,
     .controls = kControls};
 
-constexpr std::array kFileItems{
-    MenuItemLayout{
-        "FileReload", "Reload URLs", &Call<&Mainn::FileReload_Click>, {keys::kF5, 0, "F5"}},
-    MenuItemLayout{"FileSave",
-                   "Save list as",
-                   &Call<&Mainn::FileSave_Click>,
-                   {keys::kS, shift::kCtrl, "Ctrl+S"}},
-    MenuItemLayout{
-        "FileOpen", "Open list", &Call<&Mainn::FileOpen_Click>, {keys::kO, shift::kCtrl, "Ctrl+O"}},
-    MenuItemLayout{"sepp", {}, nullptr, {}},
-    MenuItemLayout{"FileAbout", "About", &Call<&Mainn::FileAbout_Click>, {}},
-    MenuItemLayout{"seppp", {}, nullptr, {}},
-    MenuItemLayout{"FileExit", "Exit", &Call<&Mainn::FileExit_Click>, {}},
-};
-
-// Where the program opens store files, the File menu also opens a Windows user's hive.
-constexpr std::array kFileItemsOpeningHives{
+// The File menu; its items that open a Windows user's hive only where the program opens
+// store files.
+constexpr std::array kAllFileItems{
     MenuItemLayout{
         "FileReload", "Reload URLs", &Call<&Mainn::FileReload_Click>, {keys::kF5, 0, "F5"}},
     MenuItemLayout{"FileSave",
@@ -103,6 +90,19 @@ constexpr std::array kFileItemsOpeningHives{
     MenuItemLayout{"FileExit", "Exit", &Call<&Mainn::FileExit_Click>, {}},
 };
 
+// Whether this platform's File menu has the item.
+constexpr bool OnThisPlatform(const MenuItemLayout& item) {
+  return kPlatformOpensStoreFiles || !item.name.starts_with("FileOpenHive");
+}
+
+constexpr auto kFileItems = [] {
+  std::array<MenuItemLayout, static_cast<std::size_t>(std::count_if(
+                                 kAllFileItems.begin(), kAllFileItems.end(), OnThisPlatform))>
+      items{};
+  std::copy_if(kAllFileItems.begin(), kAllFileItems.end(), items.begin(), OnThisPlatform);
+  return items;
+}();
+
 constexpr std::array kOptionsItems{
     MenuItemLayout{"GotoAddress", "Go to selected address", &Call<&Mainn::GotoAddress_Click>, {}},
     MenuItemLayout{"seppppp", {}, nullptr, {}},
@@ -123,10 +123,6 @@ constexpr std::array kOptionsItems{
 
 const std::array kMenus{
     MenuLayout{"mnuFile", "File", kFileItems},
-    MenuLayout{Mainn::kOptionsMenu, "Options", kOptionsItems},
-};
-const std::array kMenusOpeningHives{
-    MenuLayout{"mnuFile", "File", kFileItemsOpeningHives},
     MenuLayout{Mainn::kOptionsMenu, "Options", kOptionsItems},
 };
 
@@ -216,7 +212,6 @@ const FormLayout& Mainn::Layout() {
 }
 
 std::span<const MenuLayout> Mainn::Menus() {
-  if (kPlatformOpensStoreFiles) return kMenusOpeningHives;
   return kMenus;
 }
 

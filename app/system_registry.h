@@ -40,7 +40,11 @@ class StoreFiles {
 
 // Whether this platform's program opens store files (the Linux program does; the Windows
 // program works on the live registry only).
-extern const bool kPlatformOpensStoreFiles;
+#ifdef _WIN32
+inline constexpr bool kPlatformOpensStoreFiles = false;
+#else
+inline constexpr bool kPlatformOpensStoreFiles = true;
+#endif
 
 // What the program runs on, put together here and nowhere else: the registry of this
 // platform with the backup installed on it, this platform's browser launcher, and where the

@@ -10,8 +10,6 @@
 
 namespace tavelin {
 
-const bool kPlatformOpensStoreFiles = true;
-
 namespace {
 
 namespace fs = std::filesystem;

@@ -3,9 +3,6 @@
 
 namespace tavelin {
 
-// The Windows program works on the live registry only.
-const bool kPlatformOpensStoreFiles = false;
-
 std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
   auto registry = std::make_unique<Win32Registry>();
   const std::filesystem::path root = DefaultBackupRoot();

@@ -549,7 +549,10 @@ namespace {
 // A key's path as the stored key is found: its levels, each folded, without empty ones.
 std::string FoldedKeyPath(std::string_view path) {
   std::string folded;
-  for (const std::string& level : SplitKeyPath(path)) folded += "\\" + FoldRegistryName(level);
+  for (const std::string& level : SplitKeyPath(path)) {
+    folded += '\\';
+    folded += FoldRegistryName(level);
+  }
   return folded;
 }
 

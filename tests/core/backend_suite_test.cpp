@@ -364,14 +364,18 @@ TEST_P(TypedRead, StoredTypeDecidesTheText) {
   RegValue terminated = row.stored;
   terminated.data.insert(terminated.data.end(), {0, 0});
   const bool win32Unterminated = std::get<0>(GetParam()) == Backend::kWin32 && row.unterminated;
-  if (!win32Unterminated || back != terminated) EXPECT_EQ(back, row.stored);
+  if (!win32Unterminated || back != terminated) {
+    EXPECT_EQ(back, row.stored);
+  }
   EXPECT_EQ(modReg::ReadRegString(holder->get(), kCurrentUser, "Software\\Typed", "v"),
             row.expected);
   // Read with the rest of its key, through one handle, it is the same value.
   const auto all = holder->get().keyValues(kCurrentUser, "Software\\Typed");
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].first, "v");
-  if (!win32Unterminated || all[0].second != terminated) EXPECT_EQ(all[0].second, row.stored);
+  if (!win32Unterminated || all[0].second != terminated) {
+    EXPECT_EQ(all[0].second, row.stored);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllBackends, TypedRead,

@@ -32,18 +32,6 @@ TEST(MountTable, MountPointsAndTypesAreReadWithTheirEscapes) {
   EXPECT_EQ(mounts[3].type, "ntfs3");
 }
 
-TEST(MountTable, OnlyLocalFileSystemsAreLookedAt) {
-  for (const char* kept : {"ntfs3", "ntfs", "fuseblk", "fuse", "vfat", "exfat", "ext4", "btrfs",
-                           "xfs", "overlay", "tmpfs", "fuse.ntfs-3g"}) {
-    EXPECT_TRUE(MayHoldWindowsProfiles(kept)) << kept;
-  }
-  for (const char* skipped :
-       {"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "fuse.sshfs", "fuse.rclone",
-        "fuse.gvfsd-fuse", "proc", "sysfs", "cgroup2", "devtmpfs", "autofs"}) {
-    EXPECT_FALSE(MayHoldWindowsProfiles(skipped)) << skipped;
-  }
-}
-
 TEST(FindWindowsHives, FindsEachUsersHiveInOrderWhateverTheCase) {
   support::TemporaryFolder root("windows-hives");
   const auto hive = [&](const fs::path& relative) {
@@ -64,10 +52,9 @@ TEST(FindWindowsHives, FindsEachUsersHiveInOrderWhateverTheCase) {
   hive("net/Users/eve/NTUSER.DAT");     // on a network mount: never looked at
   hive("deep/x/Users/dan/NTUSER.DAT");  // not at a mount's top
 
-  const std::vector<MountPoint> mounts{{root / "b", "fuseblk"},
-                                       {root / "net", "cifs"},
-                                       {root / "a", "ntfs3"},
-                                       {root / "deep", "ext4"},
+  const std::vector<MountPoint> mounts{{root / "b", "fuseblk"},      {root / "net", "cifs"},
+                                       {root / "ssh", "fuse.sshfs"}, {root / "proc", "proc"},
+                                       {root / "a", "ntfs3"},        {root / "deep", "ext4"},
                                        {root / "missing", "ntfs3"}};
   std::vector<std::string> found;
   for (const FoundHive& f : FindWindowsHives(mounts, SystemFolderView())) {
