@@ -432,12 +432,7 @@ TEST(OpenHive, TheWindowWorksOnTheChosenFileAsAStartUpOnItWould) {
 
     ASSERT_EQ(p.screen.fileDialogs.size(), 1u);
     const FileDialogRequest& dialog = p.screen.fileDialogs[0];
-    EXPECT_EQ(dialog.title, "Open hive");
-    EXPECT_EQ(dialog.filterName + " (" + dialog.filterPattern + ")",
-              "Registry hives (NTUSER.DAT *.DAT *.dat *.reg)");
-    ASSERT_EQ(dialog.moreFilters.size(), 1u);
-    EXPECT_EQ(dialog.moreFilters[0].name + " (" + dialog.moreFilters[0].pattern + ")",
-              "All files (*)");
+    // The dialog starts at the first hive found and offers every profile.
     EXPECT_EQ(dialog.initialName, "/mnt/w/Users/bob/NTUSER.DAT");
     EXPECT_EQ(dialog.places, (Strings{"/mnt/w/Users/bob", "/mnt/w/Users/eve"}));
 

@@ -724,8 +724,8 @@ TEST_F(OfflineHive, OpenedReadOnlyNothingIsWrittenAnywhereWhateverTheCommand) {
   EXPECT_FALSE(fs::exists(state));
 }
 
-// "Open hive" goes over to a hive only when it can be opened; otherwise the window keeps its
-// store, list and undo history, and says why, naming the file.
+// "Open hive" through the program's own store files: a hive is opened and compacted; what the
+// backends cannot open is refused, naming the file and why, and the window keeps its store.
 TEST_F(OfflineHive, OpenHiveTakesAGoodHiveAndRefusesOneThatCannotBeOpened) {
   Prepare({StringValue("url2", u"http://b.example/")});
   const std::string good = ReadBytes(hive_);
@@ -744,36 +744,20 @@ TEST_F(OfflineHive, OpenHiveTakesAGoodHiveAndRefusesOneThatCannotBeOpened) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    const fs::path first = folder_ / "first.reg";
-    fs::remove(first);
     WriteBytes(hive_, c.bytes);
+    const fs::path first = folder_ / "first.reg";
     SystemProgram p(first, false, folder_ / "state");
-    p.screen.whileOpen.push_back([](Dialog& d) {
-      auto& add = dynamic_cast<FrmAdd&>(d);
-      add.Text1_Change("http://kept.example/");
-      add.Command1_Click();
-    });
-    p.mainn.AddAddress_Click();
     p.screen.files.push_back(hive_.string());
     p.mainn.FileOpenHive_Click();
-    const Strings told = p.told();
-    if (*c.why == '\0') {
-      EXPECT_TRUE(told.empty()) << told[0];
-      EXPECT_EQ(p.mainn.List1().items(), Strings{"http://b.example/"});
-      EXPECT_EQ(p.mainn.List1().selectionIndex(), 0);
-      EXPECT_FALSE(p.mainn.history().canUndo());
-      EXPECT_EQ(p.mainn.Caption(), std::string(Mainn::Layout().caption) + " - " + hive_.string());
-      // Compacted and written, as a start-up on it would.
-      EXPECT_NE(ReadBytes(hive_), c.bytes);
-      continue;
+    const bool opened = *c.why == '\0';
+    if (!opened) {
+      EXPECT_TRUE(ToldOnce(p.told(), hive_, c.why));
     }
-    EXPECT_TRUE(ToldOnce(told, hive_, c.why));
-    EXPECT_EQ(p.mainn.List1().items(), Strings{"http://kept.example/"});
-    EXPECT_TRUE(p.mainn.history().canUndo());
-    EXPECT_EQ(p.mainn.Caption(), std::string(Mainn::Layout().caption) + " - " + first.string());
-    EXPECT_EQ(ReadBytes(hive_), c.bytes);
-    p.mainn.Undo_Click();  // still on the first store
-    EXPECT_TRUE(p.told().empty());
+    EXPECT_EQ(p.mainn.List1().items(), opened ? Strings{"http://b.example/"} : Strings{});
+    EXPECT_EQ(p.mainn.Caption(),
+              std::string(Mainn::Layout().caption) + " - " + (opened ? hive_ : first).string());
+    // Compacted and written when opened, as a start-up on it would; else left as it was.
+    EXPECT_EQ(ReadBytes(hive_) == c.bytes, !opened);
   }
 }
 
