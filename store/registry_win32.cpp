@@ -105,6 +105,15 @@ LSTATUS ReadValue(HKEY key, const std::wstring& name, RegValue& value) {
   return ERROR_SUCCESS;
 }
 
+// Opens the existing key for the routines' reads; on failure `key` holds nothing.
+LSTATUS OpenExistingKey(RootKey root, const std::string& path, OpenKey& key) {
+  if (!IsPredefinedRoot(root)) return ERROR_INVALID_HANDLE;
+  const LSTATUS rc =
+      RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
+  if (rc != ERROR_SUCCESS) key.reset();
+  return rc;
+}
+
 }  // namespace
 
 Win32Registry::Win32Registry(std::string keyPrefix) : prefix_(std::move(keyPrefix)) {
@@ -133,16 +142,10 @@ std::optional<RegValue> Win32Registry::queryValue(RootKey root, std::string_view
     }
     return std::nullopt;
   };
-  if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
-
   OpenKey key;
-  LSTATUS rc = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
-  if (rc != ERROR_SUCCESS) {
-    key.reset();
-    return fail(rc);
-  }
+  LSTATUS rc = OpenExistingKey(root, path, key);
+  if (rc != ERROR_SUCCESS) return fail(rc);
   RegValue value;
-
   rc = ReadValue(key.get(), ToWide(name), value);
   if (rc == ERROR_SUCCESS) return value;
   return fail(rc);
@@ -293,13 +296,9 @@ std::vector<std::pair<std::string, RegValue>> Win32Registry::keyValues(RootKey r
     values.clear();
     return values;
   };
-  if (!IsPredefinedRoot(root)) return fail(ERROR_INVALID_HANDLE);
   OpenKey key;
-  LSTATUS rc = RegOpenKeyExW(ToHkey(root), ToWide(path).c_str(), 0, kRoutineAccess, key.out());
-  if (rc != ERROR_SUCCESS) {
-    key.reset();
-    return fail(rc);
-  }
+  LSTATUS rc = OpenExistingKey(root, path, key);
+  if (rc != ERROR_SUCCESS) return fail(rc);
   // Each value's name and data in one call, with room for the longest of each.
   DWORD longestName = 0;
   DWORD longestData = 0;
