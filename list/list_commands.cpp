@@ -82,25 +82,28 @@ std::vector<std::string> CommandResult::messages() const {
   return out;
 }
 
+namespace {
+
+// A start-up's one transaction: the list read and compacted, then the settings. Whether the
+// read succeeded; only this command's notices are left to take.
+bool StartUpRead(RegistryBackend& backend, AddressList& list, ProgramSettings& settings) {
+  backend.takeReports();
+  return LoadAndCompactAddresses(backend, list, LoadKind::kStartup,
+                                 [&] { LoadSettings(backend, settings); })
+      .readOk;
+}
+
+}  // namespace
+
 CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
                       std::optional<ListContents>* base) {
-  backend.takeReports();  // only this command's notices are its own
-  if (LoadAndCompactAddresses(backend, list, LoadKind::kStartup,
-                              [&] { LoadSettings(backend, settings); })
-          .readOk &&
-      base) {
-    *base = list.contents();
-  }
+  if (StartUpRead(backend, list, settings) && base) *base = list.contents();
   return Told(backend);
 }
 
 CommandResult StartUpOpened(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
                             std::optional<ListContents>& base, std::string& refusal) {
-  backend.takeReports();
-  const bool readOk = LoadAndCompactAddresses(backend, list, LoadKind::kStartup, [&] {
-                        LoadSettings(backend, settings);
-                      }).readOk;
-  if (!readOk) {
+  if (!StartUpRead(backend, list, settings)) {
     for (const StoreReport& report : backend.takeReports()) {
       if (report.kind == StoreReport::Kind::kReadFailed && refusal.empty()) {
         refusal = report.reason;
