@@ -330,7 +330,7 @@ void Mainn::OpenHive(bool readOnly) {
   std::unique_ptr<RegistryBackend> next = storeFiles_->open(*chosen, readOnly);
   AddressList list;
   ProgramSettings settings;
-  std::optional<ListContents> base;
+  std::optional<TypedAddresses> base;
   std::string refusal;
   CommandResult started = StartUpOpened(*next, list, settings, base, refusal);
   if (!refusal.empty()) {

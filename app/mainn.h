@@ -127,7 +127,7 @@ class Mainn : public Form {
   std::string lastListFileName_;
   UndoHistory history_;
   // The stored list as this window last read or wrote it (see ListContext).
-  std::optional<ListContents> storedBase_;
+  std::optional<TypedAddresses> storedBase_;
   std::vector<std::string> startUpMessages_;
 };
 

@@ -21,7 +21,7 @@ std::unique_ptr<RegistryBackend> OpenStore(const fs::path& file, bool readOnly) 
   if (!file.empty() && IsWindowsHiveFile(platform::FollowLinks(file))) {
     registry = std::make_unique<OfflineHiveRegistry>(file);
   } else {
-    registry = std::make_unique<HiveFileRegistry>(file);
+    registry = std::make_unique<RegFileRegistry>(file);
   }
   registry->setReadOnly(readOnly);
   // A store opened read-only gets no backup: nothing is ever written for it.
@@ -61,7 +61,7 @@ class SystemStoreFiles : public StoreFiles {
 }  // namespace
 
 std::unique_ptr<RegistryBackend> CreateSystemRegistry() {
-  return OpenStore(DefaultHiveFilePath(), false);
+  return OpenStore(DefaultRegFilePath(), false);
 }
 
 SystemParts CreateSystemParts(const StoreChoice& chosen) {
@@ -76,7 +76,7 @@ SystemParts CreateSystemParts(const StoreChoice& chosen) {
     }
   }
   if (store.file.empty()) {
-    parts.registry = OpenStore(DefaultHiveFilePath(), store.readOnly);
+    parts.registry = OpenStore(DefaultRegFilePath(), store.readOnly);
   } else {
     store.file = FullPath(store.file);
     parts.registry = OpenStore(fs::path(store.file), store.readOnly);

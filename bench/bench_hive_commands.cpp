@@ -1,4 +1,4 @@
-// The hive file under the store commands, with 200 addresses and the settings key:
+// The registry file under the store commands, with 200 addresses and the settings key:
 //
 //  (a) how many times each command replaces the file (renames into place, counted with
 //      inotify), against the goal of one write per command that changes the store and none
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   f.hive = folder / "HKEY_CURRENT_USER.reg";
   const fs::path bare = folder / "bare.reg";
   {
-    HiveFileRegistry registry(f.hive);
+    RegFileRegistry registry(f.hive);
     AddressList list;
     for (std::string& text : Addresses()) list.append(std::move(text));
     Transaction transaction(registry);
@@ -126,13 +126,13 @@ int main(int argc, char** argv) {
   }
   f.compactBytes = ReadFile(f.hive);
   {
-    HiveFileRegistry registry(f.hive);
+    RegFileRegistry registry(f.hive);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url100", " ");
   }
   f.needsCompaction = ReadFile(f.hive);
 
   // (a) Writes per command.
-  std::printf("hive file: %zu bytes, 200 addresses and the settings key\n\n",
+  std::printf("registry file: %zu bytes, 200 addresses and the settings key\n\n",
               f.compactBytes.size());
   std::printf("%-48s %7s %9s\n", "command", "writes", "expected");
   HiveWatch watch(f.hive);
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
   const auto count = [&](const char* label, int expected, const std::string& file,
                          bool afterStartUp, const std::function<void(ListContext)>& command) {
     BareReplace(f.hive, file, true);
-    HiveFileRegistry registry(f.hive);
+    RegFileRegistry registry(f.hive);
     AddressList list;
     ProgramSettings settings;
     if (afterStartUp) {
@@ -194,8 +194,8 @@ int main(int argc, char** argv) {
               allAsExpected ? "met" : "NOT met");
 
   // (b) The start-up sequence that writes, against a bare replace of the same size.
-  using HiveCommand = std::function<bool(HiveFileRegistry&)>;
-  const HiveCommand startUpSequence = [](HiveFileRegistry& registry) {
+  using HiveCommand = std::function<bool(RegFileRegistry&)>;
+  const HiveCommand startUpSequence = [](RegFileRegistry& registry) {
     AddressList list;
     LoadAndCompactAddresses(registry, list);
     return list.count() == 199;
@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
   const auto fileAfter = [&](const std::string& before, const HiveCommand& command) {
     BareReplace(f.hive, before, true);
     {
-      HiveFileRegistry registry(f.hive);
+      RegFileRegistry registry(f.hive);
       command(registry);
     }
     return ReadFile(f.hive);
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
       BareReplace(f.hive, before, true);
       auto start = Clock::now();
       {
-        HiveFileRegistry registry(f.hive);
+        RegFileRegistry registry(f.hive);
         if (!command(registry) || !registry.takeReports().empty()) return std::nullopt;
       }
       commands.push_back(MillisecondsSince(start));
@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
   // of its own (lock, read, parse, write, flush, replace), nothing done per address. Texts of
   // one length, so that the file written has the size of the one before.
   const auto setFirst = [](const char* text) -> HiveCommand {
-    return [text](HiveFileRegistry& registry) {
+    return [text](RegFileRegistry& registry) {
       return modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", text);
     };
   };
@@ -275,9 +275,9 @@ int main(int argc, char** argv) {
     BareReplace(f.hive, compact, true);
     AddressList list;
     ProgramSettings settings;
-    std::optional<ListContents> base;
+    std::optional<TypedAddresses> base;
     // One registry for the window's life, as the program keeps it.
-    HiveFileRegistry registry(f.hive);
+    RegFileRegistry registry(f.hive);
     StartUp(registry, list, settings, &base);
     list.select(100);
     const ListContext context{registry, list, settings, nullptr, &base, [] { return true; }};

@@ -21,7 +21,7 @@
 
 #include "files/list_file.h"
 #include "list/list_commands.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 
 namespace {
 

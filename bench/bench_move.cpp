@@ -1,5 +1,5 @@
 // Times one move of the selected address in automatic save mode (the whole list rewritten in
-// one transaction of the hive file) against one bare atomic replace of a file of the same
+// one transaction of the registry file) against one bare atomic replace of a file of the same
 // size. Medians of several rounds; the goal is a move costing at most 1.5 times the replace.
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   const fs::path hive = folder / "HKEY_CURRENT_USER.reg";
   const fs::path bare = folder / "bare.reg";
 
-  tavelin::HiveFileRegistry registry(hive);
+  tavelin::RegFileRegistry registry(hive);
   tavelin::AddressList list;
   for (int i = 1; i <= 200; ++i) {
     list.append("https://www.example.org/some/typed/address/number/" + std::to_string(i) +
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   const tavelin::ListContext context{registry, list, settings};
   list.select(100);
 
-  std::printf("hive file: %zu bytes, 200 addresses, %d rounds of %d moves\n", bytes.size(), rounds,
+  std::printf("registry file: %zu bytes, 200 addresses, %d rounds of %d moves\n", bytes.size(), rounds,
               movesPerRound);
   std::vector<double> ratios, ratiosNoFolder, moveMedians, bareMedians, bareNoFolderMedians;
   for (int round = 0; round < rounds; ++round) {

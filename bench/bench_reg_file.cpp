@@ -1,4 +1,4 @@
-// The .reg reader and writer and the hive-file backend, timed. Medians of several runs.
+// The .reg reader and writer and the registry-file backend, timed. Medians of several runs.
 //
 //  - Reading a large hive (the size of a whole exported HKEY_CURRENT_USER, about 14 MiB)
 //    against a bare decode of the same bytes into lines, and writing it against a bare
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         ten.room / one.room);
   }
 
-  // Whole commands on a hive file in a folder on disk (the current one), each run on the
+  // Whole commands on a registry file in a folder on disk (the current one), each run on the
   // file as `before` puts it, untimed, and followed in turn by a bare read and replace.
   const fs::path folder = fs::current_path() / "tavelin-bench-reg-file";
   fs::remove_all(folder);
@@ -156,14 +156,14 @@ int main(int argc, char** argv) {
   ProgramSettings settings;
   settings.SaveMode = std::string(kAutomaticSaveMode);
   const auto startUp = [&] {
-    HiveFileRegistry registry(hive);
+    RegFileRegistry registry(hive);
     AddressList list;
     ProgramSettings read;
     StartUp(registry, list, read);
     return list.count() == 199 && registry.takeReports().empty();
   };
   // A window that has started on the file, and one of its commands.
-  std::optional<HiveFileRegistry> registry;
+  std::optional<RegFileRegistry> registry;
   AddressList list;
   const auto start = [&] {
     registry.emplace(hive);

@@ -1,7 +1,7 @@
 // Times start-up to the window being exposed, Tavelin (on a hive of 200 addresses) against a
 // bare Qt window, and compares their resident memory at idle. Medians of several runs.
 //
-// Then, as a user waits for the window: Tavelin's start-up on a hive file of about 14 MiB
+// Then, as a user waits for the window: Tavelin's start-up on a registry file of about 14 MiB
 // whose list has a gap (so that the start-up reads it and writes it back), less its start-up
 // on a hive of the 200 addresses alone with the same gap, against one bare read and atomic
 // replace of the large file. Goal: at most 4 times. Median and slowest of 10.
@@ -71,7 +71,7 @@ int main(int argc, char* argv[]) {
   const auto hive = dir / "HKEY_CURRENT_USER.reg";
   std::filesystem::remove(hive);
   {
-    tavelin::HiveFileRegistry registry(hive);
+    tavelin::RegFileRegistry registry(hive);
     tavelin::Transaction transaction(registry);
     for (std::size_t n = 1; n <= 200; ++n) {
       tavelin::modReg::WriteRegString(registry, tavelin::kCurrentUser, tavelin::kTypedUrlsKey,
@@ -139,7 +139,7 @@ int main(int argc, char* argv[]) {
   }
   const double io = Median(bareIo);
   std::printf(
-      "start-up on a %.1f MiB hive file: median %.1f ms, slowest %.1f ms; on the small one "
+      "start-up on a %.1f MiB registry file: median %.1f ms, slowest %.1f ms; on the small one "
       "%.1f ms; bare read and replace %.1f ms: the difference is %.2fx (goal at most 4)\n",
       large.size() / 1048576.0, Median(big), *std::max_element(big.begin(), big.end()),
       Median(small), io, (Median(big) - Median(small)) / io);

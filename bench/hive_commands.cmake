@@ -1,4 +1,4 @@
-# File writes per store command on the hive file (counted with inotify, so Linux only), and
+# File writes per store command on the registry file (counted with inotify, so Linux only), and
 # the start-up sequence against a bare atomic replace.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   add_executable(bench_hive_commands ${CMAKE_CURRENT_LIST_DIR}/bench_hive_commands.cpp)

@@ -15,7 +15,7 @@ if(WIN32)
   # The bare window links the same libraries but uses none of Tavelin.
   target_compile_definitions(bench_win32_probe_tavelin PRIVATE PROBE_TAVELIN)
   add_executable(bench_win32_import ${CMAKE_CURRENT_LIST_DIR}/win32/bench_import.cpp)
-  target_link_libraries(bench_win32_import PRIVATE tavelin_win32)
+  target_link_libraries(bench_win32_import PRIVATE tavelin_win32 tavelin_memory_registry)
   target_compile_options(bench_win32_import PRIVATE -municode)
   target_link_options(bench_win32_import PRIVATE -municode -static -static-libgcc -static-libstdc++)
   set_target_properties(bench_win32_import PROPERTIES RUNTIME_OUTPUT_DIRECTORY

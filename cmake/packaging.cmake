@@ -102,7 +102,7 @@ adds and edits entries, undoes and redoes every change, saves the list back
 at once or on request, exports it to a text file and imports it again, and
 opens an entry in the web browser.
 
-On Linux the list is kept in a registry hive file in the .reg format that
+On Linux the list is kept in a registry file in the .reg format that
 regedit and Wine's reg tool read and write, so typed addresses move to and
 from a Wine prefix with reg export and reg import.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -92,10 +92,10 @@ const FormLayout& FrmSettings::Layout() {
 
 void FrmSettings::Form_Load() {
   CommandResult result;
-  const StoredSettings stored = ReadStoredSettings(backend_, result);
+  const ProgramSettings stored = ReadStoredSettings(backend_, result);
   // Only the exact texts select the non-default options.
-  saveOption_ = stored.saveMode == kManualSaveMode ? 2 : 1;
-  webOption_ = stored.windowMode == kMinimizedWindowMode ? 4 : 3;
+  saveOption_ = IsManualSaveMode(stored) ? 2 : 1;
+  webOption_ = stored.WindowMode == kMinimizedWindowMode ? 4 : 3;
   ShowErrors(screen_, result.storeNotices);
 }
 

@@ -93,12 +93,12 @@ void AddressList::clear() {
 }
 
 void AddressList::replaceAll(std::vector<std::string> items) {
-  ListContents contents{std::move(items), {}};
+  TypedAddresses contents{std::move(items), {}};
   contents.times.resize(contents.items.size());
   exchangeAll(std::move(contents));
 }
 
-ListContents AddressList::exchangeAll(ListContents contents) {
+TypedAddresses AddressList::exchangeAll(TypedAddresses contents) {
   contents.times.resize(contents.items.size());
   if (observer_) observer_->beforeReset();
   items_.swap(contents.items);

@@ -22,14 +22,6 @@ struct PlacedEntry {
   TypedTime time;
 };
 
-// The whole of a list: the texts and, at the same places, their times.
-struct ListContents {
-  std::vector<std::string> items;
-  std::vector<TypedTime> times;  // as many as items
-
-  bool operator==(const ListContents&) const = default;
-};
-
 // Told about every change, so that a view can follow. Calls come in before/after pairs.
 class AddressListObserver {
  public:
@@ -67,8 +59,8 @@ class AddressList {
   // Replaces every item at once, none with a time; nothing is selected afterwards.
   void replaceAll(std::vector<std::string> items);
   // The same with times, giving back what it replaced (without copying it).
-  ListContents exchangeAll(ListContents contents);
-  ListContents contents() const { return {items_, times_}; }
+  TypedAddresses exchangeAll(TypedAddresses contents);
+  TypedAddresses contents() const { return {items_, times_}; }
 
   // The selected item's index, or -1 when none is selected.
   int selectionIndex() const { return selection_; }

@@ -1,5 +1,6 @@
 #include "list/list_commands.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "list/list_store.h"
@@ -18,36 +19,50 @@ CommandResult Told(RegistryBackend& backend, CommandMessage refusal = CommandMes
 }
 
 // The typed addresses as the store holds them now, compacted as a window shows them.
-ListContents ReadStoredList(RegistryBackend& backend) {
+TypedAddresses ReadStoredList(RegistryBackend& backend) {
   AddressList stored;
   LoadAddresses(backend, stored);
   RemoveBlankAddresses(stored);
   return stored.exchangeAll({});
 }
 
+// What a write over the window's base came to.
+struct BaseWrite {
+  enum class Outcome : std::uint8_t {
+    kWritten,       // complete: `stored` is what the store holds now, the new base
+    kStoreChanged,  // another program wrote the list since, and its change was kept
+    kIncomplete,    // the write did not (wholly) reach the store; the store told why
+  };
+  Outcome outcome = Outcome::kIncomplete;
+  TypedAddresses stored;
+};
+
 // Runs `write` (the command's writes to the typed-address keys) in one transaction, unless
 // the store no longer holds the window's base: another program wrote it since, and its
 // change is not replaced unless the user says so. What the store holds after a complete write
-// becomes the base and is given back; nothing when nothing was written.
+// becomes the base and is given back.
 template <class Write>
-std::optional<ListContents> WriteOverBase(const ListContext& context, Write&& write) {
-  const auto attempt = [&](bool check) -> std::optional<std::optional<ListContents>> {
+BaseWrite WriteOverBase(const ListContext& context, Write&& write) {
+  const auto attempt = [&](bool check) {
     Transaction transaction(context.backend);
     if (check && context.base && *context.base) {
-      const ListContents stored = ReadStoredList(context.backend);
+      const TypedAddresses stored = ReadStoredList(context.backend);
       // A store that cannot be read refuses the write below and says why.
-      if (!context.backend.readFailed() && stored != **context.base) return std::nullopt;
+      if (!context.backend.readFailed() && stored != **context.base) {
+        return BaseWrite{BaseWrite::Outcome::kStoreChanged, {}};
+      }
     }
     write();
-    ListContents written = ReadStoredList(context.backend);
-    if (!transaction.finish().complete) return std::optional<ListContents>();
+    TypedAddresses written = ReadStoredList(context.backend);
+    if (!transaction.finish().complete) return BaseWrite{BaseWrite::Outcome::kIncomplete, {}};
     if (context.base) *context.base = written;
-    return std::optional<ListContents>(std::move(written));
+    return BaseWrite{BaseWrite::Outcome::kWritten, std::move(written)};
   };
-  if (auto done = attempt(true)) return std::move(*done);
+  BaseWrite done = attempt(true);
+  if (done.outcome != BaseWrite::Outcome::kStoreChanged) return done;
   // The lock is released while the user decides.
-  if (!context.replaceChangedStore || !context.replaceChangedStore()) return std::nullopt;
-  return attempt(false).value_or(std::nullopt);
+  if (!context.replaceChangedStore || !context.replaceChangedStore()) return done;
+  return attempt(false);
 }
 
 // In automatic mode the store follows every change at once, in one transaction; in manual
@@ -96,13 +111,13 @@ bool StartUpRead(RegistryBackend& backend, AddressList& list, ProgramSettings& s
 }  // namespace
 
 CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
-                      std::optional<ListContents>* base) {
+                      std::optional<TypedAddresses>* base) {
   if (StartUpRead(backend, list, settings) && base) *base = list.contents();
   return Told(backend);
 }
 
 CommandResult StartUpOpened(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
-                            std::optional<ListContents>& base, std::string& refusal) {
+                            std::optional<TypedAddresses>& base, std::string& refusal) {
   if (!StartUpRead(backend, list, settings)) {
     for (const StoreReport& report : backend.takeReports()) {
       if (report.kind == StoreReport::Kind::kReadFailed && refusal.empty()) {
@@ -124,7 +139,7 @@ CommandResult StartUpOpened(RegistryBackend& backend, AddressList& list, Program
 
 CommandResult ReloadAddresses(ListContext context) {
   const int selection = context.list.selectionIndex();
-  ListContents discarded;
+  TypedAddresses discarded;
   if (LoadAndCompactAddresses(context.backend, context.list, LoadKind::kReload, {}, &discarded)
           .readOk) {
     if (context.base) *context.base = context.list.contents();
@@ -150,7 +165,7 @@ CommandResult DeleteSelectedAddress(ListContext context) {
 
 CommandResult DeleteAllAddresses(ListContext context) {
   const int selection = context.list.selectionIndex();
-  ListContents before = context.list.exchangeAll({});
+  TypedAddresses before = context.list.exchangeAll({});
   if (context.history)
     context.history->recordReplacement(context.list, selection, std::move(before));
   if (!IsManualSaveMode(context.settings)) {
@@ -168,14 +183,15 @@ CommandResult SaveAllChanges(ListContext context) {
   auto blanks = RemoveBlankAddresses(context.list);
   // What the store holds afterwards is read back in the same transaction, but shown only
   // once the write has landed: a save that did not happen leaves the user's list alone.
-  if (std::optional<ListContents> written =
-          WriteOverBase(context, [&] { SaveAddresses(context.backend, context.list); })) {
+  if (BaseWrite written =
+          WriteOverBase(context, [&] { SaveAddresses(context.backend, context.list); });
+      written.outcome == BaseWrite::Outcome::kWritten) {
     AddressList stored;
-    stored.exchangeAll(std::move(*written));
+    stored.exchangeAll(std::move(written.stored));
     if (stored.items() != context.list.items()) {
       // The list was longer than the store reads back: an undo brings back the whole list
       // as it was shown, blanks included.
-      ListContents before = context.list.exchangeAll(stored.exchangeAll({}));
+      TypedAddresses before = context.list.exchangeAll(stored.exchangeAll({}));
       for (PlacedEntry& blank : blanks) {
         const auto at = static_cast<std::ptrdiff_t>(blank.at);
         before.items.insert(before.items.begin() + at, std::move(blank.text));
@@ -246,9 +262,9 @@ CommandResult SaveEditedAddress(ListContext context, std::string_view text) {
 
 CommandResult ImportAddresses(ListContext context, std::vector<std::string> entries) {
   const int selection = context.list.selectionIndex();
-  ListContents imported{std::move(entries), {}};
+  TypedAddresses imported{std::move(entries), {}};
   imported.times.assign(imported.items.size(), TypedTime::Now());
-  ListContents before = context.list.exchangeAll(std::move(imported));
+  TypedAddresses before = context.list.exchangeAll(std::move(imported));
   RemoveBlankAddresses(context.list);
   CommandResult result = StoreListIfAutomatic(context);
   context.list.selectNone();
@@ -277,14 +293,9 @@ CommandResult StoreSettings(RegistryBackend& backend, ProgramSettings& settings,
   return Told(backend);
 }
 
-StoredSettings ReadStoredSettings(RegistryBackend& backend, CommandResult& result) {
-  StoredSettings stored;
-  {
-    Transaction transaction(backend);
-    stored.saveMode = modReg::ReadRegString(backend, kCurrentUser, kSettingsKey, kSaveModeValue);
-    stored.windowMode =
-        modReg::ReadRegString(backend, kCurrentUser, kSettingsKey, kWindowModeValue);
-  }
+ProgramSettings ReadStoredSettings(RegistryBackend& backend, CommandResult& result) {
+  ProgramSettings stored;
+  LoadSettings(backend, stored);
   CommandResult told = Told(backend);
   result.storeNotices.insert(result.storeNotices.end(), told.storeNotices.begin(),
                              told.storeNotices.end());

@@ -50,20 +50,20 @@ struct ListContext {
   // no longer holds this, another program wrote it meanwhile and the command writes only
   // when `replaceChangedStore` says Yes (asked with no lock held). Empty before the first
   // successful read, and no check is made without it.
-  std::optional<ListContents>* base = nullptr;
+  std::optional<TypedAddresses>* base = nullptr;
   std::function<bool()> replaceChangedStore = {};
 };
 
 // Start-up: the list read afresh and compacted, then the two settings, in one transaction.
 // When the read succeeds, `base` (if given) becomes the list as read.
 CommandResult StartUp(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
-                      std::optional<ListContents>* base = nullptr);
+                      std::optional<TypedAddresses>* base = nullptr);
 // Start-up on a store that is to replace the window's ("Open hive"): the same, into the
 // given list, settings and base, except that a store that cannot be opened is refused:
 // `refusal` is then a sentence naming it and saying why (its read failed, or it lacks
 // changes it could not recover), and nothing read is to be used.
 CommandResult StartUpOpened(RegistryBackend& backend, AddressList& list, ProgramSettings& settings,
-                            std::optional<ListContents>& base, std::string& refusal);
+                            std::optional<TypedAddresses>& base, std::string& refusal);
 // "Reload URLs": the list read afresh and compacted; a failed read leaves the list as it was.
 CommandResult ReloadAddresses(ListContext context);
 
@@ -97,11 +97,8 @@ CommandResult RedoChange(ListContext context);
 // The Settings dialog's two writes, as one transaction; the copies follow either way.
 CommandResult StoreSettings(RegistryBackend& backend, ProgramSettings& settings,
                             std::string_view saveMode, std::string_view windowMode);
-// What the Settings dialog shows: the stored texts, read afresh.
-struct StoredSettings {
-  std::string saveMode;
-  std::string windowMode;
-};
-StoredSettings ReadStoredSettings(RegistryBackend& backend, CommandResult& result);
+// What the Settings dialog shows: the stored texts, read afresh (the window's copies are left
+// as they are).
+ProgramSettings ReadStoredSettings(RegistryBackend& backend, CommandResult& result);
 
 }  // namespace tavelin

@@ -48,7 +48,7 @@ void SelectFirstAddress(AddressList& list) {
 
 StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list, LoadKind kind,
                                      const std::function<void()>& alongside,
-                                     ListContents* discarded) {
+                                     TypedAddresses* discarded) {
   Transaction transaction(backend, kind);
   AddressList fresh;
   // The rewrite compares with what this read found, rather than reading each value again.
@@ -64,7 +64,7 @@ StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list
   const StoreOutcome outcome = transaction.finish();
   if (readOk) {
     // Taken out of the list read, not copied.
-    ListContents old = list.exchangeAll(fresh.exchangeAll({}));
+    TypedAddresses old = list.exchangeAll(fresh.exchangeAll({}));
     if (discarded) *discarded = std::move(old);
     SelectFirstAddress(list);
   }

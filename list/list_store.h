@@ -33,6 +33,6 @@ void SelectFirstAddress(AddressList& list);
 StoreOutcome LoadAndCompactAddresses(RegistryBackend& backend, AddressList& list,
                                      LoadKind kind = LoadKind::kReload,
                                      const std::function<void()>& alongside = {},
-                                     ListContents* discarded = nullptr);
+                                     TypedAddresses* discarded = nullptr);
 
 }  // namespace tavelin

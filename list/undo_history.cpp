@@ -56,7 +56,7 @@ void UndoHistory::recordEdit(const AddressList& list, int selectionBefore, Place
 }
 
 void UndoHistory::recordReplacement(const AddressList& list, int selectionBefore,
-                                    ListContents before) {
+                                    TypedAddresses before) {
   if (before.items == list.items() && before.times == list.times()) return;
   Step step;
   step.kind = Kind::kReplacement;
@@ -74,7 +74,7 @@ void UndoHistory::apply(Step& step, AddressList& list, bool backwards) {
           list.insert(step.entries[0].at, step.entries[0].text, step.entries[0].time);
         } else {
           // Rebuilt in one pass, so that putting back many entries costs one list.
-          ListContents rebuilt;
+          TypedAddresses rebuilt;
           rebuilt.items.reserve(list.count() + step.entries.size());
           rebuilt.times.reserve(list.count() + step.entries.size());
           std::size_t next = 0;

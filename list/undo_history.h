@@ -24,7 +24,7 @@ class UndoHistory {
   void recordEdit(const AddressList& list, int selectionBefore, PlacedEntry before);
   // The list was replaced as a whole; `before` is what it held. Nothing is kept when the
   // list came out the same.
-  void recordReplacement(const AddressList& list, int selectionBefore, ListContents before);
+  void recordReplacement(const AddressList& list, int selectionBefore, TypedAddresses before);
 
   bool canUndo() const { return !steps_.empty(); }
   bool canRedo() const { return !undone_.empty(); }
@@ -48,7 +48,7 @@ class UndoHistory {
     // entry at its place, kept only while the step is undone; kEdit: the text on the other
     // side; kReplacement: the whole list on the other side.
     std::vector<PlacedEntry> entries;
-    ListContents otherList;
+    TypedAddresses otherList;
     std::size_t a = 0;
     std::size_t b = 0;
   };

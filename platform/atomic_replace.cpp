@@ -46,14 +46,43 @@ fs::path TemporaryFileName(const fs::path& target, unsigned long processId, unsi
                       std::to_string(processId) + "-" + std::to_string(counter));
 }
 
-bool IsOwnTemporaryName(const fs::path& target, const fs::path& name) {
+std::optional<fs::path> TargetOfTemporary(const fs::path& name) {
   const std::string text = PathText(name);
-  const std::string prefix = PathText(target.filename()) + std::string(kTemporaryMark);
-  if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0) return false;
-  const std::string_view numbers = std::string_view(text).substr(prefix.size());
+  const std::size_t mark = text.rfind(kTemporaryMark);
+  if (mark == std::string::npos || mark == 0) return std::nullopt;
+  const std::string_view numbers = std::string_view(text).substr(mark + kTemporaryMark.size());
   const std::size_t dash = numbers.find('-');
-  return dash != std::string_view::npos && IsWrittenNumber(numbers.substr(0, dash)) &&
-         IsWrittenNumber(numbers.substr(dash + 1));
+  if (dash == std::string_view::npos || !IsWrittenNumber(numbers.substr(0, dash)) ||
+      !IsWrittenNumber(numbers.substr(dash + 1))) {
+    return std::nullopt;
+  }
+  return PathFromText(text.substr(0, mark));
+}
+
+bool IsOwnTemporaryName(const fs::path& target, const fs::path& name) {
+  const std::optional<fs::path> of = TargetOfTemporary(name);
+  return of && *of == target.filename();
+}
+
+void RemoveLeftoverTemporaries(const fs::path& folder,
+                               const std::function<bool(const fs::path&)>& isTarget) {
+  // Collected first, as removing while listing may skip names.
+  std::vector<fs::path> leftovers;
+  for (const fs::path& name : FolderEntryNames(folder)) {
+    const std::optional<fs::path> target = TargetOfTemporary(name);
+    if (target && isTarget(*target)) leftovers.push_back(folder / name);
+  }
+  for (const fs::path& leftover : leftovers) {
+    std::error_code ec;
+    // A folder of that name is nobody's temporary.
+    if (!fs::is_directory(fs::symlink_status(leftover, ec))) fs::remove(leftover, ec);
+  }
+}
+
+void RemoveLeftoverTemporaries(const fs::path& target) {
+  const fs::path name = target.filename();
+  RemoveLeftoverTemporaries(target.has_parent_path() ? target.parent_path() : fs::path("."),
+                            [&](const fs::path& of) { return of == name; });
 }
 
 bool FileReplacement::fail(std::string what) {

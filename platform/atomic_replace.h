@@ -23,9 +23,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavelin::platform {
 
@@ -51,10 +54,21 @@ std::filesystem::path TemporaryFileName(const std::filesystem::path& target,
 // process: only those files may be taken for temporaries that a killed writer left behind.
 bool IsOwnTemporaryName(const std::filesystem::path& target, const std::filesystem::path& name);
 
-// Removes every temporary of `target` in its folder. Only for a caller holding the lock that
-// every writer of `target` holds while its temporary exists: any temporary found then was
-// left by a writer that died.
+// The file name (without a folder) whose temporary `name` is, when `name` is exactly such a
+// name from any process; nothing when it is not one.
+std::optional<std::filesystem::path> TargetOfTemporary(const std::filesystem::path& name);
+
+// Removes from `folder` every temporary of each file whose name (without a folder)
+// `isTarget` accepts. Only for a caller holding the lock that every writer of those files
+// holds while its temporary exists: any temporary found then was left by a writer that died.
+void RemoveLeftoverTemporaries(const std::filesystem::path& folder,
+                               const std::function<bool(const std::filesystem::path&)>& isTarget);
+// The same for the one file `target`, in its folder.
 void RemoveLeftoverTemporaries(const std::filesystem::path& target);
+
+// The names in the folder, listed as cheaply as the system allows; none when it cannot be
+// listed. For the sweep above, which lists the folder at every write.
+std::vector<std::filesystem::path> FolderEntryNames(const std::filesystem::path& folder);
 
 // Why this process may not replace `file` (an existing file, links followed), judged as a
 // user would: a file without write permission, on a read-only file system, or in a folder it

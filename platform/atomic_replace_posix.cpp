@@ -253,11 +253,7 @@ std::string WhyNotWritable(const fs::path& file) {
   return {};
 }
 
-void RemoveLeftoverTemporaries(const fs::path& target) {
-  // Listed at every write: readdir alone, and only names that start like the target's are
-  // looked at closely. Collected first, as removing while listing may skip names.
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  const std::string base = target.filename().native();
+std::vector<fs::path> FolderEntryNames(const fs::path& folder) {
   int fd = -1;
 #ifdef O_NOATIME
   // Listed without marking the folder read where the system allows it (the user owns it):
@@ -265,21 +261,19 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
   fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
 #endif
   if (fd < 0) fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) return {};
   DIR* dir = ::fdopendir(fd);
   if (dir == nullptr) {
     ::close(fd);
-    return;
+    return {};
   }
-  std::vector<fs::path> leftovers;
+  std::vector<fs::path> names;
   while (const dirent* entry = ::readdir(dir)) {
-    if (std::strncmp(entry->d_name, base.c_str(), base.size()) == 0 &&
-        IsOwnTemporaryName(target, entry->d_name)) {
-      leftovers.push_back(folder / entry->d_name);
-    }
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
   }
   ::closedir(dir);
-  for (const fs::path& leftover : leftovers) ::unlink(leftover.c_str());
+  return names;
 }
 
 }  // namespace tavelin::platform

@@ -180,15 +180,14 @@ bool FileReplacement::commit() {
   return true;
 }
 
-void RemoveLeftoverTemporaries(const fs::path& target) {
+std::vector<fs::path> FolderEntryNames(const fs::path& folder) {
+  std::vector<fs::path> names;
   std::error_code ec;
-  fs::directory_iterator it(target.has_parent_path() ? target.parent_path() : fs::path("."), ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    if (IsOwnTemporaryName(target, it->path().filename())) {
-      std::error_code ignored;
-      fs::remove(it->path(), ignored);
-    }
+  for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    names.push_back(it->path().filename());
   }
+  return names;
 }
 
 std::string WhyNotWritable(const fs::path& file) {

@@ -115,28 +115,6 @@ fs::path BackupRoot(const char* xdgStateHome, const char* home) {
   return {};
 }
 
-std::string StoreFolderName(std::string_view identity) {
-  std::string name;
-  for (char c : identity) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '.' || c == '-' || c == '_' || static_cast<unsigned char>(c) >= 0x80;
-    name += plain ? c : '_';
-  }
-  while (!name.empty() && name.front() == '_') name.erase(name.begin());
-  return name.empty() ? std::string("store") : name;
-}
-
-std::string UniqueStoreFolderName(std::string_view identity) {
-  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-  for (const char c : identity) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  std::string name = StoreFolderName(identity);
-  // The end of a path tells stores apart better than its start.
-  if (name.size() > 150) name.erase(0, name.size() - 150);
-  return name + "-" + hex;
-}
-
 BackupFolder::BackupFolder(fs::path folder, std::size_t keep)
     : folder_(std::move(folder)), keep_(keep) {}
 
@@ -156,19 +134,9 @@ std::vector<fs::path> BackupFolder::list() const {
 }
 
 void BackupFolder::RemoveLeftovers() const {
-  std::vector<fs::path> leftovers;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder_, ec); !ec && it != fs::directory_iterator();
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    const std::size_t mark = name.find(".reg.tmp-");
-    if (mark == std::string::npos) continue;
-    const fs::path backup = folder_ / name.substr(0, mark + 4);
-    if (ParseBackupName(backup) && platform::IsOwnTemporaryName(backup, name)) {
-      leftovers.push_back(it->path());
-    }
-  }
-  for (const fs::path& leftover : leftovers) fs::remove(leftover, ec);
+  platform::RemoveLeftoverTemporaries(folder_, [&](const fs::path& target) {
+    return ParseBackupName(folder_ / target).has_value();
+  });
 }
 
 std::optional<fs::path> BackupFolder::write(std::string_view bytes, std::string& error) {

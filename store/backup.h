@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "store/registry.h"
+#include "store/store_name.h"
 
 namespace tavelin {
 
@@ -36,14 +37,6 @@ std::optional<std::string> BackupFileBytes(RegistryBackend& backend,
 // when none can be formed.
 std::filesystem::path BackupRoot(const char* xdgStateHome, const char* home);
 std::filesystem::path DefaultBackupRoot();
-
-// The name of one store's folder below the root, made from what identifies the store (the
-// real path of its file): every character that cannot stand in a file name becomes "_".
-std::string StoreFolderName(std::string_view identity);
-// The same, kept to a length any file system takes, followed by "-" and a hash of the whole
-// identity, so that two stores whose readable names agree (/a/b/t.reg and /a_b/t.reg) never
-// share a folder.
-std::string UniqueStoreFolderName(std::string_view identity);
 
 // One store's backup folder: each backup is named by the UTC time it was taken, with
 // milliseconds, e.g. "2026-12-07T11-52-40.123Z.reg" (and "...Z-2.reg" when that is taken);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/wtf8.h"
+#include "store/little_endian.h"
 
 namespace tavelin {
 
@@ -17,16 +18,6 @@ constexpr std::size_t kBinAlignment = 0x1000;
 constexpr std::uint32_t kDataInline = 0x80000000u;  // in a value's data size: data in the offset
 constexpr std::uint16_t kKeyNameLatin1 = 0x0020;
 constexpr std::uint16_t kValueNameLatin1 = 0x0001;
-
-std::uint16_t U16(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
-std::uint32_t U32(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(U16(bytes, at)) | static_cast<std::uint32_t>(U16(bytes, at + 2))
-                                                          << 16;
-}
 
 std::string Latin1ToUtf8(std::string_view bytes) {
   std::string text;
@@ -56,15 +47,15 @@ class Walker {
     if (hive_.size() < kBaseBlockSize || hive_.substr(0, 4) != "regf") {
       return fail("it has no base block");
     }
-    walk_.minorVersion = U32(hive_, 0x18);
-    const std::uint32_t binsSize = U32(hive_, 0x28);
+    walk_.minorVersion = LittleEndian32(hive_, 0x18);
+    const std::uint32_t binsSize = LittleEndian32(hive_, 0x28);
     if (binsSize % kBinAlignment != 0 || binsSize > hive_.size() - kBaseBlockSize) {
       return fail("its base block gives " + std::to_string(binsSize) +
                   " bytes of bins, which the file does not hold");
     }
     binsEnd_ = kBaseBlockSize + binsSize;
     if (!readBins()) return std::move(walk_);
-    walkKeys(U32(hive_, 0x24));
+    walkKeys(LittleEndian32(hive_, 0x24));
     return std::move(walk_);
   }
 
@@ -86,9 +77,10 @@ class Walker {
 
   bool readBins() {
     for (std::size_t at = kBaseBlockSize; at < binsEnd_;) {
-      const std::size_t size = binsEnd_ - at < kBinHeaderSize ? 0 : U32(hive_, at + 8);
-      if (size == 0 || hive_.substr(at, 4) != "hbin" || U32(hive_, at + 4) != at - kBaseBlockSize ||
-          size % kBinAlignment != 0 || size > binsEnd_ - at) {
+      const std::size_t size = binsEnd_ - at < kBinHeaderSize ? 0 : LittleEndian32(hive_, at + 8);
+      if (size == 0 || hive_.substr(at, 4) != "hbin" ||
+          LittleEndian32(hive_, at + 4) != at - kBaseBlockSize || size % kBinAlignment != 0 ||
+          size > binsEnd_ - at) {
         return failed("its bin at " + std::to_string(at - kBaseBlockSize) + " is damaged");
       }
       bins_.push_back({at, at + size});
@@ -108,7 +100,7 @@ class Walker {
       failed(std::string(what) + " at " + std::to_string(offset) + " is outside the bins");
       return std::nullopt;
     }
-    const std::uint32_t size = U32(hive_, at);
+    const std::uint32_t size = LittleEndian32(hive_, at);
     const std::uint32_t length = 0u - size;
     if ((size & 0x80000000u) == 0 || length < 4 || length > std::prev(bin)->end - at) {
       failed(std::string(what) + " at " + std::to_string(offset) + " is not a whole used cell");
@@ -152,35 +144,36 @@ class Walker {
                std::vector<std::uint32_t>& children) {
     const std::optional<std::string_view> nk = record(offset, "the key", "nk", 76);
     if (!nk) return false;
-    const std::size_t nameLength = U16(*nk, 72);
+    const std::size_t nameLength = LittleEndian16(*nk, 72);
     if (76 + nameLength > nk->size()) {
       return failed("the key at " + std::to_string(offset) + " has a name longer than its cell");
     }
     HiveCellKey key;
     if (!walk_.keys.empty()) {  // the root's own name is no part of any path
       const std::string name =
-          StoredName(nk->substr(76, nameLength), (U16(*nk, 2) & kKeyNameLatin1) != 0);
+          StoredName(nk->substr(76, nameLength), (LittleEndian16(*nk, 2) & kKeyNameLatin1) != 0);
       key.path = parent.empty() ? name : parent + "\\" + name;
     }
     path = key.path;
 
-    const std::uint32_t subkeys = U32(*nk, 20);
-    if (subkeys != 0 && !readSubkeyList(U32(*nk, 28), subkeys, key.path, children, true)) {
+    const std::uint32_t subkeys = LittleEndian32(*nk, 20);
+    if (subkeys != 0 &&
+        !readSubkeyList(LittleEndian32(*nk, 28), subkeys, key.path, children, true)) {
       return false;
     }
     if (children.size() != subkeys) {
       return failed("the key " + Named(key.path) + " lists " + std::to_string(children.size()) +
                     " subkeys instead of " + std::to_string(subkeys));
     }
-    const std::uint32_t values = U32(*nk, 36);
+    const std::uint32_t values = LittleEndian32(*nk, 36);
     if (values != 0) {
-      const std::optional<std::string_view> list = cell(U32(*nk, 40), "a value list");
+      const std::optional<std::string_view> list = cell(LittleEndian32(*nk, 40), "a value list");
       if (!list) return false;
       if (list->size() / 4 < values) {
         return failed("the value list of the key " + Named(key.path) + " is cut short");
       }
       for (std::uint32_t i = 0; i < values; ++i) {
-        if (!readValue(U32(*list, std::size_t{i} * 4), key)) return false;
+        if (!readValue(LittleEndian32(*list, std::size_t{i} * 4), key)) return false;
       }
     }
     walk_.keys.push_back(std::move(key));
@@ -193,7 +186,7 @@ class Walker {
     if (!list) return false;
     if (list->size() < 4) return failed("the subkey list of " + Named(path) + " is cut short");
     const std::string_view signature = list->substr(0, 2);
-    const std::size_t count = U16(*list, 2);
+    const std::size_t count = LittleEndian16(*list, 2);
     const std::size_t step = signature == "lf" || signature == "lh" ? 8 : 4;
     if (signature != "lf" && signature != "lh" && signature != "li" &&
         !(signature == "ri" && rootAllowed)) {
@@ -203,7 +196,7 @@ class Walker {
       return failed("the subkey list of " + Named(path) + " is cut short");
     }
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint32_t element = U32(*list, 4 + i * step);
+      const std::uint32_t element = LittleEndian32(*list, 4 + i * step);
       if (signature == "ri") {
         if (!readSubkeyList(element, room, path, children, false)) return false;
       } else if (children.size() >= room) {
@@ -218,15 +211,16 @@ class Walker {
   bool readValue(std::uint32_t offset, HiveCellKey& key) {
     const std::optional<std::string_view> vk = record(offset, "a value", "vk", 20);
     if (!vk) return false;
-    const std::size_t nameLength = U16(*vk, 2);
+    const std::size_t nameLength = LittleEndian16(*vk, 2);
     if (20 + nameLength > vk->size()) {
       return failed("a value of the key " + Named(key.path) + " has a name longer than its cell");
     }
     HiveCellValue value;
-    value.name = StoredName(vk->substr(20, nameLength), (U16(*vk, 16) & kValueNameLatin1) != 0);
-    value.type = U32(*vk, 12);
-    const std::uint32_t size = U32(*vk, 4);
-    const std::uint32_t dataOffset = U32(*vk, 8);
+    value.name =
+        StoredName(vk->substr(20, nameLength), (LittleEndian16(*vk, 16) & kValueNameLatin1) != 0);
+    value.type = LittleEndian32(*vk, 12);
+    const std::uint32_t size = LittleEndian32(*vk, 4);
+    const std::uint32_t dataOffset = LittleEndian32(*vk, 8);
     const std::string where = "the value " + Named(value.name) + " of the key " + Named(key.path);
     if ((size & kDataInline) != 0) {
       const std::uint32_t length = size & ~kDataInline;
@@ -256,14 +250,16 @@ class Walker {
   bool readBigData(std::string_view db, std::uint32_t size, const std::string& where,
                    std::string& data) {
     if (db.size() < 8) return failed("the big-data record of " + where + " is cut short");
-    const std::size_t segments = U16(db, 2);
-    const std::optional<std::string_view> list = cell(U32(db, 4), "a big-data segment list");
+    const std::size_t segments = LittleEndian16(db, 2);
+    const std::optional<std::string_view> list =
+        cell(LittleEndian32(db, 4), "a big-data segment list");
     if (!list) return false;
     if (segments == 0 || list->size() / 4 < segments) {
       return failed("the big-data segment list of " + where + " is cut short");
     }
     for (std::size_t i = 0; i < segments && data.size() < size; ++i) {
-      const std::optional<std::string_view> segment = cell(U32(*list, i * 4), "a big-data segment");
+      const std::optional<std::string_view> segment =
+          cell(LittleEndian32(*list, i * 4), "a big-data segment");
       if (!segment) return false;
       const std::size_t wanted = std::min(kLargestPlainData, size - data.size());
       if (segment->size() < wanted) return failed("a big-data segment of " + where + " is short");
@@ -289,7 +285,7 @@ std::string ZeroFreeCells(std::string& hive,
   if (hive.size() < kBaseBlockSize || hive.compare(0, 4, "regf") != 0) {
     return "it has no base block";
   }
-  const std::uint32_t binsSize = U32(hive, 0x28);
+  const std::uint32_t binsSize = LittleEndian32(hive, 0x28);
   if (binsSize % kBinAlignment != 0 || binsSize > hive.size() - kBaseBlockSize) {
     return "its base block gives more bins than the file holds";
   }
@@ -297,14 +293,14 @@ std::string ZeroFreeCells(std::string& hive,
   // The free cells are found first, so that a damaged bin leaves everything as it was.
   std::vector<std::pair<std::size_t, std::size_t>> free;  // from, to
   for (std::size_t bin = kBaseBlockSize; bin < binsEnd;) {
-    const std::size_t size = binsEnd - bin < kBinHeaderSize ? 0 : U32(hive, bin + 8);
+    const std::size_t size = binsEnd - bin < kBinHeaderSize ? 0 : LittleEndian32(hive, bin + 8);
     if (size == 0 || hive.compare(bin, 4, "hbin") != 0 || size % kBinAlignment != 0 ||
         size > binsEnd - bin) {
       return "its bin at " + std::to_string(bin - kBaseBlockSize) + " is damaged";
     }
     for (std::size_t at = bin + kBinHeaderSize; at < bin + size;) {
       if (bin + size - at < 4) return "a cell at " + std::to_string(at) + " is cut short";
-      const std::uint32_t field = U32(hive, at);
+      const std::uint32_t field = LittleEndian32(hive, at);
       // A used cell's size is negative; a free cell's is positive.
       const std::uint32_t length = (field & 0x80000000u) != 0 ? 0u - field : field;
       if (length < 8 || length % 8 != 0 || length > bin + size - at) {

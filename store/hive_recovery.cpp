@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "store/little_endian.h"
+
 namespace tavelin {
 
 namespace {
@@ -41,20 +43,6 @@ constexpr std::size_t kEntryHash1At = 24;
 constexpr std::size_t kEntryHash2At = 32;
 constexpr std::size_t kPageReferenceSize = 8;
 
-std::uint32_t Get32(std::string_view bytes, std::size_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint64_t Get64(std::string_view bytes, std::size_t at) {
-  return Get32(bytes, at) | static_cast<std::uint64_t>(Get32(bytes, at + 4)) << 32;
-}
-
-void Put32(std::string& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
-}
-
 std::uint32_t RotateLeft(std::uint32_t value, int by) {
   return value << by | value >> (32 - by);
 }
@@ -84,13 +72,13 @@ BaseBlock ReadBaseBlock(std::string_view bytes) {
     block.invalid = "it does not begin with \"regf\"";
     return block;
   }
-  block.primarySequence = Get32(bytes, kPrimarySequenceAt);
-  block.secondarySequence = Get32(bytes, kSecondarySequenceAt);
-  block.timestamp = Get64(bytes, kTimestampAt);
-  block.fileType = Get32(bytes, kFileTypeAt);
-  block.binsSize = Get32(bytes, kBinsSizeAt);
-  block.clustering = Get32(bytes, kClusteringAt);
-  if (Get32(bytes, kChecksumAt) != HiveBaseBlockChecksum(bytes))
+  block.primarySequence = LittleEndian32(bytes, kPrimarySequenceAt);
+  block.secondarySequence = LittleEndian32(bytes, kSecondarySequenceAt);
+  block.timestamp = LittleEndian64(bytes, kTimestampAt);
+  block.fileType = LittleEndian32(bytes, kFileTypeAt);
+  block.binsSize = LittleEndian32(bytes, kBinsSizeAt);
+  block.clustering = LittleEndian32(bytes, kClusteringAt);
+  if (LittleEndian32(bytes, kChecksumAt) != HiveBaseBlockChecksum(bytes))
     block.invalid = "its checksum is wrong";
   return block;
 }
@@ -117,16 +105,16 @@ struct Image {
 void TakeBaseBlockFromLog(std::string& hive, std::string_view log) {
   if (hive.size() < kBaseBlockSize) hive.resize(kBaseBlockSize, '\0');
   std::memcpy(hive.data(), log.data(), kSectorSize);
-  Put32(hive, kFileTypeAt, kPrimaryFile);
+  PutLittleEndian32(hive, kFileTypeAt, kPrimaryFile);
 }
 
 // The base block of the recovered hive: clean, its size that of its hive bins data.
 void Seal(Image& image, std::uint32_t sequence) {
   std::string& bytes = image.bytes;
-  Put32(bytes, kPrimarySequenceAt, sequence);
-  Put32(bytes, kSecondarySequenceAt, sequence);
-  Put32(bytes, kBinsSizeAt, static_cast<std::uint32_t>(bytes.size() - kBaseBlockSize));
-  Put32(bytes, kChecksumAt, HiveBaseBlockChecksum(bytes));
+  PutLittleEndian32(bytes, kPrimarySequenceAt, sequence);
+  PutLittleEndian32(bytes, kSecondarySequenceAt, sequence);
+  PutLittleEndian32(bytes, kBinsSizeAt, static_cast<std::uint32_t>(bytes.size() - kBaseBlockSize));
+  PutLittleEndian32(bytes, kChecksumAt, HiveBaseBlockChecksum(bytes));
 }
 
 // Every hive bin that holds a page a log wrote must be whole: its signature, its own offset,
@@ -137,9 +125,10 @@ std::string CheckWrittenBins(const Image& image, const std::string& logName) {
   std::size_t at = 0;
   while (at < bins.size()) {
     const bool whole = bins.size() - at >= kBinHeaderSize && bins.compare(at, 4, "hbin") == 0 &&
-                       Get32(bins, at + 4) == at && Get32(bins, at + 8) >= kBinBlock &&
-                       Get32(bins, at + 8) % kBinBlock == 0 &&
-                       Get32(bins, at + 8) <= bins.size() - at;
+                       LittleEndian32(bins, at + 4) == at &&
+                       LittleEndian32(bins, at + 8) >= kBinBlock &&
+                       LittleEndian32(bins, at + 8) % kBinBlock == 0 &&
+                       LittleEndian32(bins, at + 8) <= bins.size() - at;
     if (!whole) {
       const std::size_t end = std::min(bins.size(), at + kBinBlock) / kSectorSize;
       for (std::size_t page = at / kSectorSize; page < end; ++page) {
@@ -150,7 +139,7 @@ std::string CheckWrittenBins(const Image& image, const std::string& logName) {
       }
       return {};
     }
-    at += Get32(bins, at + 8);
+    at += LittleEndian32(bins, at + 8);
   }
   return {};
 }
@@ -198,7 +187,7 @@ std::string ReadEntries(Log& log) {
       break;
     }
     if (rest.compare(0, 4, "HvLE") != 0) break;
-    const std::uint32_t size = Get32(rest, kEntrySizeAt);
+    const std::uint32_t size = LittleEndian32(rest, kEntrySizeAt);
     if (size < kEntryHeaderSize || size % kSectorSize != 0) {
       return where + " gives an impossible size (" + Number(size) + " bytes)";
     }
@@ -206,14 +195,14 @@ std::string ReadEntries(Log& log) {
       return "its log " + name + " is cut short inside the entry at byte " + Number(at);
     }
     const std::string_view entry = rest.substr(0, size);
-    if (Get64(entry, kEntryHash1At) !=
+    if (LittleEndian64(entry, kEntryHash1At) !=
         Marvin32(entry.substr(kEntryHeaderSize), kHiveLogEntrySeed)) {
       return where + " fails its check (hash-1)";
     }
-    if (Get64(entry, kEntryHash2At) != Marvin32(entry.substr(0, 32), kHiveLogEntrySeed)) {
+    if (LittleEndian64(entry, kEntryHash2At) != Marvin32(entry.substr(0, 32), kHiveLogEntrySeed)) {
       return where + " fails its check (hash-2)";
     }
-    const std::uint32_t sequence = Get32(entry, kEntrySequenceAt);
+    const std::uint32_t sequence = LittleEndian32(entry, kEntrySequenceAt);
     if (log.entries.empty() && sequence != expected) {
       return "its log " + name + " begins with entry " + Number(sequence) + ", its header with " +
              Number(expected);
@@ -225,22 +214,22 @@ std::string ReadEntries(Log& log) {
     }
     LogEntry parsed;
     parsed.sequence = sequence;
-    parsed.flags = Get32(entry, kEntryFlagsAt);
-    parsed.binsSize = Get32(entry, kEntryBinsSizeAt);
+    parsed.flags = LittleEndian32(entry, kEntryFlagsAt);
+    parsed.binsSize = LittleEndian32(entry, kEntryBinsSizeAt);
     if (parsed.binsSize == 0 || parsed.binsSize % kBinBlock != 0 ||
         parsed.binsSize > kLargestBinsSize) {
       return where + " gives an impossible size for the hive bins (" + Number(parsed.binsSize) +
              " bytes)";
     }
-    const std::uint32_t count = Get32(entry, kEntryPageCountAt);
+    const std::uint32_t count = LittleEndian32(entry, kEntryPageCountAt);
     if (count > (size - kEntryHeaderSize) / kPageReferenceSize) {
       return where + " names more pages than it has room for";
     }
     std::size_t data = kEntryHeaderSize + std::size_t{count} * kPageReferenceSize;
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::size_t reference = kEntryHeaderSize + std::size_t{i} * kPageReferenceSize;
-      const std::uint32_t offset = Get32(entry, reference);
-      const std::uint32_t length = Get32(entry, reference + 4);
+      const std::uint32_t offset = LittleEndian32(entry, reference);
+      const std::uint32_t length = LittleEndian32(entry, reference + 4);
       if (length == 0 || offset % kSectorSize != 0 || length % kSectorSize != 0) {
         return where + " names an impossible page (" + Number(length) + " bytes at offset " +
                Number(offset) + ")";
@@ -325,7 +314,7 @@ HiveRecovery RecoverFromNewLogs(std::string& primary, const BaseBlock& hive,
   Image image;
   image.bytes = std::move(primary);
   if (!hiveValid) TakeBaseBlockFromLog(image.bytes, logs.back().bytes);
-  std::uint32_t flags = Get32(image.bytes, kFlagsAt);
+  std::uint32_t flags = LittleEndian32(image.bytes, kFlagsAt);
   std::vector<std::string> applied;
   const Log* previous = nullptr;
   for (const Log& log : logs) {
@@ -354,7 +343,7 @@ HiveRecovery RecoverFromNewLogs(std::string& primary, const BaseBlock& hive,
     return Unrecoverable("its log" + std::string(logs.size() > 1 ? "s " : " ") + names +
                          (logs.size() > 1 ? " hold" : " holds") + " no entry to apply");
   }
-  Put32(image.bytes, kFlagsAt, flags);
+  PutLittleEndian32(image.bytes, kFlagsAt, flags);
   for (const std::string& name : applied) {
     if (std::string error = CheckWrittenBins(image, name); !error.empty()) {
       return Unrecoverable(error);
@@ -381,7 +370,7 @@ HiveRecovery RecoverFromOldLogs(std::string& primary, const BaseBlock& hive,
           "its base block is damaged and it has no first hive bin to match "
           "its logs against");
     }
-    hiveTime = Get64(std::string_view(primary), kFirstBinTimestampAt);
+    hiveTime = LittleEndian64(std::string_view(primary), kFirstBinTimestampAt);
   }
   const Log* chosen = nullptr;
   std::string refused;
@@ -466,7 +455,7 @@ HiveRecovery RecoverFromOldLogs(std::string& primary, const BaseBlock& hive,
 
 std::uint32_t HiveBaseBlockChecksum(std::string_view block) {
   std::uint32_t sum = 0;
-  for (std::size_t at = 0; at < kChecksumAt; at += 4) sum ^= Get32(block, at);
+  for (std::size_t at = 0; at < kChecksumAt; at += 4) sum ^= LittleEndian32(block, at);
   if (sum == 0xFFFFFFFFu) return 0xFFFFFFFEu;
   if (sum == 0) return 1;
   return sum;
@@ -487,7 +476,7 @@ std::uint64_t Marvin32(std::string_view bytes, std::uint64_t seed) {
   };
   std::size_t at = 0;
   for (; bytes.size() - at >= 4; at += 4) {
-    low += Get32(bytes, at);
+    low += LittleEndian32(bytes, at);
     mix();
   }
   // The last 0 to 3 bytes, closed by a 0x80 byte above them.

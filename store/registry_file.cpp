@@ -25,16 +25,16 @@ using platform::PathText;
 
 }  // namespace
 
-HiveFileRegistry::HiveFileRegistry(fs::path path, std::chrono::milliseconds lockTimeout)
+RegFileRegistry::RegFileRegistry(fs::path path, std::chrono::milliseconds lockTimeout)
     : path_(std::move(path)), lockTimeout_(lockTimeout) {}
 
-HiveFileRegistry::~HiveFileRegistry() = default;
+RegFileRegistry::~RegFileRegistry() = default;
 
-std::string HiveFileRegistry::description() const {
+std::string RegFileRegistry::description() const {
   return path_.empty() ? std::string("(no registry file)") : PathText(path_);
 }
 
-void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
+void RegFileRegistry::onBegin(LoadKind /*kind*/) {
   document_.reset();
   dirty_ = false;
   std::optional<RegFileDocument> kept = std::exchange(fileDocument_, std::nullopt);
@@ -93,12 +93,12 @@ void HiveFileRegistry::onBegin(LoadKind /*kind*/) {
   if (const std::optional<std::string> why = load(std::move(kept), keptBytes)) readFailed(*why);
 }
 
-std::optional<std::string> HiveFileRegistry::load(std::optional<RegFileDocument> kept,
-                                                  const std::string& keptBytes) {
+std::optional<std::string> RegFileRegistry::load(std::optional<RegFileDocument> kept,
+                                                 const std::string& keptBytes) {
   platform::FileRead read = platform::ReadWholeFile(realPath_);
   switch (read.status) {
     case platform::FileRead::Status::kMissing:
-      document_.emplace();  // a new hive: version 5, UTF-16, as regedit writes
+      document_.emplace();  // a new file: version 5, UTF-16, as regedit writes
       return std::nullopt;
     case platform::FileRead::Status::kNotRegularFile:
       return "it is not a regular file";
@@ -121,7 +121,7 @@ std::optional<std::string> HiveFileRegistry::load(std::optional<RegFileDocument>
   return std::nullopt;
 }
 
-void HiveFileRegistry::onEnd() {
+void RegFileRegistry::onEnd() {
   // Kept only when the document is what the file now holds: unchanged, or written in full.
   if (document_ && (dirty_ ? commit() : !fileBytes_.empty())) fileDocument_ = std::move(document_);
   document_.reset();
@@ -129,7 +129,7 @@ void HiveFileRegistry::onEnd() {
   lock_.reset();
 }
 
-bool HiveFileRegistry::commit() {
+bool RegFileRegistry::commit() {
   const auto failed = [&](const std::string& why) {
     reportWriteFailure("The registry file " + description() + " could not be written: " + why +
                        ".");
@@ -156,7 +156,7 @@ bool HiveFileRegistry::commit() {
   return true;
 }
 
-const std::string& HiveFileRegistry::fullPathOf(RootKey root, std::string_view keyPath) {
+const std::string& RegFileRegistry::fullPathOf(RootKey root, std::string_view keyPath) {
   if (root != lastRoot_ || keyPath != lastKeyPath_ || lastFullPath_.empty()) {
     lastRoot_ = root;
     lastKeyPath_ = keyPath;
@@ -166,51 +166,46 @@ const std::string& HiveFileRegistry::fullPathOf(RootKey root, std::string_view k
 }
 
 template <class Change>
-bool HiveFileRegistry::change(RootKey root, std::string_view keyPath, Change&& apply) {
-  const bool own = !inTransaction();
-  if (own) beginTransaction();
-  bool ok = false;
-  const std::string fullPath = fullPathOf(root, keyPath);
-  if (admitWrite() && document_ && !fullPath.empty()) {
+bool RegFileRegistry::change(RootKey root, std::string_view keyPath, Change&& apply) {
+  return withinTransaction([&] {
+    const std::string fullPath = fullPathOf(root, keyPath);
+    if (!admitWrite() || !document_ || fullPath.empty()) return false;
     snapshotForBackup();  // the file as this transaction read it, before its first change
     auto [key, created] = document_->createKey(fullPath);
-    if (key) {
-      dirty_ = apply(*key) || created || dirty_;
-      ok = true;
-    }
-  }
-  if (own) ok = endTransaction().complete && ok;
-  return ok;
+    if (!key) return false;
+    dirty_ = apply(*key) || created || dirty_;
+    return true;
+  });
 }
 
-std::optional<RegValueView> HiveFileRegistry::findValue(RootKey root, std::string_view keyPath,
-                                                        std::string_view name) {
+std::optional<RegValueView> RegFileRegistry::findValue(RootKey root, std::string_view keyPath,
+                                                       std::string_view name) {
   if (!document_) return std::nullopt;
   const RegFileKey* key = document_->findKey(fullPathOf(root, keyPath));
   return key ? key->find(name) : std::nullopt;
 }
 
-std::optional<RegValue> HiveFileRegistry::queryValue(RootKey root, std::string_view keyPath,
-                                                     std::string_view name) {
+std::optional<RegValue> RegFileRegistry::queryValue(RootKey root, std::string_view keyPath,
+                                                    std::string_view name) {
   Transaction transaction(*this);
   const std::optional<RegValueView> value = findValue(root, keyPath, name);
   return value ? std::optional<RegValue>(value->copy()) : std::nullopt;
 }
 
-std::string HiveFileRegistry::queryText(RootKey root, std::string_view keyPath,
-                                        std::string_view name) {
+std::string RegFileRegistry::queryText(RootKey root, std::string_view keyPath,
+                                       std::string_view name) {
   Transaction transaction(*this);
   const std::optional<RegValueView> value = findValue(root, keyPath, name);
   return value ? RegValueText(*value) : std::string();
 }
 
-bool HiveFileRegistry::setValue(RootKey root, std::string_view keyPath, std::string_view name,
-                                const RegValue& value) {
+bool RegFileRegistry::setValue(RootKey root, std::string_view keyPath, std::string_view name,
+                               const RegValue& value) {
   return change(root, keyPath, [&](RegFileKey& key) { return key.set(name, value); });
 }
 
-bool HiveFileRegistry::setText(RootKey root, std::string_view keyPath, std::string_view name,
-                               std::string_view text) {
+bool RegFileRegistry::setText(RootKey root, std::string_view keyPath, std::string_view name,
+                              std::string_view text) {
   // A command rewrites the whole list, and most of it is as stored.
   return change(root, keyPath, [&](RegFileKey& key) {
     const std::optional<RegValueView> stored = key.find(name);
@@ -220,17 +215,17 @@ bool HiveFileRegistry::setText(RootKey root, std::string_view keyPath, std::stri
   });
 }
 
-bool HiveFileRegistry::deleteValue(RootKey root, std::string_view keyPath, std::string_view name) {
+bool RegFileRegistry::deleteValue(RootKey root, std::string_view keyPath, std::string_view name) {
   return change(root, keyPath, [&](RegFileKey& key) { return key.remove(name); });
 }
 
-bool HiveFileRegistry::keyExists(RootKey root, std::string_view keyPath) {
+bool RegFileRegistry::keyExists(RootKey root, std::string_view keyPath) {
   Transaction transaction(*this);
   const std::string& fullPath = fullPathOf(root, keyPath);
   return document_ && !fullPath.empty() && document_->keyExists(fullPath);
 }
 
-std::vector<std::string> HiveFileRegistry::valueNames(RootKey root, std::string_view keyPath) {
+std::vector<std::string> RegFileRegistry::valueNames(RootKey root, std::string_view keyPath) {
   Transaction transaction(*this);
   std::vector<std::string> names;
   if (!document_) return names;
@@ -240,7 +235,7 @@ std::vector<std::string> HiveFileRegistry::valueNames(RootKey root, std::string_
   return names;
 }
 
-std::vector<std::string> HiveFileRegistry::subkeyNames(RootKey root, std::string_view keyPath) {
+std::vector<std::string> RegFileRegistry::subkeyNames(RootKey root, std::string_view keyPath) {
   Transaction transaction(*this);
   std::vector<std::string> names;
   const std::string parent = CanonicalRegKeyPath(RegFileKeyPath(root, keyPath));
@@ -268,7 +263,7 @@ std::vector<std::string> HiveFileRegistry::subkeyNames(RootKey root, std::string
   return names;
 }
 
-fs::path HiveFilePath(const char* tavelinRegistry, const char* xdgDataHome, const char* home) {
+fs::path RegFilePath(const char* tavelinRegistry, const char* xdgDataHome, const char* home) {
   const auto set = [](const char* v) { return v != nullptr && *v != '\0'; };
   if (set(tavelinRegistry)) return fs::path(tavelinRegistry);
   const fs::path leaf = fs::path("tavelin") / "HKEY_CURRENT_USER.reg";
@@ -277,9 +272,9 @@ fs::path HiveFilePath(const char* tavelinRegistry, const char* xdgDataHome, cons
   return {};
 }
 
-fs::path DefaultHiveFilePath() {
-  return HiveFilePath(std::getenv("TAVELIN_REGISTRY"), std::getenv("XDG_DATA_HOME"),
-                      std::getenv("HOME"));
+fs::path DefaultRegFilePath() {
+  return RegFilePath(std::getenv("TAVELIN_REGISTRY"), std::getenv("XDG_DATA_HOME"),
+                     std::getenv("HOME"));
 }
 
 }  // namespace tavelin

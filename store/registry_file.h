@@ -1,5 +1,5 @@
-// The registry kept in one .reg file: the current user's hive on systems without a registry
-// of their own.
+// The registry kept in one .reg file, the registry file: the current user's keys on systems
+// without a registry of their own.
 //
 // Each transaction takes the lock beside the file, reads and parses the file once, and, when
 // something changed, writes it back once through a temporary file that is flushed and
@@ -24,13 +24,13 @@ namespace platform {
 class FileLock;
 }
 
-class HiveFileRegistry : public RegistryBackend {
+class RegFileRegistry : public RegistryBackend {
  public:
   static constexpr std::chrono::milliseconds kDefaultLockTimeout{5000};
 
-  explicit HiveFileRegistry(std::filesystem::path path,
-                            std::chrono::milliseconds lockTimeout = kDefaultLockTimeout);
-  ~HiveFileRegistry() override;
+  explicit RegFileRegistry(std::filesystem::path path,
+                           std::chrono::milliseconds lockTimeout = kDefaultLockTimeout);
+  ~RegFileRegistry() override;
 
   std::optional<RegValue> queryValue(RootKey root, std::string_view keyPath,
                                      std::string_view name) override;
@@ -81,12 +81,12 @@ class HiveFileRegistry : public RegistryBackend {
   std::string lastKeyPath_, lastFullPath_;
 };
 
-// Where the hive file is: `tavelinRegistry` ($TAVELIN_REGISTRY) when set, else
+// Where the registry file is: `tavelinRegistry` ($TAVELIN_REGISTRY) when set, else
 // `xdgDataHome`/tavelin/HKEY_CURRENT_USER.reg when that is an absolute path, else
 // `home`/.local/share/tavelin/HKEY_CURRENT_USER.reg. Empty when none of them is set.
-std::filesystem::path HiveFilePath(const char* tavelinRegistry, const char* xdgDataHome,
-                                   const char* home);
+std::filesystem::path RegFilePath(const char* tavelinRegistry, const char* xdgDataHome,
+                                  const char* home);
 // The same, from this process's environment.
-std::filesystem::path DefaultHiveFilePath();
+std::filesystem::path DefaultRegFilePath();
 
 }  // namespace tavelin

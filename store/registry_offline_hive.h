@@ -37,6 +37,8 @@
 
 namespace tavelin {
 
+struct HiveKey;
+
 class OfflineHiveRegistry : public RegistryBackend {
  public:
   static constexpr std::chrono::milliseconds kDefaultLockTimeout{5000};
@@ -64,8 +66,7 @@ class OfflineHiveRegistry : public RegistryBackend {
 
  private:
   struct Session;
-  struct Key;
-  Key* findKey(RootKey root, std::string_view keyPath, bool create);
+  HiveKey* findKey(RootKey root, std::string_view keyPath, bool create);
   template <class Change>
   bool change(RootKey root, std::string_view keyPath, Change&& apply);
   bool commit();

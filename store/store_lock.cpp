@@ -12,4 +12,16 @@ bool NamesRegFile(const fs::path& store) {
   return extension == ".reg";
 }
 
+platform::LockStatus LockBesideStore(const fs::path& store, std::chrono::milliseconds timeout,
+                                     std::unique_ptr<platform::FileLock>& lock,
+                                     std::string& error) {
+  fs::path beside = store;
+  beside += ".lock";
+  const platform::LockStatus status = platform::AcquireFileLock(beside, timeout, lock, error);
+  if (status == platform::LockStatus::kFailed) {
+    error = "its lock file " + platform::PathText(beside) + " cannot be used (" + error + ")";
+  }
+  return status;
+}
+
 }  // namespace tavelin

@@ -19,6 +19,12 @@ namespace tavelin {
 // file lies beside it.
 bool NamesRegFile(const std::filesystem::path& store);
 
+// The lock file beside `store`, "<store>.lock", which stays. `error` says why when the lock is
+// not taken, naming the lock file.
+platform::LockStatus LockBesideStore(const std::filesystem::path& store,
+                                     std::chrono::milliseconds timeout,
+                                     std::unique_ptr<platform::FileLock>& lock, std::string& error);
+
 // `store` with its links followed. `error` says why when the lock is not taken, naming what
 // could not be locked.
 platform::LockStatus LockStore(const std::filesystem::path& store,

@@ -5,8 +5,8 @@
 
 #include "platform/system_error.h"
 #include "platform/wide_text.h"
-#include "store/backup.h"
 #include "store/store_lock.h"
+#include "store/store_name.h"
 
 namespace tavelin {
 
@@ -42,15 +42,7 @@ fs::path FallbackLockPath(const fs::path& store, std::string& error) {
 
 platform::LockStatus LockStore(const fs::path& store, std::chrono::milliseconds timeout,
                                std::unique_ptr<platform::FileLock>& lock, std::string& error) {
-  if (NamesRegFile(store)) {
-    fs::path beside = store;
-    beside += ".lock";
-    const platform::LockStatus status = platform::AcquireFileLock(beside, timeout, lock, error);
-    if (status == platform::LockStatus::kFailed) {
-      error = "its lock file " + PathText(beside) + " cannot be used (" + error + ")";
-    }
-    return status;
-  }
+  if (NamesRegFile(store)) return LockBesideStore(store, timeout, lock, error);
   bool unsupported = false;
   const fs::path folder = store.has_parent_path() ? store.parent_path() : fs::path(".");
   platform::LockStatus status =

@@ -1,4 +1,3 @@
-#include "platform/wide_text.h"
 #include "store/store_lock.h"
 
 namespace tavelin {
@@ -9,13 +8,7 @@ namespace fs = std::filesystem;
 // its lock file lies beside it.
 platform::LockStatus LockStore(const fs::path& store, std::chrono::milliseconds timeout,
                                std::unique_ptr<platform::FileLock>& lock, std::string& error) {
-  fs::path beside = store;
-  beside += ".lock";
-  const platform::LockStatus status = platform::AcquireFileLock(beside, timeout, lock, error);
-  if (status == platform::LockStatus::kFailed) {
-    error = "its lock file " + platform::PathText(beside) + " cannot be used (" + error + ")";
-  }
-  return status;
+  return LockBesideStore(store, timeout, lock, error);
 }
 
 }  // namespace tavelin

@@ -48,10 +48,13 @@ struct TypedTime {
   bool operator==(const TypedTime& other) const;
 };
 
-// The addresses as read from the store: the texts and, at the same places, their times.
+// A list of typed addresses, as the store holds it and as the window holds it: the texts
+// and, at the same places, their times.
 struct TypedAddresses {
   std::vector<std::string> items;
   std::vector<TypedTime> times;  // as many as items
+
+  bool operator==(const TypedAddresses&) const = default;
 };
 
 // The typed-address values exactly as one read found them, url1..url200 and their times: a

@@ -17,7 +17,7 @@
 #include "browse/browser_launcher.h"
 #include "files/list_file.h"
 #include "store/registry.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/settings_store.h"
 #include "win32/layout.h"
 #include "win32/main_window.h"

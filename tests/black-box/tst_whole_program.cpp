@@ -1,4 +1,4 @@
-// Starts the real program on a prepared hive file and checks the file afterwards.
+// Starts the real program on a prepared registry file and checks the file afterwards.
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -25,13 +25,13 @@ RegValue Bytes(std::uint32_t type, std::initializer_list<std::uint8_t> bytes) {
   return RegValue{type, std::vector<std::uint8_t>(bytes)};
 }
 
-// Starts the program on the hive file; it stays up until stopped.
+// Starts the program on the registry file; it stays up until stopped.
 struct RunningProgram {
-  explicit RunningProgram(const QString& hive, const QStringList& arguments = {}) {
+  explicit RunningProgram(const QString& regFile, const QStringList& arguments = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TAVELIN_REGISTRY"), hive);
-    // Backups go beside the hive, never into the home folder of whoever runs the tests.
-    env.insert(QStringLiteral("XDG_STATE_HOME"), QFileInfo(hive).absolutePath() + "/state");
+    env.insert(QStringLiteral("TAVELIN_REGISTRY"), regFile);
+    // Backups go beside the registry file, never into the home folder of whoever runs the tests.
+    env.insert(QStringLiteral("XDG_STATE_HOME"), QFileInfo(regFile).absolutePath() + "/state");
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
     process.setProcessEnvironment(env);
@@ -62,14 +62,14 @@ class WholeProgramTest : public QObject {
  private slots:
   void startUpCompactsTheListAndKeepsEverythingElse() {
     QTemporaryDir dir;
-    const QString hive = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
+    const QString regFile = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
     const std::string other = "Software\\Other Program\\Options";
     const RegValue dword = Bytes(regtype::kDword, {0x2A, 0, 0, 0});
     const RegValue binary = Bytes(regtype::kBinary, {0, 1, 2, 0xFF});
     const RegValue multi = Bytes(regtype::kMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
     const RegValue expand = Bytes(regtype::kExpandSz, {'%', 0, 'X', 0, '%', 0, 0, 0});
     {
-      HiveFileRegistry registry(hive.toStdString());
+      RegFileRegistry registry(regFile.toStdString());
       Transaction t(registry);
       auto put = [&](const char* name, const char* text) {
         modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, name, text);
@@ -85,17 +85,18 @@ class WholeProgramTest : public QObject {
       registry.setValue(kCurrentUser, other, "Path", expand);
       modReg::WriteRegString(registry, kCurrentUser, other, "Name", "kept");
     }
-    const std::string before = ReadAll(hive);
+    const std::string before = ReadAll(regFile);
 
-    RunningProgram program(hive);
+    RunningProgram program(regFile);
     QVERIFY(program.process.waitForStarted(10000));
-    QVERIFY2(WaitForChange(hive, before, 20000), "the program did not rewrite the hive file");
+    QVERIFY2(WaitForChange(regFile, before, 20000),
+             "the program did not rewrite the registry file");
     QTest::qWait(300);
     QCOMPARE(program.process.state(), QProcess::Running);
     program.process.kill();
     program.process.waitForFinished(5000);
 
-    HiveFileRegistry registry(hive.toStdString());
+    RegFileRegistry registry(regFile.toStdString());
     Transaction t(registry);
     auto read = [&](std::size_t n) {
       return modReg::ReadRegString(registry, kCurrentUser, kTypedUrlsKey, UrlValueName(n));
@@ -138,10 +139,10 @@ class WholeProgramTest : public QObject {
     QFETCH(QString, out);
     QFETCH(QString, err);
     QTemporaryDir dir;
-    const QString hive = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
+    const QString regFile = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TAVELIN_REGISTRY"), hive);
+    env.insert(QStringLiteral("TAVELIN_REGISTRY"), regFile);
     env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
     for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
       env.remove(QString::fromLatin1(display));
@@ -156,7 +157,7 @@ class WholeProgramTest : public QObject {
     QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), qPrintable(stdOut));
     QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : stdErr.contains(err), qPrintable(stdErr));
     if (status != 0) QVERIFY(stdErr.contains(QStringLiteral("Usage: tavelin")));
-    QVERIFY(!QFileInfo::exists(hive));  // no store was opened
+    QVERIFY(!QFileInfo::exists(regFile));  // no store was opened
   }
 
   // A file named on the command line is the store, whatever $TAVELIN_REGISTRY names.
@@ -164,8 +165,8 @@ class WholeProgramTest : public QObject {
     QTemporaryDir dir;
     const QString named = dir.filePath(QStringLiteral("named.reg"));
     const QString variable = dir.filePath(QStringLiteral("variable.reg"));
-    for (const QString& hive : {named, variable}) {
-      HiveFileRegistry registry(hive.toStdString());
+    for (const QString& regFile : {named, variable}) {
+      RegFileRegistry registry(regFile.toStdString());
       Transaction t(registry);
       modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url2", "second.example");
     }
@@ -177,19 +178,19 @@ class WholeProgramTest : public QObject {
     QCOMPARE(ReadAll(variable), before);
   }
 
-  void anUnreadableHiveIsLeftAlone() {
+  void anUnreadableRegistryFileIsLeftAlone() {
     QTemporaryDir dir;
-    const QString hive = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
+    const QString regFile = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
     const std::string damaged =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Microsoft"
         "\\Internet Explorer\\TypedURLs]\r\n\"url1\"=\"unterminated\r\n";
     {
-      std::ofstream out(hive.toStdString(), std::ios::binary);
+      std::ofstream out(regFile.toStdString(), std::ios::binary);
       out << damaged;
     }
-    RunningProgram program(hive);
+    RunningProgram program(regFile);
     QVERIFY(program.process.waitForStarted(10000));
-    QVERIFY(!WaitForChange(hive, damaged, 2500));
+    QVERIFY(!WaitForChange(regFile, damaged, 2500));
     // Still running: it shows its message and waits for the user.
     QCOMPARE(program.process.state(), QProcess::Running);
   }

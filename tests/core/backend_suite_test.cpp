@@ -27,7 +27,7 @@
 #include "store/hive_cells.h"
 #include "store/reg_file_reader.h"
 #include "store/registry.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
 
@@ -47,14 +47,14 @@
 namespace tavelin {
 namespace {
 
-enum class Backend { kMemory, kHiveFile, kOfflineHive, kWin32 };
+enum class Backend { kMemory, kRegFile, kOfflineHive, kWin32 };
 
 std::string BackendName(Backend kind) {
   switch (kind) {
     case Backend::kMemory:
       return "Memory";
-    case Backend::kHiveFile:
-      return "HiveFile";
+    case Backend::kRegFile:
+      return "RegFile";
     case Backend::kOfflineHive:
       return "OfflineHive";
     case Backend::kWin32:
@@ -64,7 +64,7 @@ std::string BackendName(Backend kind) {
 }
 
 std::vector<Backend> AvailableBackends() {
-  std::vector<Backend> kinds{Backend::kMemory, Backend::kHiveFile};
+  std::vector<Backend> kinds{Backend::kMemory, Backend::kRegFile};
 #ifdef _WIN32
   kinds.push_back(Backend::kWin32);
 #else
@@ -97,20 +97,20 @@ class MemoryUnderTest : public BackendUnderTest {
   MemoryRegistry registry_;
 };
 
-class HiveFileUnderTest : public BackendUnderTest {
+class RegFileUnderTest : public BackendUnderTest {
  public:
-  HiveFileUnderTest() : registry_(path_) {}
+  RegFileUnderTest() : registry_(path_) {}
   RegistryBackend& get() override { return registry_; }
   void writeAsAnotherProgram(std::string_view key, std::string_view name,
                              const RegValue& value) override {
-    HiveFileRegistry other(path_);
+    RegFileRegistry other(path_);
     ASSERT_TRUE(other.setValue(kCurrentUser, key, name, value));
   }
 
  private:
   support::TemporaryFolder folder_{"suite"};
   std::filesystem::path path_ = folder_ / "HKEY_CURRENT_USER.reg";
-  HiveFileRegistry registry_;
+  RegFileRegistry registry_;
 };
 
 #ifndef _WIN32
@@ -176,8 +176,8 @@ std::unique_ptr<BackendUnderTest> MakeBackend(Backend kind) {
   switch (kind) {
     case Backend::kMemory:
       return std::make_unique<MemoryUnderTest>();
-    case Backend::kHiveFile:
-      return std::make_unique<HiveFileUnderTest>();
+    case Backend::kRegFile:
+      return std::make_unique<RegFileUnderTest>();
     case Backend::kOfflineHive:
 #ifndef _WIN32
       return std::make_unique<OfflineHiveUnderTest>();
@@ -1094,7 +1094,7 @@ class AnotherWriter : public ::testing::TestWithParam<std::tuple<Backend, std::s
   AddressList list_;
   ProgramSettings settings_;
   UndoHistory history_;
-  std::optional<ListContents> base_;
+  std::optional<TypedAddresses> base_;
   int questions_ = 0;
   bool answer_ = true;
 
@@ -1144,7 +1144,7 @@ TEST_P(AnotherWriter, StartUpAndReloadReadAfreshWithoutAsking) {
   anotherProgramAddsZ();
   AddressList fresh;
   ProgramSettings settings;
-  std::optional<ListContents> base;
+  std::optional<TypedAddresses> base;
   StartUp(backend(), fresh, settings, &base);
   EXPECT_EQ(fresh.items(), Texts(ReadStoredUrls(backend())));
   EXPECT_EQ(fresh.items().back(), "Z");
@@ -1169,7 +1169,7 @@ TEST_P(TypedTimes, ANewTimeFromAnotherProgramIsAChange) {
   Start({"A", "B", "C"});
   AddressList list;
   ProgramSettings settings;
-  std::optional<ListContents> base;
+  std::optional<TypedAddresses> base;
   StartUp(backend(), list, settings, &base);
   ASSERT_EQ(list.count(), 3u);
   holder().writeAsAnotherProgram(kTypedUrlsTimeKey, "url2", FileTimeValue(kTypedAt + 99));

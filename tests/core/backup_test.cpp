@@ -14,7 +14,7 @@
 #include "store/backup.h"
 #include "store/reg_file_reader.h"
 #include "store/registry_file.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
@@ -170,12 +170,12 @@ TEST_F(BackupFiles, TheKeysGivenAreCopiedEachAfterItsDeletionAndNothingElse) {
   EXPECT_TRUE(ParseRegFile(*bytes).document);
 }
 
-// Back up, change and add values, then merge the backup into the hive file as the README
+// Back up, change and add values, then merge the backup into the registry file as the README
 // says (its lines after the header, appended): the keys are exactly as they were.
-TEST_F(BackupFiles, MergingABackupIntoTheHiveFileRestoresItsKeysAndKeepsTheRest) {
+TEST_F(BackupFiles, MergingABackupIntoTheRegFileRestoresItsKeysAndKeepsTheRest) {
   const fs::path hive = folder_ / "HKEY_CURRENT_USER.reg";
   {
-    HiveFileRegistry registry(hive);
+    RegFileRegistry registry(hive);
     Transaction transaction(registry);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "A");
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url2", "B");
@@ -184,7 +184,7 @@ TEST_F(BackupFiles, MergingABackupIntoTheHiveFileRestoresItsKeysAndKeepsTheRest)
   const RegParseResult before = ParseRegFile(ReadAll(hive));
   ASSERT_TRUE(before.document);
   {
-    HiveFileRegistry registry(hive);
+    RegFileRegistry registry(hive);
     registry.setBackup(ProgramBackup(folder_ / "backups"));
     Transaction transaction(registry);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "changed");
@@ -202,7 +202,7 @@ TEST_F(BackupFiles, MergingABackupIntoTheHiveFileRestoresItsKeysAndKeepsTheRest)
   text.erase(0, text.find('\n') + 1);
   std::ofstream(hive, std::ios::binary | std::ios::app) << TextToUtf16LeBytes(Wtf8ToUtf16(text));
 
-  HiveFileRegistry restored(hive);
+  RegFileRegistry restored(hive);
   EXPECT_EQ(modReg::ReadRegString(restored, kCurrentUser, kTypedUrlsKey, "url1"), "A");
   EXPECT_EQ(modReg::ReadRegString(restored, kCurrentUser, kTypedUrlsKey, "url2"), "B");
   EXPECT_FALSE(restored.queryValue(kCurrentUser, kTypedUrlsKey, "url9"));
@@ -220,7 +220,7 @@ TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   fs::create_directories(locked);
   const fs::path hive = store / "HKEY_CURRENT_USER.reg";
   {
-    HiveFileRegistry registry(hive);
+    RegFileRegistry registry(hive);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "A");
   }
   const std::string original = ReadAll(hive);
@@ -233,7 +233,7 @@ TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   support::ChildSetup unprivileged;
   unprivileged.unprivileged = true;
   const support::ChildResult child = support::RunInChild(unprivileged, [&] {
-    HiveFileRegistry registry(hive);
+    RegFileRegistry registry(hive);
     registry.setBackup(ProgramBackup(locked / "store"));
     const bool written = modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "B");
     const std::vector<std::string> notices = TakeStoreNotices(registry);

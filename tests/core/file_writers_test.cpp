@@ -70,7 +70,7 @@ struct Writer {
 };
 
 WriteOutcome WriteHive(const fs::path& path) {
-  HiveFileRegistry registry(path);
+  RegFileRegistry registry(path);
   const bool ok = modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", kNewText);
   std::string told;
   for (const std::string& notice : TakeStoreNotices(registry)) told += notice;
@@ -93,7 +93,7 @@ WriteOutcome WriteList(const fs::path& path) {
 }
 
 const Writer kWriters[] = {
-    {"HiveFile", "HKEY_CURRENT_USER.reg",
+    {"RegFile", "HKEY_CURRENT_USER.reg",
      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"old\"\r\n\r\n",
      // Registry data is the user's own, whatever the umask allows.
      [](unsigned) -> unsigned { return 0600; },

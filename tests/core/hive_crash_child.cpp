@@ -78,7 +78,7 @@ int DeleteAddress(const char* hive, const std::string& text) {
   RegistryBackend& registry = *store;
   AddressList list;
   ProgramSettings settings;
-  std::optional<ListContents> base;
+  std::optional<TypedAddresses> base;
   CommandResult result = StartUp(registry, list, settings, &base);
   const char ready = 'r';
   if (::write(STDOUT_FILENO, &ready, 1) != 1) return 3;

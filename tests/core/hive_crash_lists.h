@@ -31,7 +31,7 @@ inline std::unique_ptr<RegistryBackend> OpenStore(
     const std::filesystem::path& path,
     std::chrono::milliseconds lockTimeout = std::chrono::seconds(5)) {
   if (IsWindowsHiveFile(path)) return std::make_unique<OfflineHiveRegistry>(path, lockTimeout);
-  return std::make_unique<HiveFileRegistry>(path, lockTimeout);
+  return std::make_unique<RegFileRegistry>(path, lockTimeout);
 }
 
 }  // namespace tavelin::hivecrash

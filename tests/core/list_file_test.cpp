@@ -9,7 +9,7 @@
 #include "list/list_commands.h"
 #include "list/list_store.h"
 #include "platform/read_file.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
 #include "support/stored_list.h"

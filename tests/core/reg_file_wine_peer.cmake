@@ -1,4 +1,4 @@
-# Wine's `reg export` and `reg import` as a real peer of the hive file: what Wine writes reads
+# Wine's `reg export` and `reg import` as a real peer of the registry file: what Wine writes reads
 # and writes back byte for byte, and what the backend writes imports into Wine unchanged.
 # Linux only, and only where Wine is installed; the Wine prefix is the build tree's own.
 if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)

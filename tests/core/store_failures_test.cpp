@@ -1,4 +1,4 @@
-// What the user keeps and is told when a command cannot reach the hive file: the list keeps
+// What the user keeps and is told when a command cannot reach the registry file: the list keeps
 // what the user did, the file stays byte for byte as it was, every refusal is told, and the
 // program never writes where the user did not point it.
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ class StoreFailures : public ::testing::Test {
 
   // Stores the addresses (and a save mode) the way another run of the program would.
   void Prepare(const Strings& urls, const char* saveMode) {
-    HiveFileRegistry registry(hive_);
+    RegFileRegistry registry(hive_);
     Transaction transaction(registry);
     for (std::size_t i = 0; i < urls.size(); ++i) {
       modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, UrlValueName(i + 1), urls[i]);
@@ -57,7 +57,7 @@ class StoreFailures : public ::testing::Test {
     modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, kSaveModeValue, saveMode);
   }
   Strings StoredList() {
-    HiveFileRegistry registry(hive_);
+    RegFileRegistry registry(hive_);
     AddressList list;
     Transaction transaction(registry);
     LoadAddresses(registry, list);
@@ -72,7 +72,7 @@ class StoreFailures : public ::testing::Test {
 
 struct Program {
   explicit Program(const fs::path& hive,
-                   std::chrono::milliseconds lockTimeout = HiveFileRegistry::kDefaultLockTimeout)
+                   std::chrono::milliseconds lockTimeout = RegFileRegistry::kDefaultLockTimeout)
       : registry(hive, lockTimeout) {
     mainn.Form_Load();
     mainn.Form_Shown();
@@ -94,7 +94,7 @@ struct Program {
     mainn.AddAddress_Click();
   }
 
-  HiveFileRegistry registry;
+  RegFileRegistry registry;
   RecordingScreen screen;
   RecordingLauncher launcher;
   Mainn mainn{registry, screen, launcher};
@@ -187,7 +187,7 @@ TEST_F(StoreFailures, AfterAStartUpThatCouldNotReadNothingIsWrittenUntilAReload)
 TEST_F(StoreFailures, ManualModeCommandsDoNotTouchTheStoreAtAll) {
   Prepare({"A", "B", "C"}, "Two");
   Program p(hive_, std::chrono::milliseconds(50));
-  HiveFileRegistry holder(hive_);
+  RegFileRegistry holder(hive_);
   Transaction held(holder);  // another copy holds the lock for as long as this test runs
   p.mainn.List1_Click(1);
   p.mainn.Command3_Click();
@@ -206,13 +206,13 @@ TEST_F(StoreFailures, ManualModeCommandsDoNotTouchTheStoreAtAll) {
 
 TEST_F(StoreFailures, WithNoPlaceForTheFileNothingAnywhereIsTouched) {
   // No TAVELIN_REGISTRY, no XDG_DATA_HOME, no HOME: there is no path.
-  ASSERT_TRUE(HiveFilePath(nullptr, nullptr, nullptr).empty());
+  ASSERT_TRUE(RegFilePath(nullptr, nullptr, nullptr).empty());
   WriteBytes(folder_ / ".tmp-notes", "mine");
   WriteBytes(folder_ / ".tmp-1234", "mine too");
   const fs::path before = fs::current_path();
   fs::current_path(folder_);
   {
-    Program p(HiveFilePath(nullptr, nullptr, nullptr));
+    Program p(RegFilePath(nullptr, nullptr, nullptr));
     const Strings atStart = p.told();
     ASSERT_EQ(atStart.size(), 1u);
     EXPECT_NE(atStart[0].find("HOME"), std::string::npos) << atStart[0];

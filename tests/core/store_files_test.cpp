@@ -119,7 +119,7 @@ TEST_F(StoreFiles, ALockFileIsNeverFollowedOrOpenedThroughALink) {
   // Planted by someone who wants a file of their choice made with the user's rights.
   fs::create_symlink(elsewhere / "made", lock);
 
-  HiveFileRegistry registry(hive);
+  RegFileRegistry registry(hive);
   EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
   const std::string told = Told(registry);
   EXPECT_TRUE(Contains(told, "symbolic link")) << told;
@@ -135,7 +135,7 @@ TEST_F(StoreFiles, AStoreThatLeadsToSomethingOtherThanAFileGetsNothingBesideIt) 
   const fs::path store = folder_ / "store.reg";
   fs::create_symlink(pipe, store);
 
-  HiveFileRegistry registry(store);
+  RegFileRegistry registry(store);
   AddressList list;
   LoadAndCompactAddresses(registry, list, LoadKind::kStartup);  // must not wait for a writer
   EXPECT_TRUE(Contains(Told(registry), "not a regular file"));
@@ -175,7 +175,7 @@ TEST_F(StoreFiles, ALockFileOfAnotherUserIsRefused) {
   WriteBytes(lock, "");
   ASSERT_EQ(::chown(lock.c_str(), support::UnprivilegedUser(), support::UnprivilegedGroup()), 0);
 
-  HiveFileRegistry registry(hive);
+  RegFileRegistry registry(hive);
   EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
   EXPECT_TRUE(Contains(Told(registry), "not a plain file of this user's"));
   EXPECT_EQ(ReadBytes(hive), original);

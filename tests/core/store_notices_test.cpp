@@ -9,7 +9,7 @@
 #include "list/address_list.h"
 #include "list/list_commands.h"
 #include "list/store_notices.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/settings_store.h"
 
 namespace tavelin {
@@ -73,7 +73,7 @@ TEST(StoreNotices, TheCommandsTellWhatTheStoreReportedInThoseWords) {
   MemoryRegistry registry;
   AddressList list;
   ProgramSettings settings;
-  std::optional<ListContents> base;
+  std::optional<TypedAddresses> base;
   registry.setFailReads(true);
   EXPECT_EQ(StartUp(registry, list, settings, &base).storeNotices,
             std::vector<std::string>{"The memory registry could not be read. Nothing will be "

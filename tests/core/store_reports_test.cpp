@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "store/registry.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 
 namespace tavelin {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "list/address_list.h"
 #include "list/list_store.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
 
 namespace tavelin {

@@ -11,7 +11,7 @@
 #include "dialogs/address_dialog.h"
 #include "dialogs/frm_settings.h"
 #include "store/registry_file.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
 #include "support/recording_screen.h"
@@ -228,7 +228,7 @@ TEST(Undo, ARefusedSaveAllCanBeUndoneAndTheFileStays) {
   const support::TemporaryFolder folder("undo");
   const fs::path hive = folder / "HKEY_CURRENT_USER.reg";
   {
-    HiveFileRegistry registry(hive);
+    RegFileRegistry registry(hive);
     Program p(registry, {"A", "B", "C"}, "Two");
     p.mainn.List1_Click(1);
     p.mainn.DeleteURL_Click();

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "browse/browser_launcher.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "ui/dialog.h"
 #include "win32/main_window.h"
 

@@ -1,4 +1,4 @@
-// Wine's `reg` as the other side of the hive file. Everything happens under test keys of
+// Wine's `reg` as the other side of the registry file. Everything happens under test keys of
 // this program's own in the build tree's Wine prefix.
 #include <gtest/gtest.h>
 
@@ -107,7 +107,7 @@ TEST_F(WinePeer, WhatTheBackendWritesImportsUnchanged) {
   fs::remove(hive);
   RegFileDocument expected;
   {
-    HiveFileRegistry registry(hive);
+    RegFileRegistry registry(hive);
     Transaction transaction(registry);
     const std::map<std::string, RegValue> values = {
         {"url1", Text(regtype::kSz, u"http://\u00e9t\u00e9.example/\u65e5\u672c")},

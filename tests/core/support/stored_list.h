@@ -13,7 +13,7 @@ namespace tavelin::support {
 // The url values url1..url<upTo> that exist, by number, with their text.
 using StoredUrls = std::map<int, std::string>;
 
-// Reads them in one transaction (one read of a hive file, not one per value).
+// Reads them in one transaction (one read of a registry file, not one per value).
 StoredUrls ReadStoredUrls(RegistryBackend& backend, int upTo = 260);
 
 // The stored texts in the order of their numbers, as a list reads them. A missing number below

@@ -49,7 +49,7 @@ LaunchOutcome RecordingLauncher::open(const std::string& address, int showComman
 }
 
 std::unique_ptr<RegistryBackend> RegFileStoreFiles::open(const std::string& file, bool readOnly) {
-  auto store = std::make_unique<HiveFileRegistry>(file);
+  auto store = std::make_unique<RegFileRegistry>(file);
   store->setReadOnly(readOnly);
   return store;
 }

@@ -16,7 +16,7 @@
 #include "browse/browser_launcher.h"
 #include "qt/main_window.h"
 #include "qt/screen.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 
 class QAction;
 class QListView;

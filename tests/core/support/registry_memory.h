@@ -1,4 +1,4 @@
-// A registry held in memory: for tests, and wherever a throwaway store is wanted.
+// A registry held in memory, for the tests and the benchmarks: the program never keeps one.
 #pragma once
 
 #include <map>

@@ -1,4 +1,4 @@
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 
 #include "store/registry_names.h"
 
