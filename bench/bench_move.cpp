@@ -35,10 +35,10 @@ int main(int argc, char** argv) {
   const int movesPerRound = argc > 3 ? std::atoi(argv[3]) : 41;
   fs::remove_all(folder);
   fs::create_directories(folder);
-  const fs::path hive = folder / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile = folder / "HKEY_CURRENT_USER.reg";
   const fs::path bare = folder / "bare.reg";
 
-  tavelin::RegFileRegistry registry(hive);
+  tavelin::RegFileRegistry registry(regFile);
   tavelin::AddressList list;
   for (int i = 1; i <= 200; ++i) {
     list.append("https://www.example.org/some/typed/address/number/" + std::to_string(i) +
@@ -52,13 +52,13 @@ int main(int argc, char** argv) {
     tavelin::modReg::WriteRegString(registry, tavelin::kCurrentUser, tavelin::kSettingsKey,
                                     "SaveOptions", "One");
   }
-  const std::string bytes = ReadFile(hive);
+  const std::string bytes = ReadFile(regFile);
   BareReplace(bare, bytes, true);
   const tavelin::ListContext context{registry, list, settings};
   list.select(100);
 
-  std::printf("registry file: %zu bytes, 200 addresses, %d rounds of %d moves\n", bytes.size(), rounds,
-              movesPerRound);
+  std::printf("registry file: %zu bytes, 200 addresses, %d rounds of %d moves\n", bytes.size(),
+              rounds, movesPerRound);
   std::vector<double> ratios, ratiosNoFolder, moveMedians, bareMedians, bareNoFolderMedians;
   for (int round = 0; round < rounds; ++round) {
     std::vector<double> moves, bares, baresNoFolder;

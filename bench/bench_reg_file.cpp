@@ -1,11 +1,12 @@
 // The .reg reader and writer and the registry-file backend, timed. Medians of several runs.
 //
-//  - Reading a large hive (the size of a whole exported HKEY_CURRENT_USER, about 14 MiB)
+//  - Reading a large registry file (the size of a whole exported HKEY_CURRENT_USER, about 14 MiB)
 //    against a bare decode of the same bytes into lines, and writing it against a bare
 //    encode: ratios, no goal.
-//  - Whole commands on that hive, each against one bare read and atomic replace of the file
+//  - Whole commands on that registry file, each against one bare read and atomic replace of the
+//  file
 //    (write, flush, rename, folder flush), run in turn: the start-up (its read and the write
-//    that closes a gap in the list), less the same start-up on a hive of the 200 addresses
+//    that closes a gap in the list), less the same start-up on a registry file of the 200 addresses
 //    alone; a move, a delete and "Reload URLs". Goal: at most 4 times the bare read and
 //    replace. Median and slowest of 10.
 #include <algorithm>
@@ -51,8 +52,8 @@ double MedianMs(int runs, F&& f) {
   return times[times.size() / 2];
 }
 
-// `bench_reg_file parse N` or `bench_reg_file write N` only reads or writes the large hive N
-// times, for a profiler to watch.
+// `bench_reg_file parse N` or `bench_reg_file write N` only reads or writes the large registry file
+// N times, for a profiler to watch.
 int Profile(const std::string& what, int times) {
   const std::string bytes = LargeHive(20000);
   std::size_t sink = 0;
@@ -71,11 +72,12 @@ int main(int argc, char** argv) {
   if (argc > 2) return Profile(argv[1], std::atoi(argv[2]));
   const std::string bytes = LargeHive(20000);
   const RegFileDocument large = *ParseRegFile(bytes).document;
-  if (*WriteRegFile(large).bytes != bytes) std::printf("(the large hive does not round-trip)\n");
+  if (*WriteRegFile(large).bytes != bytes)
+    std::printf("(the large registry file does not round-trip)\n");
   std::size_t values = 0;
   for (const RegFileKey& k : large.keys()) values += k.values().size();
-  std::printf("large hive: %zu keys, %zu values, %.1f MiB (UTF-16)\n", large.keys().size(), values,
-              bytes.size() / 1048576.0);
+  std::printf("large registry file: %zu keys, %zu values, %.1f MiB (UTF-16)\n", large.keys().size(),
+              values, bytes.size() / 1048576.0);
 
   const int runs = 7;
   std::size_t sink = 0;
@@ -97,9 +99,9 @@ int main(int argc, char** argv) {
     const RegFileDocument document = *ParseRegFile(file).document;
     f.bareOut = MedianMs(runs, [&] { sink += TextToUtf16LeBytes(text).size(); });
     f.write = MedianMs(runs, [&] { sink += WriteRegFile(document).bytes->size(); });
-    // What the machine charges for memory of the output's size (the hive round-trips, so the
-    // file's) alone: at ten times the hive the heap has none such to hand back, and each page
-    // comes new from the system.
+    // What the machine charges for memory of the output's size (the registry file round-trips, so
+    // the file's) alone: at ten times the registry file the heap has none such to hand back, and
+    // each page comes new from the system.
     f.room = MedianMs(runs, [&] {
       const std::string room(file.size(), '\0');
       sink += room.size() + static_cast<unsigned char>(room[room.size() / 2]);
@@ -115,10 +117,10 @@ int main(int argc, char** argv) {
     const std::string tenTimes = LargeHive(200000);
     const Figures ten = measure(tenTimes);
     std::printf(
-        "ten times the hive (%.1f MiB): parse %.1f ms (%.1fx), write %.1f ms (%.1fx)\n"
+        "ten times the registry file (%.1f MiB): parse %.1f ms (%.1fx), write %.1f ms (%.1fx)\n"
         "  (the bare decode took %.1fx its time, the bare encode %.1fx)\n"
         "  (room the size of the output, allocated and cleared: %.1f ms, against %.1f ms at the "
-        "hive's size: %.1fx)\n",
+        "registry file's size: %.1fx)\n",
         tenTimes.size() / 1048576.0, ten.parse, ten.parse / one.parse, ten.write,
         ten.write / one.write, ten.bare / one.bare, ten.bareOut / one.bareOut, ten.room, one.room,
         ten.room / one.room);
@@ -129,7 +131,7 @@ int main(int argc, char** argv) {
   const fs::path folder = fs::current_path() / "tavelin-bench-reg-file";
   fs::remove_all(folder);
   fs::create_directories(folder);
-  const fs::path hive = folder / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile = folder / "HKEY_CURRENT_USER.reg";
   const fs::path bare = folder / "bare.reg";
   struct Timing {
     double median, slowest, bareMedian;
@@ -140,13 +142,13 @@ int main(int argc, char** argv) {
                          const std::function<void()>& prepare = [] {}) {
     std::vector<double> times, bares;
     for (int run = 0; run < 10; ++run) {
-      bench::BareReplace(hive, before, true);
+      bench::BareReplace(regFile, before, true);
       prepare();
       auto start = bench::Clock::now();
       if (!command()) std::printf("  (the command went wrong)\n");
       times.push_back(bench::MillisecondsSince(start));
       start = bench::Clock::now();
-      sink += bench::ReadFile(hive).size();
+      sink += bench::ReadFile(regFile).size();
       bench::BareReplace(bare, before, true);
       bares.push_back(bench::MillisecondsSince(start));
     }
@@ -156,7 +158,7 @@ int main(int argc, char** argv) {
   ProgramSettings settings;
   settings.SaveMode = std::string(kAutomaticSaveMode);
   const auto startUp = [&] {
-    RegFileRegistry registry(hive);
+    RegFileRegistry registry(regFile);
     AddressList list;
     ProgramSettings read;
     StartUp(registry, list, read);
@@ -166,7 +168,7 @@ int main(int argc, char** argv) {
   std::optional<RegFileRegistry> registry;
   AddressList list;
   const auto start = [&] {
-    registry.emplace(hive);
+    registry.emplace(regFile);
     LoadAndCompactAddresses(*registry, list);
     list.select(100);
   };
@@ -183,8 +185,9 @@ int main(int argc, char** argv) {
   const Timing largeStart = timed(largeGap, startUp);
   const double bound = largeStart.bareMedian;
   std::printf(
-      "bare read and replace of the large hive: %.1f ms\n"
-      "start-up, large hive %.1f ms (slowest %.1f), small %.1f ms: the difference is %.2fx the "
+      "bare read and replace of the large registry file: %.1f ms\n"
+      "start-up, large registry file %.1f ms (slowest %.1f), small %.1f ms: the difference is "
+      "%.2fx the "
       "bare read and replace (goal at most 4)\n",
       bound, largeStart.median, largeStart.slowest, small.median,
       (largeStart.median - small.median) / bound);
@@ -192,8 +195,9 @@ int main(int argc, char** argv) {
        {std::pair{"move up", &MoveSelectedUp}, std::pair{"delete", &DeleteSelectedAddress},
         std::pair{"Reload URLs", &ReloadAddresses}}) {
     const Timing t = timed(largeFile, command(run), start);
-    std::printf("%-12s on the large hive %7.1f ms (slowest %.1f): %.2fx (goal at most 4)\n", label,
-                t.median, t.slowest, t.median / t.bareMedian);
+    std::printf(
+        "%-12s on the large registry file %7.1f ms (slowest %.1f): %.2fx (goal at most 4)\n", label,
+        t.median, t.slowest, t.median / t.bareMedian);
   }
   fs::remove_all(folder);
   return sink == 0 ? 1 : 0;

@@ -1,9 +1,9 @@
-// Times start-up to the window being exposed, Tavelin (on a hive of 200 addresses) against a
-// bare Qt window, and compares their resident memory at idle. Medians of several runs.
+// Times start-up to the window being exposed, Tavelin (on a registry file of 200 addresses) against
+// a bare Qt window, and compares their resident memory at idle. Medians of several runs.
 //
 // Then, as a user waits for the window: Tavelin's start-up on a registry file of about 14 MiB
 // whose list has a gap (so that the start-up reads it and writes it back), less its start-up
-// on a hive of the 200 addresses alone with the same gap, against one bare read and atomic
+// on a registry file of the 200 addresses alone with the same gap, against one bare read and atomic
 // replace of the large file. Goal: at most 4 times. Median and slowest of 10.
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,10 +68,10 @@ int main(int argc, char* argv[]) {
   const int runs = argc > 1 ? std::atoi(argv[1]) : 15;
   const auto dir = std::filesystem::temp_directory_path() / "tavelin-bench-startup";
   std::filesystem::create_directories(dir);
-  const auto hive = dir / "HKEY_CURRENT_USER.reg";
-  std::filesystem::remove(hive);
+  const auto regFile = dir / "HKEY_CURRENT_USER.reg";
+  std::filesystem::remove(regFile);
   {
-    tavelin::RegFileRegistry registry(hive);
+    tavelin::RegFileRegistry registry(regFile);
     tavelin::Transaction transaction(registry);
     for (std::size_t n = 1; n <= 200; ++n) {
       tavelin::modReg::WriteRegString(registry, tavelin::kCurrentUser, tavelin::kTypedUrlsKey,
@@ -79,7 +79,7 @@ int main(int argc, char* argv[]) {
                                       "https://www" + std::to_string(n) + ".example.org/some/path");
     }
   }
-  setenv("TAVELIN_REGISTRY", hive.c_str(), 1);
+  setenv("TAVELIN_REGISTRY", regFile.c_str(), 1);
   if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
@@ -121,7 +121,7 @@ int main(int argc, char* argv[]) {
   const auto startUps = [&](const std::string& bytes) {
     std::vector<double> times;
     for (int i = 0; i < 10; ++i) {
-      tavelin::bench::BareReplace(hive, bytes, true);
+      tavelin::bench::BareReplace(regFile, bytes, true);
       times.push_back(RunOnce(PROBE_TAVELIN, false).milliseconds);
     }
     return times;
@@ -133,7 +133,7 @@ int main(int argc, char* argv[]) {
   std::vector<double> bareIo;
   for (int i = 0; i < 10; ++i) {
     const auto start = tavelin::bench::Clock::now();
-    const std::string read = tavelin::bench::ReadFile(hive);
+    const std::string read = tavelin::bench::ReadFile(regFile);
     tavelin::bench::BareReplace(dir / "bare.reg", read, true);
     bareIo.push_back(tavelin::bench::MillisecondsSince(start));
   }

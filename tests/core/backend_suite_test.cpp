@@ -27,9 +27,9 @@
 #include "store/hive_cells.h"
 #include "store/reg_file_reader.h"
 #include "store/registry.h"
-#include "support/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
+#include "support/registry_memory.h"
 
 #include "store/registry_file.h"
 #include "support/files.h"

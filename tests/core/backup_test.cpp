@@ -1,5 +1,5 @@
-// The backup folder: names, how many stay, where it is, and restoring a backup into the hive
-// file the way the README tells.
+// The backup folder: names, how many stay, where it is, and restoring a backup into the registry
+// file file the way the README tells.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,10 +14,10 @@
 #include "store/backup.h"
 #include "store/reg_file_reader.h"
 #include "store/registry_file.h"
-#include "support/registry_memory.h"
 #include "store/settings_store.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
+#include "support/registry_memory.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -173,18 +173,18 @@ TEST_F(BackupFiles, TheKeysGivenAreCopiedEachAfterItsDeletionAndNothingElse) {
 // Back up, change and add values, then merge the backup into the registry file as the README
 // says (its lines after the header, appended): the keys are exactly as they were.
 TEST_F(BackupFiles, MergingABackupIntoTheRegFileRestoresItsKeysAndKeepsTheRest) {
-  const fs::path hive = folder_ / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile = folder_ / "HKEY_CURRENT_USER.reg";
   {
-    RegFileRegistry registry(hive);
+    RegFileRegistry registry(regFile);
     Transaction transaction(registry);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "A");
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url2", "B");
     modReg::WriteRegString(registry, kCurrentUser, "Software\\Other", "v", "1");
   }
-  const RegParseResult before = ParseRegFile(ReadAll(hive));
+  const RegParseResult before = ParseRegFile(ReadAll(regFile));
   ASSERT_TRUE(before.document);
   {
-    RegFileRegistry registry(hive);
+    RegFileRegistry registry(regFile);
     registry.setBackup(ProgramBackup(folder_ / "backups"));
     Transaction transaction(registry);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "changed");
@@ -195,14 +195,14 @@ TEST_F(BackupFiles, MergingABackupIntoTheRegFileRestoresItsKeysAndKeepsTheRest) 
   const auto backups = BackupFolder(folder_ / "backups").list();
   ASSERT_EQ(backups.size(), 1u);
 
-  // iconv -f UTF-16 -t UTF-8 backup | tail -n +2 | iconv -f UTF-8 -t UTF-16LE >> hive
+  // iconv -f UTF-16 -t UTF-8 backup | tail -n +2 | iconv -f UTF-8 -t UTF-16LE >> the registry file
   const std::string backup = ReadAll(backups[0]);
   std::string text = Utf16ToWtf8(Utf16LeBytesToText(
       reinterpret_cast<const unsigned char*>(backup.data()) + 2, backup.size() - 2));
   text.erase(0, text.find('\n') + 1);
-  std::ofstream(hive, std::ios::binary | std::ios::app) << TextToUtf16LeBytes(Wtf8ToUtf16(text));
+  std::ofstream(regFile, std::ios::binary | std::ios::app) << TextToUtf16LeBytes(Wtf8ToUtf16(text));
 
-  RegFileRegistry restored(hive);
+  RegFileRegistry restored(regFile);
   EXPECT_EQ(modReg::ReadRegString(restored, kCurrentUser, kTypedUrlsKey, "url1"), "A");
   EXPECT_EQ(modReg::ReadRegString(restored, kCurrentUser, kTypedUrlsKey, "url2"), "B");
   EXPECT_FALSE(restored.queryValue(kCurrentUser, kTypedUrlsKey, "url9"));
@@ -218,14 +218,14 @@ TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   const fs::path locked = folder_ / "locked";
   fs::create_directories(store);
   fs::create_directories(locked);
-  const fs::path hive = store / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile = store / "HKEY_CURRENT_USER.reg";
   {
-    RegFileRegistry registry(hive);
+    RegFileRegistry registry(regFile);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "A");
   }
-  const std::string original = ReadAll(hive);
+  const std::string original = ReadAll(regFile);
   ASSERT_EQ(chown(store.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(chown(hive.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chown(regFile.c_str(), 65534, 65534), 0);
   fs::remove(store / "HKEY_CURRENT_USER.reg.lock");
   fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
@@ -233,7 +233,7 @@ TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   support::ChildSetup unprivileged;
   unprivileged.unprivileged = true;
   const support::ChildResult child = support::RunInChild(unprivileged, [&] {
-    RegFileRegistry registry(hive);
+    RegFileRegistry registry(regFile);
     registry.setBackup(ProgramBackup(locked / "store"));
     const bool written = modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url1", "B");
     const std::vector<std::string> notices = TakeStoreNotices(registry);
@@ -245,7 +245,7 @@ TEST_F(BackupFiles, AnUnwritableBackupFolderStopsTheWriteAndIsTold) {
   });
   ASSERT_TRUE(child.ran) << child.problem;
   EXPECT_TRUE(child.work.ok) << child.work.message;
-  EXPECT_EQ(ReadAll(hive), original);
+  EXPECT_EQ(ReadAll(regFile), original);
   EXPECT_TRUE(fs::is_empty(locked));
 }
 #endif

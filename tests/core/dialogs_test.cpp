@@ -13,10 +13,10 @@
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_settings.h"
 #include "platform/wide_text.h"
-#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
 #include "support/recording_screen.h"
+#include "support/registry_memory.h"
 #include "support/stored_list.h"
 
 namespace tavelin {

@@ -9,9 +9,9 @@
 #include "list/list_commands.h"
 #include "list/list_store.h"
 #include "platform/read_file.h"
-#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
+#include "support/registry_memory.h"
 #include "support/stored_list.h"
 
 #ifdef _WIN32

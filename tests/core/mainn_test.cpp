@@ -12,9 +12,9 @@
 
 #include "app/mainn.h"
 #include "dialogs/address_dialog.h"
-#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/recording_screen.h"
+#include "support/registry_memory.h"
 #include "support/stored_list.h"
 
 namespace tavelin {

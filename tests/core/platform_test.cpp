@@ -1,6 +1,7 @@
 // The platform layer's own promises, natively and under Wine: which names are its
-// temporaries, a replacement filled by another writer, whole-file reads, the lock, error texts
-// and paths as text. How the files the program writes behave is in file_writers_test.cpp.
+// temporaries and what a sweep of them removes, a replacement filled by another writer, whole-file
+// reads, the lock, error texts and paths as text. How the files the program writes behave is in
+// file_writers_test.cpp.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -43,28 +44,29 @@ struct NameCase {
 class OwnTemporaryName : public testing::TestWithParam<NameCase> {};
 
 TEST_P(OwnTemporaryName, IsOnlyTheExactPatternForThatTarget) {
-  const fs::path target = fs::path("folder") / "hive.reg";
+  const fs::path target = fs::path("folder") / "store.reg";
   EXPECT_EQ(platform::IsOwnTemporaryName(target, GetParam().name), GetParam().own)
       << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, OwnTemporaryName,
-    testing::Values(NameCase{"hive.reg.tmp-4242-0", true}, NameCase{"hive.reg.tmp-1-17", true},
-                    NameCase{"hive.reg.tmp-0-0", true},
+    testing::Values(NameCase{"store.reg.tmp-4242-0", true}, NameCase{"store.reg.tmp-1-17", true},
+                    NameCase{"store.reg.tmp-0-0", true},
                     // Another target's, the target itself, its lock.
-                    NameCase{"other.reg.tmp-4242-0", false}, NameCase{"hive.reg", false},
-                    NameCase{"hive.reg.lock", false}, NameCase{"xhive.reg.tmp-1-2", false},
-                    NameCase{"HIVE.REG.tmp-1-2", false},
+                    NameCase{"other.reg.tmp-4242-0", false}, NameCase{"store.reg", false},
+                    NameCase{"store.reg.lock", false}, NameCase{"xstore.reg.tmp-1-2", false},
+                    NameCase{"STORE.REG.tmp-1-2", false},
                     // Someone else's names that share the mark.
-                    NameCase{".tmp-notes", false}, NameCase{"hive.reg.tmp-notes", false},
-                    NameCase{"hive.reg.tmp-", false}, NameCase{"hive.reg.tmp-12", false},
-                    NameCase{"hive.reg.tmp-12-", false}, NameCase{"hive.reg.tmp--3", false},
-                    NameCase{"hive.reg.tmp-1-2-3", false}, NameCase{"hive.reg.tmp-1-2.bak", false},
-                    NameCase{"hive.reg.tmp-1-2x", false}, NameCase{"hive.reg.tmp-+1-2", false},
+                    NameCase{".tmp-notes", false}, NameCase{"store.reg.tmp-notes", false},
+                    NameCase{"store.reg.tmp-", false}, NameCase{"store.reg.tmp-12", false},
+                    NameCase{"store.reg.tmp-12-", false}, NameCase{"store.reg.tmp--3", false},
+                    NameCase{"store.reg.tmp-1-2-3", false},
+                    NameCase{"store.reg.tmp-1-2.bak", false}, NameCase{"store.reg.tmp-1-2x", false},
+                    NameCase{"store.reg.tmp-+1-2", false},
                     // Numbers this program never writes.
-                    NameCase{"hive.reg.tmp-01-2", false}, NameCase{"hive.reg.tmp-1-002", false},
-                    NameCase{"hive.reg.tmp-123456789012345678901-0", false}));
+                    NameCase{"store.reg.tmp-01-2", false}, NameCase{"store.reg.tmp-1-002", false},
+                    NameCase{"store.reg.tmp-123456789012345678901-0", false}));
 
 TEST(OwnTemporaryName, RecognisesWhatTheReplacementMakes) {
   support::TemporaryFolder folder("platform");
@@ -81,6 +83,45 @@ TEST(OwnTemporaryName, RecognisesWhatTheReplacementMakes) {
   EXPECT_EQ(CountEntries(folder.path()), 0u) << "an unfinished replacement left its temporary";
   EXPECT_TRUE(platform::IsOwnTemporaryName(
       target, platform::TemporaryFileName(target, platform::CurrentProcessId(), 99)));
+}
+
+// What a sweep removes: every temporary of the files it is asked for, from any process, one
+// file or a family of them, and nothing else, whatever it looks like.
+TEST(LeftoverTemporaries, OnlyThoseOfTheFilesAskedForGo) {
+  support::TemporaryFolder folder("platform");
+  const std::string own = std::to_string(platform::CurrentProcessId());
+  const struct {
+    std::string name;
+    bool removed;
+  } rows[] = {
+      {"HKEY_CURRENT_USER.reg.tmp-99999-0", true},
+      {"HKEY_CURRENT_USER.reg.tmp-" + own + "-7", true},
+      // A family: the backups, named by their time.
+      {"2026-12-07T11-52-40.123Z.reg.tmp-4242-0", true},
+      {"2026-12-07T11-52-41.000Z-2.reg.tmp-17-3", true},
+      // The files themselves, a lock, and names that only look like temporaries of them.
+      {"HKEY_CURRENT_USER.reg", false},
+      {"HKEY_CURRENT_USER.reg.lock", false},
+      {"other.reg.tmp-1-0", false},
+      {".tmp-notes", false},
+      {"HKEY_CURRENT_USER.reg.tmp-notes", false},
+      {"HKEY_CURRENT_USER.reg.tmp-1-2.keep", false},
+      {"HKEY_CURRENT_USER.reg.tmp-1", false},
+      {"HKEY_CURRENT_USER.reg.tmp-", false},
+      {"xHKEY_CURRENT_USER.reg.tmp-1-2", false},
+      {"notes.txt.tmp-1-1", false},
+      {"2026-12-07T11-52-40.123Z.reg.tmp-x-1", false},
+  };
+  for (const auto& row : rows) WriteBytes(folder / row.name, row.removed ? "" : "keep");
+  // A folder is nobody's temporary, whatever its name.
+  const fs::path named = folder / "HKEY_CURRENT_USER.reg.tmp-5-5";
+  fs::create_directory(named);
+
+  platform::RemoveLeftoverTemporaries(folder / "HKEY_CURRENT_USER.reg");
+  platform::RemoveLeftoverTemporaries(
+      folder.path(), [](const fs::path& target) { return target.string().starts_with("2026-"); });
+  for (const auto& row : rows) EXPECT_EQ(!fs::exists(folder / row.name), row.removed) << row.name;
+  EXPECT_TRUE(fs::is_directory(named));
 }
 
 // ---- a replacement in steps ----------------------------------------------------------------

@@ -49,7 +49,7 @@ class StoreFailures : public ::testing::Test {
 
   // Stores the addresses (and a save mode) the way another run of the program would.
   void Prepare(const Strings& urls, const char* saveMode) {
-    RegFileRegistry registry(hive_);
+    RegFileRegistry registry(regFile_);
     Transaction transaction(registry);
     for (std::size_t i = 0; i < urls.size(); ++i) {
       modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, UrlValueName(i + 1), urls[i]);
@@ -57,7 +57,7 @@ class StoreFailures : public ::testing::Test {
     modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, kSaveModeValue, saveMode);
   }
   Strings StoredList() {
-    RegFileRegistry registry(hive_);
+    RegFileRegistry registry(regFile_);
     AddressList list;
     Transaction transaction(registry);
     LoadAddresses(registry, list);
@@ -67,13 +67,13 @@ class StoreFailures : public ::testing::Test {
 
   support::TemporaryFolder temporary_{"failures"};
   const fs::path& folder_ = temporary_.path();
-  const fs::path hive_ = folder_ / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile_ = folder_ / "HKEY_CURRENT_USER.reg";
 };
 
 struct Program {
-  explicit Program(const fs::path& hive,
+  explicit Program(const fs::path& regFile,
                    std::chrono::milliseconds lockTimeout = RegFileRegistry::kDefaultLockTimeout)
-      : registry(hive, lockTimeout) {
+      : registry(regFile, lockTimeout) {
     mainn.Form_Load();
     mainn.Form_Shown();
   }
@@ -111,19 +111,19 @@ struct Program {
 
 TEST_F(StoreFailures, ASaveAllThatCannotHappenKeepsTheListUntilTheFileIsMended) {
   Prepare({"A", "B", "C"}, "Two");
-  const std::string good = ReadBytes(hive_);
-  Program p(hive_);
+  const std::string good = ReadBytes(regFile_);
+  Program p(regFile_);
   p.mainn.List1_Click(1);
   p.mainn.DeleteURL_Click();
-  WriteBytes(hive_, kDamaged);
+  WriteBytes(regFile_, kDamaged);
 
   for (int attempt = 0; attempt < 2; ++attempt) {  // told again, each time
     p.mainn.Command1_Click();
-    EXPECT_TRUE(ToldNothingSaved(p.told(), hive_));
+    EXPECT_TRUE(ToldNothingSaved(p.told(), regFile_));
     EXPECT_EQ(p.list(), (Strings{"A", "C"}));
-    EXPECT_EQ(ReadBytes(hive_), kDamaged);
+    EXPECT_EQ(ReadBytes(regFile_), kDamaged);
   }
-  WriteBytes(hive_, good);
+  WriteBytes(regFile_, good);
   p.mainn.Command1_Click();
   EXPECT_TRUE(p.told().empty());
   EXPECT_EQ(StoredList(), (Strings{"A", "C"}));
@@ -132,26 +132,26 @@ TEST_F(StoreFailures, ASaveAllThatCannotHappenKeepsTheListUntilTheFileIsMended) 
 
 TEST_F(StoreFailures, AutomaticCommandsOnADamagedFileKeepTheirChangeAndSaySo) {
   Prepare({"A", "B", "C"}, "One");
-  const std::string good = ReadBytes(hive_);
-  Program p(hive_);
-  WriteBytes(hive_, kDamaged);
+  const std::string good = ReadBytes(regFile_);
+  Program p(regFile_);
+  WriteBytes(regFile_, kDamaged);
 
   p.mainn.List1_Click(2);
   p.mainn.Command2_Click();
-  EXPECT_TRUE(ToldNothingSaved(p.told(), hive_));
+  EXPECT_TRUE(ToldNothingSaved(p.told(), regFile_));
   EXPECT_EQ(p.list(), (Strings{"A", "C", "B"}));
 
   p.add("D");
-  EXPECT_TRUE(ToldNothingSaved(p.told(), hive_));
+  EXPECT_TRUE(ToldNothingSaved(p.told(), regFile_));
   EXPECT_EQ(p.list(), (Strings{"A", "C", "B", "D"}));
 
   p.mainn.FileReload_Click();
   EXPECT_EQ(p.told().size(), 1u);
   EXPECT_EQ(p.list(), (Strings{"A", "C", "B", "D"}));  // a failed reload leaves the list
-  EXPECT_EQ(ReadBytes(hive_), kDamaged);
+  EXPECT_EQ(ReadBytes(regFile_), kDamaged);
 
   // Mended behind the program's back: the list came from a good read, so writes go on.
-  WriteBytes(hive_, good);
+  WriteBytes(regFile_, good);
   p.mainn.List1_Click(3);
   p.mainn.Command2_Click();
   EXPECT_TRUE(p.told().empty());
@@ -160,21 +160,21 @@ TEST_F(StoreFailures, AutomaticCommandsOnADamagedFileKeepTheirChangeAndSaySo) {
 
 TEST_F(StoreFailures, AfterAStartUpThatCouldNotReadNothingIsWrittenUntilAReload) {
   Prepare({"A", "B"}, "One");
-  const std::string good = ReadBytes(hive_);
-  WriteBytes(hive_, kDamaged);
-  Program p(hive_);
+  const std::string good = ReadBytes(regFile_);
+  WriteBytes(regFile_, kDamaged);
+  Program p(regFile_);
   const Strings atStart = p.told();
   ASSERT_EQ(atStart.size(), 1u);
-  EXPECT_NE(atStart[0].find(PathText(hive_)), std::string::npos);
+  EXPECT_NE(atStart[0].find(PathText(regFile_)), std::string::npos);
   EXPECT_TRUE(p.list().empty());
-  EXPECT_EQ(ReadBytes(hive_), kDamaged);
+  EXPECT_EQ(ReadBytes(regFile_), kDamaged);
 
-  WriteBytes(hive_, good);
+  WriteBytes(regFile_, good);
   p.add("new");  // would store a one-entry list over the mended file
   const Strings refused = p.told();
   ASSERT_EQ(refused.size(), 1u);
   EXPECT_NE(refused[0].find("F5"), std::string::npos) << refused[0];
-  EXPECT_EQ(ReadBytes(hive_), good);
+  EXPECT_EQ(ReadBytes(regFile_), good);
   EXPECT_EQ(p.list(), Strings{"new"});
 
   p.mainn.FileReload_Click();
@@ -186,8 +186,8 @@ TEST_F(StoreFailures, AfterAStartUpThatCouldNotReadNothingIsWrittenUntilAReload)
 
 TEST_F(StoreFailures, ManualModeCommandsDoNotTouchTheStoreAtAll) {
   Prepare({"A", "B", "C"}, "Two");
-  Program p(hive_, std::chrono::milliseconds(50));
-  RegFileRegistry holder(hive_);
+  Program p(regFile_, std::chrono::milliseconds(50));
+  RegFileRegistry holder(regFile_);
   Transaction held(holder);  // another copy holds the lock for as long as this test runs
   p.mainn.List1_Click(1);
   p.mainn.Command3_Click();
@@ -271,15 +271,15 @@ int Check(std::initializer_list<bool> checks) {
 TEST_F(StoreFailures, AReadOnlyFolderIsReadAndEveryWriteIsRefusedAloud) {
   // Root ignores permissions: the program runs as an unprivileged user in the child.
   Prepare({"A", "B"}, "One");
-  const std::string good = ReadBytes(hive_);
-  fs::permissions(hive_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                             fs::perms::others_read);
+  const std::string good = ReadBytes(regFile_);
+  fs::permissions(regFile_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
   fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
   support::ChildSetup unprivileged;
   unprivileged.unprivileged = true;
   const int result = InChild(unprivileged, [&] {
-    Program p(hive_);
+    Program p(regFile_);
     const Strings atStart = p.told();  // the compaction has nothing to write
     p.mainn.List1_Click(1);
     p.mainn.Command2_Click();
@@ -287,26 +287,26 @@ TEST_F(StoreFailures, AReadOnlyFolderIsReadAndEveryWriteIsRefusedAloud) {
     p.mainn.Command2_Click();  // at the top now: nothing to do, nothing told
     p.mainn.DeleteAll_Click();
     const Strings cleared = p.told();
-    return Check({atStart.empty(), p.list().empty(), ToldNothingSaved(moved, hive_),
-                  ToldNothingSaved(cleared, hive_)});
+    return Check({atStart.empty(), p.list().empty(), ToldNothingSaved(moved, regFile_),
+                  ToldNothingSaved(cleared, regFile_)});
   });
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadBytes(hive_), good);
+  EXPECT_EQ(ReadBytes(regFile_), good);
 }
 
 TEST_F(StoreFailures, AFullDiskIsToldAndTheOldFileStays) {
   Prepare({"A"}, "One");
-  const std::string good = ReadBytes(hive_);
+  const std::string good = ReadBytes(regFile_);
   support::ChildSetup smallDisk;
   smallDisk.fileSizeLimit = good.size() + 16;
   const int result = InChild(smallDisk, [&] {
-    Program p(hive_);
+    Program p(regFile_);
     p.add(std::string(4096, 'x'));
     const Strings told = p.told();
-    return Check({ToldNothingSaved(told, hive_), p.list().size() == 2});
+    return Check({ToldNothingSaved(told, regFile_), p.list().size() == 2});
   });
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadBytes(hive_), good);
+  EXPECT_EQ(ReadBytes(regFile_), good);
   EXPECT_EQ(FolderNames(folder_),
             (std::set<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
 }

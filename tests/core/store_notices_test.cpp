@@ -9,8 +9,8 @@
 #include "list/address_list.h"
 #include "list/list_commands.h"
 #include "list/store_notices.h"
-#include "support/registry_memory.h"
 #include "store/settings_store.h"
+#include "support/registry_memory.h"
 
 namespace tavelin {
 namespace {

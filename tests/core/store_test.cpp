@@ -5,8 +5,8 @@
 
 #include "list/address_list.h"
 #include "list/list_store.h"
-#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
+#include "support/registry_memory.h"
 
 namespace tavelin {
 namespace {

@@ -11,10 +11,10 @@
 #include "dialogs/address_dialog.h"
 #include "dialogs/frm_settings.h"
 #include "store/registry_file.h"
-#include "support/registry_memory.h"
 #include "store/typed_address_store.h"
 #include "support/files.h"
 #include "support/recording_screen.h"
+#include "support/registry_memory.h"
 #include "support/stored_list.h"
 
 namespace tavelin {
@@ -226,20 +226,20 @@ TEST(Undo, TheSaveModeAtTheUndoDecidesWhetherTheStoreFollows) {
 
 TEST(Undo, ARefusedSaveAllCanBeUndoneAndTheFileStays) {
   const support::TemporaryFolder folder("undo");
-  const fs::path hive = folder / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile = folder / "HKEY_CURRENT_USER.reg";
   {
-    RegFileRegistry registry(hive);
+    RegFileRegistry registry(regFile);
     Program p(registry, {"A", "B", "C"}, "Two");
     p.mainn.List1_Click(1);
     p.mainn.DeleteURL_Click();
     const std::string damaged = "WINE REGISTRY Version 2\n";
-    support::WriteBytes(hive, damaged);
+    support::WriteBytes(regFile, damaged);
     p.mainn.Command1_Click();
     EXPECT_EQ(p.screen.messages.size(), 1u);
     p.mainn.Undo_Click();  // Ctrl+Z in manual mode: only the list changes
     EXPECT_EQ(p.list(), (Strings{"A", "B", "C"}));
     EXPECT_EQ(p.selection(), 1);
-    EXPECT_EQ(support::ReadBytes(hive), damaged);
+    EXPECT_EQ(support::ReadBytes(regFile), damaged);
   }
 }
 

@@ -103,11 +103,11 @@ TEST_F(WinePeer, AnExportReadsRightAndWritesBackByteForByte) {
 }
 
 TEST_F(WinePeer, WhatTheBackendWritesImportsUnchanged) {
-  const fs::path hive = Scratch() / "hive.reg";
-  fs::remove(hive);
+  const fs::path regFile = Scratch() / "registry.reg";
+  fs::remove(regFile);
   RegFileDocument expected;
   {
-    RegFileRegistry registry(hive);
+    RegFileRegistry registry(regFile);
     Transaction transaction(registry);
     const std::map<std::string, RegValue> values = {
         {"url1", Text(regtype::kSz, u"http://\u00e9t\u00e9.example/\u65e5\u672c")},
@@ -128,7 +128,7 @@ TEST_F(WinePeer, WhatTheBackendWritesImportsUnchanged) {
   }
   const std::string key = std::string("HKCU\\") + kImportKey;
   Reg({"delete", key, "/f"});
-  ASSERT_EQ(Reg({"import", hive.string()}), 0);
+  ASSERT_EQ(Reg({"import", regFile.string()}), 0);
   const fs::path back = Scratch() / "back.reg";
   ASSERT_EQ(Reg({"export", key, back.string(), "/y"}), 0);
   Reg({"delete", key, "/f"});

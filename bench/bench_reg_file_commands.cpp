@@ -12,7 +12,7 @@
 //      bytes it writes, taken before the command and after it in turn. Goal: at most 1.5
 //      times.
 //
-// Usage: bench_hive_commands [folder [runs]]. It works in a new subfolder of `folder` (the
+// Usage: bench_reg_file_commands [folder [runs]]. It works in a new subfolder of `folder` (the
 // current one by default), which should be on a disk, not a memory file system, or the
 // flushes cost nothing.
 #include <sys/inotify.h>
@@ -48,22 +48,22 @@ using bench::ReadFile;
 
 using bench::Addresses;
 
-// Watches the hive's folder and counts what happens to the hive itself.
-class HiveWatch {
+// Watches the registry file's folder and counts what happens to the registry file itself.
+class RegFileWatch {
  public:
-  explicit HiveWatch(const fs::path& hive) : name_(hive.filename().string()) {
+  explicit RegFileWatch(const fs::path& regFile) : name_(regFile.filename().string()) {
     fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0 ||
-        ::inotify_add_watch(fd_, hive.parent_path().c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0) {
+        ::inotify_add_watch(fd_, regFile.parent_path().c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0) {
       std::perror("inotify");
       std::exit(1);
     }
   }
-  ~HiveWatch() { ::close(fd_); }
+  ~RegFileWatch() { ::close(fd_); }
 
   struct Counts {
-    int replaced = 0;        // a file renamed onto the hive's name
-    int writtenInPlace = 0;  // the hive itself opened for writing and closed
+    int replaced = 0;        // a file renamed onto the registry file's name
+    int writtenInPlace = 0;  // the registry file itself opened for writing and closed
   };
 
   // What happened since the last call. The kernel queues the events as the calls happen, so
@@ -97,7 +97,7 @@ ino_t Inode(const fs::path& path) {
 }
 
 struct Fixture {
-  fs::path hive;
+  fs::path regFile;
   std::string compactBytes;     // 200 addresses and the settings
   std::string needsCompaction;  // the same with url100 blank
 };
@@ -107,16 +107,16 @@ struct Fixture {
 int main(int argc, char** argv) {
   // A folder of its own inside the one given, so that only what this program made is removed.
   const fs::path folder =
-      (argc > 1 ? fs::path(argv[1]) : fs::current_path()) / "tavelin-bench-hive-commands";
+      (argc > 1 ? fs::path(argv[1]) : fs::current_path()) / "tavelin-bench-reg-file-commands";
   const int runs = argc > 2 ? std::atoi(argv[2]) : 31;
   fs::remove_all(folder);
   fs::create_directories(folder);
 
   Fixture f;
-  f.hive = folder / "HKEY_CURRENT_USER.reg";
+  f.regFile = folder / "HKEY_CURRENT_USER.reg";
   const fs::path bare = folder / "bare.reg";
   {
-    RegFileRegistry registry(f.hive);
+    RegFileRegistry registry(f.regFile);
     AddressList list;
     for (std::string& text : Addresses()) list.append(std::move(text));
     Transaction transaction(registry);
@@ -124,25 +124,25 @@ int main(int argc, char** argv) {
     modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, kSaveModeValue, "One");
     modReg::WriteRegString(registry, kCurrentUser, kSettingsKey, kWindowModeValue, "Max");
   }
-  f.compactBytes = ReadFile(f.hive);
+  f.compactBytes = ReadFile(f.regFile);
   {
-    RegFileRegistry registry(f.hive);
+    RegFileRegistry registry(f.regFile);
     modReg::WriteRegString(registry, kCurrentUser, kTypedUrlsKey, "url100", " ");
   }
-  f.needsCompaction = ReadFile(f.hive);
+  f.needsCompaction = ReadFile(f.regFile);
 
   // (a) Writes per command.
   std::printf("registry file: %zu bytes, 200 addresses and the settings key\n\n",
               f.compactBytes.size());
   std::printf("%-48s %7s %9s\n", "command", "writes", "expected");
-  HiveWatch watch(f.hive);
+  RegFileWatch watch(f.regFile);
   bool allAsExpected = true;
   // Counts what `command` does to the file, on the given file, after the program's start-up
   // (when `afterStartUp`) with the list and settings it then holds.
   const auto count = [&](const char* label, int expected, const std::string& file,
                          bool afterStartUp, const std::function<void(ListContext)>& command) {
-    BareReplace(f.hive, file, true);
-    RegFileRegistry registry(f.hive);
+    BareReplace(f.regFile, file, true);
+    RegFileRegistry registry(f.regFile);
     AddressList list;
     ProgramSettings settings;
     if (afterStartUp) {
@@ -150,10 +150,10 @@ int main(int argc, char** argv) {
       LoadAndCompactAddresses(registry, list);
     }
     watch.take();
-    const ino_t before = Inode(f.hive);
+    const ino_t before = Inode(f.regFile);
     command(ListContext{registry, list, settings});
-    const HiveWatch::Counts counts = watch.take();
-    const bool inodeChanged = Inode(f.hive) != before;
+    const RegFileWatch::Counts counts = watch.take();
+    const bool inodeChanged = Inode(f.regFile) != before;
     const bool ok = counts.replaced == expected && counts.writtenInPlace == 0 &&
                     inodeChanged == (counts.replaced > 0) && registry.takeReports().empty();
     allAsExpected = allAsExpected && ok;
@@ -200,18 +200,18 @@ int main(int argc, char** argv) {
     LoadAndCompactAddresses(registry, list);
     return list.count() == 199;
   };
-  // What the hive holds after `command` on `before`: the bytes the bare replace writes.
+  // What the registry file holds after `command` on `before`: the bytes the bare replace writes.
   const auto fileAfter = [&](const std::string& before, const HiveCommand& command) {
-    BareReplace(f.hive, before, true);
+    BareReplace(f.regFile, before, true);
     {
-      RegFileRegistry registry(f.hive);
+      RegFileRegistry registry(f.regFile);
       command(registry);
     }
-    return ReadFile(f.hive);
+    return ReadFile(f.regFile);
   };
   const std::string written = fileAfter(f.needsCompaction, startUpSequence);
-  // Medians of `command` on the hive, put back to `before` untimed each time, and of a bare
-  // replace of the bytes the command writes, run in turn. Null when the command went wrong.
+  // Medians of `command` on the registry file, put back to `before` untimed each time, and of a
+  // bare replace of the bytes the command writes, run in turn. Null when the command went wrong.
   struct Pair {
     double command, bare;
   };
@@ -219,10 +219,10 @@ int main(int argc, char** argv) {
                                const HiveCommand& command) -> std::optional<Pair> {
     std::vector<double> commands, bares;
     for (int run = 0; run < runs; ++run) {
-      BareReplace(f.hive, before, true);
+      BareReplace(f.regFile, before, true);
       auto start = Clock::now();
       {
-        RegFileRegistry registry(f.hive);
+        RegFileRegistry registry(f.regFile);
         if (!command(registry) || !registry.takeReports().empty()) return std::nullopt;
       }
       commands.push_back(MillisecondsSince(start));
@@ -272,12 +272,12 @@ int main(int argc, char** argv) {
     moveBares.push_back(MillisecondsSince(start));
   };
   for (int run = 0; run <= runs; ++run) {  // the first run, untimed, gives the bytes it writes
-    BareReplace(f.hive, compact, true);
+    BareReplace(f.regFile, compact, true);
     AddressList list;
     ProgramSettings settings;
     std::optional<TypedAddresses> base;
     // One registry for the window's life, as the program keeps it.
-    RegFileRegistry registry(f.hive);
+    RegFileRegistry registry(f.regFile);
     StartUp(registry, list, settings, &base);
     list.select(100);
     const ListContext context{registry, list, settings, nullptr, &base, [] { return true; }};
@@ -292,7 +292,7 @@ int main(int argc, char** argv) {
     }
     const double took = MillisecondsSince(start);
     if (run == 0) {
-      moved = ReadFile(f.hive);
+      moved = ReadFile(f.regFile);
       continue;
     }
     moves.push_back(took);
