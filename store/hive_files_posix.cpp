@@ -234,23 +234,16 @@ OpenedHive OpenOfflineHive(const fs::path& path, bool readOnly,
   };
   opened.realPath = platform::FollowLinks(path);
 
-  std::string error;
-  if (readOnly) {
-    // Nothing is made beside it, not even the lock: it is only read.
-    opened.unwritable = std::string(kOpenedReadOnly);
+  TransactionLock taken = LockForTransaction(opened.realPath, readOnly, lockTimeout);
+  if (taken.timedOut) return readFailed(taken.whyNotHeld);
+  opened.lock = std::move(taken.lock);
+  if (opened.lock) {
+    platform::RemoveLeftoverTemporaries(opened.realPath);
   } else {
-    switch (LockStore(opened.realPath, lockTimeout, opened.lock, error)) {
-      case platform::LockStatus::kLocked:
-        platform::RemoveLeftoverTemporaries(opened.realPath);
-        break;
-      case platform::LockStatus::kTimedOut:
-        return readFailed(error);
-      case platform::LockStatus::kFailed:
-        // Reading needs no lock (the hive is only ever replaced whole); writing does.
-        opened.unwritable =
-            "it cannot be locked against a second copy of the program (" + error + ")";
-        break;
-    }
+    // Nothing is made beside a hive opened read-only, not even the lock; writing needs one.
+    opened.unwritable = readOnly ? taken.whyNotHeld
+                                 : "it cannot be locked against a second copy of the program (" +
+                                       taken.whyNotHeld + ")";
   }
 
   platform::OsHandle fd(::open(opened.realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));

@@ -114,11 +114,7 @@ bool RegistryBackend::admitWrite() {
   }
   bool admitted = false;
   withinTransaction([&] {
-    transaction_.writeAttempted();
-    // A start-up or reload whose own read succeeded may write: it brings the list back.
-    const bool blocked = writesBlocked_ && transaction_.kind() == LoadKind::kCommand;
-    admitted = !transaction_.readFailed() && !blocked;
-    if (!admitted && !transaction_.readFailed()) transaction_.writeRefused();
+    admitted = transaction_.admitWrite(writesBlocked_);
     return true;
   });
   return admitted;

@@ -38,7 +38,7 @@ class TransactionState {
  public:
   // How its writes went; the first write that did not reach the store decides, except that
   // a refusal (writes are off) is what is told.
-  enum class Writes : std::uint8_t { kNone, kAdmitted, kRefused, kFailed, kBackupFailed };
+  enum class Writes : std::uint8_t { kNone, kAttempted, kRefused, kFailed, kBackupFailed };
 
   TransactionState() = default;
   explicit TransactionState(LoadKind kind) : kind_(kind) {}
@@ -50,12 +50,23 @@ class TransactionState {
   void readFailedBecause(const std::string& problem) {
     if (!readFailure_) readFailure_ = problem;
   }
-  void writeAttempted() {
-    if (writes_ == Writes::kNone) writes_ = Writes::kAdmitted;
+  // A write it means to make: whether it may. Not after its own read failed; nor, in a
+  // command, while `writesBlocked` (a start-up or reload whose read succeeded may: it brings
+  // the list back), which is then told as a refusal.
+  bool admitWrite(bool writesBlocked) {
+    writeAttempted();
+    if (readFailed()) return false;
+    if (writesBlocked && kind_ == LoadKind::kCommand) {
+      writes_ = Writes::kRefused;
+      return false;
+    }
+    return true;
   }
-  void writeRefused() { writes_ = Writes::kRefused; }
+  void writeAttempted() {
+    if (writes_ == Writes::kNone) writes_ = Writes::kAttempted;
+  }
   void writeFailedBecause(const std::string& problem, bool backup) {
-    if (writes_ != Writes::kNone && writes_ != Writes::kAdmitted) return;
+    if (writes_ != Writes::kNone && writes_ != Writes::kAttempted) return;
     writes_ = backup ? Writes::kBackupFailed : Writes::kFailed;
     writeFailure_ = problem;
   }
@@ -66,7 +77,7 @@ class TransactionState {
 
   StoreOutcome outcome() const {
     return {!readFailed(),
-            !readFailed() && (writes_ == Writes::kNone || writes_ == Writes::kAdmitted)};
+            !readFailed() && (writes_ == Writes::kNone || writes_ == Writes::kAttempted)};
   }
   // What it leaves to be told, for the store so described: at most one report of what did not
   // reach the store, then its notes.

@@ -71,25 +71,14 @@ void RegFileRegistry::onBegin(LoadKind /*kind*/) {
     return readFailed(
         "it is empty, and only a name ending in \".reg\" is made into a new registry file");
   }
-  std::string error;
-  if (readOnly()) {
-    // Only read: no folder, lock or file is made for it.
-    lockProblem_ = std::string(kOpenedReadOnly);
-    if (const std::optional<std::string> why = load(std::move(kept), keptBytes)) readFailed(*why);
-    return;
+  // Read-only, no folder, lock or file is made for it.
+  if (!readOnly() && missing && realPath_.has_parent_path()) {
+    fs::create_directories(realPath_.parent_path(), ec);
   }
-  if (missing && realPath_.has_parent_path()) fs::create_directories(realPath_.parent_path(), ec);
-  switch (LockStore(realPath_, lockTimeout_, lock_, error)) {
-    case platform::LockStatus::kLocked:
-      break;
-    case platform::LockStatus::kTimedOut:
-      return readFailed(error);
-    case platform::LockStatus::kFailed:
-      // Reading needs no lock (the file is only ever replaced whole); writing will refuse.
-      lockProblem_ = error;
-      break;
-  }
-
+  TransactionLock taken = LockForTransaction(realPath_, readOnly(), lockTimeout_);
+  if (taken.timedOut) return readFailed(taken.whyNotHeld);
+  lock_ = std::move(taken.lock);
+  lockProblem_ = std::move(taken.whyNotHeld);  // writing will refuse with it
   if (const std::optional<std::string> why = load(std::move(kept), keptBytes)) readFailed(*why);
 }
 

@@ -1,6 +1,7 @@
 #include "store/store_lock.h"
 
 #include "platform/wide_text.h"
+#include "store/store_report.h"
 
 namespace tavelin {
 
@@ -22,6 +23,27 @@ platform::LockStatus LockBesideStore(const fs::path& store, std::chrono::millise
     error = "its lock file " + platform::PathText(beside) + " cannot be used (" + error + ")";
   }
   return status;
+}
+
+TransactionLock LockForTransaction(const fs::path& store, bool readOnly,
+                                   std::chrono::milliseconds timeout) {
+  TransactionLock taken;
+  if (readOnly) {
+    taken.whyNotHeld = std::string(kOpenedReadOnly);
+    return taken;
+  }
+  switch (LockStore(store, timeout, taken.lock, taken.whyNotHeld)) {
+    case platform::LockStatus::kLocked:
+      taken.whyNotHeld.clear();
+      break;
+    case platform::LockStatus::kTimedOut:
+      taken.timedOut = true;
+      [[fallthrough]];
+    case platform::LockStatus::kFailed:
+      taken.lock.reset();
+      break;
+  }
+  return taken;
 }
 
 }  // namespace tavelin

@@ -31,4 +31,16 @@ platform::LockStatus LockStore(const std::filesystem::path& store,
                                std::chrono::milliseconds timeout,
                                std::unique_ptr<platform::FileLock>& lock, std::string& error);
 
+// The lock one transaction on `store` holds. A store opened read-only takes none, and nothing
+// is made beside it. Reading needs no lock (a store is only ever replaced whole), so a lock
+// that cannot be taken stops only the writes; one that another writer holds past `timeout`
+// stops the read as well.
+struct TransactionLock {
+  std::unique_ptr<platform::FileLock> lock;  // held, or none
+  bool timedOut = false;
+  std::string whyNotHeld;  // when none is held: kOpenedReadOnly, or why it could not be taken
+};
+TransactionLock LockForTransaction(const std::filesystem::path& store, bool readOnly,
+                                   std::chrono::milliseconds timeout);
+
 }  // namespace tavelin

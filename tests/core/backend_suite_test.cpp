@@ -1,5 +1,5 @@
 // The registry routines, the typed-address store, the settings store and the list commands,
-// run against every registry backend this build has: the memory registry always, the hive
+// run against every registry backend this build has: the memory registry always, the registry
 // file on a file of its own, elsewhere than on Windows a blank Windows hive of its own, and
 // on Windows the real registry under a test key of its own.
 #include <gtest/gtest.h>

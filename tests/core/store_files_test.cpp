@@ -109,24 +109,24 @@ TEST_F(StoreFiles, AFileThatIsNeitherHiveNorRegistryFileIsRefusedWithNothingBesi
 }
 
 TEST_F(StoreFiles, ALockFileIsNeverFollowedOrOpenedThroughALink) {
-  const fs::path hive = folder_ / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile = folder_ / "HKEY_CURRENT_USER.reg";
   const std::string original =
       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n\"a\"=\"1\"\r\n";
-  WriteBytes(hive, original);
+  WriteBytes(regFile, original);
   const fs::path elsewhere = temporary_ / "elsewhere";
   fs::create_directories(elsewhere);
   const fs::path lock = folder_ / "HKEY_CURRENT_USER.reg.lock";
   // Planted by someone who wants a file of their choice made with the user's rights.
   fs::create_symlink(elsewhere / "made", lock);
 
-  RegFileRegistry registry(hive);
+  RegFileRegistry registry(regFile);
   EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
   const std::string told = Told(registry);
   EXPECT_TRUE(Contains(told, "symbolic link")) << told;
   EXPECT_TRUE(Contains(told, platform::PathText(lock))) << told;
   EXPECT_FALSE(fs::exists(elsewhere / "made"));
   EXPECT_TRUE(fs::is_symlink(lock));
-  EXPECT_EQ(ReadBytes(hive), original);
+  EXPECT_EQ(ReadBytes(regFile), original);
 }
 
 TEST_F(StoreFiles, AStoreThatLeadsToSomethingOtherThanAFileGetsNothingBesideIt) {
@@ -168,17 +168,17 @@ TEST_F(StoreFiles, ADeleteOnAStoreWithOtherHardLinksIsRefusedAndBothNamesStay) {
 
 TEST_F(StoreFiles, ALockFileOfAnotherUserIsRefused) {
   if (!support::RunningAsRoot()) GTEST_SKIP() << "only root can give the lock to another user";
-  const fs::path hive = folder_ / "HKEY_CURRENT_USER.reg";
+  const fs::path regFile = folder_ / "HKEY_CURRENT_USER.reg";
   const std::string original = "REGEDIT4\r\n";
-  WriteBytes(hive, original);
+  WriteBytes(regFile, original);
   const fs::path lock = folder_ / "HKEY_CURRENT_USER.reg.lock";
   WriteBytes(lock, "");
   ASSERT_EQ(::chown(lock.c_str(), support::UnprivilegedUser(), support::UnprivilegedGroup()), 0);
 
-  RegFileRegistry registry(hive);
+  RegFileRegistry registry(regFile);
   EXPECT_FALSE(modReg::WriteRegString(registry, kCurrentUser, "Software\\K", "a", "2"));
   EXPECT_TRUE(Contains(Told(registry), "not a plain file of this user's"));
-  EXPECT_EQ(ReadBytes(hive), original);
+  EXPECT_EQ(ReadBytes(regFile), original);
 }
 
 }  // namespace
