@@ -57,14 +57,10 @@ LRESULT AddressListView::notify(const NMHDR& header) {
     case NM_DBLCLK:
       Dispatch(shape_->dblClick, mainn_);
       return 0;
-    case LVN_ODFINDITEMW: {
-      // Type-ahead: the view gathers what is typed quickly and asks which entry it selects;
-      // the core answers, as it does for the Qt list. Other searches find nothing.
-      const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
-      if (!(find.lvfi.flags & LVFI_PARTIAL) || find.lvfi.psz == nullptr) return -1;
-      if (shape_->typeAhead == nullptr) return -1;
-      return shape_->typeAhead(mainn_, Narrow(find.lvfi.psz));
-    }
+    case LVN_ODFINDITEMW:
+      // What typing selects is the core's choice (the list's input hands it the characters
+      // before the view could search); the view's own searches find nothing.
+      return -1;
     default:
       return 0;
   }

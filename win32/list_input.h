@@ -1,7 +1,7 @@
 // What the user does on the list view with the keyboard and the mouse, handed to the
-// handlers of the list's row: keys, mouse buttons and the keyboard's request for the context
-// menu. Where the core decides, the view does not do its own work as well: it does not
-// select the row under a right press.
+// handlers of the list's row: keys, typed characters, mouse buttons and the keyboard's
+// request for the context menu. Where the core decides, the view does not do its own work
+// as well: it neither searches for typed characters nor selects the row under a right press.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +24,9 @@ class ListInput {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                DWORD_PTR self);
   LRESULT handle(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+  // A character typed in the list goes to the core, which chooses the entry it selects
+  // (type-ahead). True when it was such a character.
+  bool typeAhead(wchar_t character);
 
   Mainn& mainn_;
   const ControlLayout* shape_ = nullptr;  // the list's row: its events' handlers
