@@ -29,7 +29,7 @@ constexpr std::array kControls{
                   .keyDown = &Call<&Mainn::List1_KeyDown>,
                   .mouseDown = &Call<&Mainn::List1_MouseDown>,
                   .contextMenuKey = &Call<&Mainn::List1_ContextMenuKey>,
-                  .typeAhead = &Call<&Mainn::List1_TypeAheadMatch>},
+                  .typeAhead = &Call<&Mainn::List1_TypeAhead>},
     ControlLayout{.name = "Command1",
                   .kind = ControlKind::kPushButton,
                   .text = "Save all changes",
@@ -197,6 +197,17 @@ int TypeAheadMatch(const std::vector<std::string>& entries, int selection,
     if (FoldRegistryName(Leading(entry, length)) == folded) return index;
   }
   return -1;
+}
+
+int TypeAhead::type(const std::vector<std::string>& entries, int selection, std::string_view text,
+                    std::uint32_t time, std::uint32_t interval) {
+  if (text.empty()) return -1;
+  // Unsigned, so that the difference is right across the clock's wrap-round too.
+  const auto since = static_cast<std::uint32_t>(time - lastTime_);
+  const bool quick = !prefix_.empty() && since < interval;
+  prefix_ = quick ? prefix_ + std::string(text) : std::string(text);
+  lastTime_ = time;
+  return TypeAheadMatch(entries, selection, prefix_);
 }
 
 Mainn::Mainn(RegistryBackend& backend, Screen& screen, BrowserLauncher& launcher,

@@ -8,6 +8,7 @@
 // observer, and runs what each control's row or menu item names for its events.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -40,6 +41,22 @@ std::string ListDisplayText(std::string_view entry);
 // longer prefix typed quickly one character after another, wrapping round; letter case is
 // ignored.
 int TypeAheadMatch(const std::vector<std::string>& entries, int selection, std::string_view prefix);
+
+// What has been typed in the list for type-ahead. A character typed less than `interval`
+// milliseconds after the one before extends the prefix; the first one, and one typed after a
+// longer pause, starts a new prefix. Times are the key events' own, in milliseconds of the
+// window system's clock, which wraps round at 2^32: only the difference of two counts.
+class TypeAhead {
+ public:
+  // `text` typed at `time`: the entry that the prefix now selects (TypeAheadMatch), or -1.
+  int type(const std::vector<std::string>& entries, int selection, std::string_view text,
+           std::uint32_t time, std::uint32_t interval);
+  const std::string& prefix() const { return prefix_; }
+
+ private:
+  std::string prefix_;
+  std::uint32_t lastTime_ = 0;
+};
 
 class Mainn : public Form {
  public:
@@ -98,6 +115,12 @@ class Mainn : public Form {
   int List1_TypeAheadMatch(std::string_view prefix) const {
     return TypeAheadMatch(list_.items(), list_.selectionIndex(), prefix);
   }
+  // A character typed in the list at `time`, the key event's, with `interval` the pause after
+  // which the platform starts a new search: the entry the typing selects (see TypeAhead), or
+  // -1. The front end selects it as the user's choice.
+  int List1_TypeAhead(std::string_view text, std::uint32_t time, std::uint32_t interval) {
+    return typeAhead_.type(list_.items(), list_.selectionIndex(), text, time, interval);
+  }
   // A key went down while the list had the focus; `shiftState` holds shift:: bits. The list
   // still does its own work with the key afterwards.
   void List1_KeyDown(int keyCode, int shiftState);
@@ -129,6 +152,7 @@ class Mainn : public Form {
   // The stored list as this window last read or wrote it (see ListContext).
   std::optional<TypedAddresses> storedBase_;
   std::vector<std::string> startUpMessages_;
+  TypeAhead typeAhead_;
 };
 
 }  // namespace tavelin

@@ -1,6 +1,8 @@
 #include "qt/input.h"
 
+#include <QKeyEvent>
 #include <array>
+#include <chrono>
 #include <utility>
 
 namespace tavelin::qt {
@@ -78,6 +80,13 @@ QKeySequence KeySequence(const Shortcut& shortcut) {
   if (shortcut.modifiers & shift::kCtrl) modifiers |= Qt::ControlModifier;
   if (shortcut.modifiers & shift::kAlt) modifiers |= Qt::AltModifier;
   return QKeySequence(QKeyCombination(modifiers, Qt::Key(key)));
+}
+
+std::uint32_t KeyTime(const QKeyEvent& key) {
+  if (key.timestamp() != 0) return static_cast<std::uint32_t>(key.timestamp());
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 }  // namespace tavelin::qt

@@ -4,8 +4,11 @@
 
 #include <QKeySequence>
 #include <Qt>
+#include <cstdint>
 
 #include "ui/forms.h"
+
+class QKeyEvent;
 
 namespace tavelin::qt {
 
@@ -14,6 +17,9 @@ int KeyCode(int qtKey);
 int ShiftState(Qt::KeyboardModifiers modifiers);
 // A mouse:: value, or 0 for another button.
 int MouseButton(Qt::MouseButton button);
+// When the key went down, in milliseconds of the window system's clock. A key event that a
+// program made (a test, an input tool) carries no time; it is timed as it arrives.
+std::uint32_t KeyTime(const QKeyEvent& key);
 // Empty for a shortcut without a key.
 QKeySequence KeySequence(const Shortcut& shortcut);
 

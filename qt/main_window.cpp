@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <cstdint>
 
 #include "qt/address_list_model.h"
 #include "qt/input.h"
@@ -130,14 +132,12 @@ bool MainWindow::typeAhead(const QKeyEvent& key) {
       (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
     return false;  // the list still does its own work with the key
   }
-  // The core chooses the entry, rather than the view's own search, so that both front ends
-  // select the same one.
-  const bool quick =
-      sinceTyped_.isValid() && sinceTyped_.elapsed() < QApplication::keyboardInputInterval();
-  typedPrefix_ = quick ? typedPrefix_ + text : text;
-  sinceTyped_.start();
   if (listShape_->typeAhead == nullptr) return false;
-  const int match = listShape_->typeAhead(core_, FromQString(typedPrefix_));
+  // The core keeps what has been typed and chooses the entry, rather than the view's own
+  // search, so that both front ends select the same one.
+  const auto interval =
+      static_cast<std::uint32_t>(std::max(0, QApplication::keyboardInputInterval()));
+  const int match = listShape_->typeAhead(core_, FromQString(text), KeyTime(key), interval);
   if (match >= 0) Dispatch(listShape_->select, core_, match);
   return true;
 }

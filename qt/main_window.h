@@ -2,9 +2,7 @@
 // every button, menu item, key and mouse event of the list to the handler its row names.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QString>
 #include <memory>
 #include <string_view>
 
@@ -57,9 +55,6 @@ class MainWindow : public QMainWindow {
   QListView* list_ = nullptr;
   QMenu* optionsMenu_ = nullptr;
   bool placedWithFrame_ = false;
-  // What has been typed quickly, one character after another, in the list.
-  QString typedPrefix_;
-  QElapsedTimer sinceTyped_;
 };
 
 }  // namespace tavelin::qt

@@ -8,6 +8,7 @@
 // these tables and calls what a row names, so that adding a control is one row here.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,7 +73,10 @@ using KeyHandler = void (*)(Form&, int code, int shiftState);
 using TextQuery = std::string (*)(const Form&);
 using FlagQuery = bool (*)(const Form&);
 using TwipsQuery = double (*)(const Form&);
-using MatchQuery = int (*)(const Form&, std::string_view);
+// A character typed at `time` (the key event's, in milliseconds) with `interval` the pause
+// after which the platform starts a new search; the row it selects, or -1.
+using TypedHandler = int (*)(Form&, std::string_view text, std::uint32_t time,
+                             std::uint32_t interval);
 
 template <class Method>
 struct MethodOwner;
@@ -132,7 +136,7 @@ struct ControlLayout {
   KeyHandler keyDown = nullptr;     // list: a key code as Windows numbers it, shift:: bits
   KeyHandler mouseDown = nullptr;   // list: a mouse:: button, shift:: bits
   ClickHandler contextMenuKey = nullptr;  // list: the Menu key or Shift+F10
-  MatchQuery typeAhead = nullptr;         // list: the row that typed text selects, or -1
+  TypedHandler typeAhead = nullptr;       // list: a typed character; the row it selects, or -1
 
   // What the control shows now, where the form decides it; null: what the table says.
   TextQuery value = nullptr;            // text box: its text

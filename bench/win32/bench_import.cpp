@@ -21,6 +21,7 @@
 #include "store/settings_store.h"
 #include "win32/layout.h"
 #include "win32/main_window.h"
+#include "win32/screen.h"
 
 namespace {
 
@@ -33,10 +34,9 @@ class NoLauncher : public tavelin::BrowserLauncher {
   tavelin::LaunchOutcome open(const std::string&, int) override { return {true, {}}; }
 };
 
-// The main window with its file dialog answered and its questions answered Yes.
-class AnsweringWindow : public tavelin::win32::MainWindow {
+// The screen with its file dialog answered and its questions answered Yes.
+class AnsweringScreen : public tavelin::win32::WindowsScreen {
  public:
-  using MainWindow::MainWindow;
   std::wstring file;
 
  protected:
@@ -113,8 +113,10 @@ int wmain() {
       tavelin::modReg::WriteRegString(registry, tavelin::kCurrentUser, tavelin::kSettingsKey,
                                       tavelin::kSaveModeValue, "Two");
       NoLauncher launcher;
-      AnsweringWindow main(registry, launcher);
-      main.file = path;
+      AnsweringScreen screen;
+      screen.file = path;
+      tavelin::win32::MainWindow main(registry, screen, launcher);
+      screen.setMainWindow(&main);
       if (!main.create(SW_SHOWNORMAL)) return 1;
       Pump();
       HWND list = main.control("List1");

@@ -16,6 +16,7 @@
 #ifdef PROBE_TAVELIN
 #include "app/system_registry.h"
 #include "win32/main_window.h"
+#include "win32/screen.h"
 #endif
 
 namespace {
@@ -164,7 +165,9 @@ int wmain(int argc, wchar_t** argv) {
   const double atMain = SinceCreation();
 #ifdef PROBE_TAVELIN
   const tavelin::SystemParts parts = tavelin::CreateSystemParts();
-  tavelin::win32::MainWindow window(*parts.registry, *parts.launcher);
+  tavelin::win32::WindowsScreen screen;
+  tavelin::win32::MainWindow window(*parts.registry, screen, *parts.launcher);
+  screen.setMainWindow(&window);
   if (!window.create(SW_SHOWNORMAL)) return 1;
   HWND hwnd = window.hwnd();
 #else

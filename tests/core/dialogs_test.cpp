@@ -419,7 +419,7 @@ TEST(Layouts, EveryControlIsWiredThroughItsRow) {
   Mainn& m = p.mainn;
   const FormLayout& main = Mainn::Layout();
   Row(main, "List1").select(m, 2);
-  EXPECT_EQ(Row(main, "List1").typeAhead(m, "b"), 1);
+  EXPECT_EQ(Row(main, "List1").typeAhead(m, "b", 0, 400), 1);
   Row(main, "Command2").click(m);  // up
   EXPECT_EQ(p.list(), (Strings{"Alpha", "Gamma", "Beta"}));
   Row(main, "Command3").click(m);  // down

@@ -2,6 +2,7 @@
 // what each event does to the list, the store and the settings, and exactly what it shows.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -284,6 +285,50 @@ TEST(ListKeys, TypeAheadSelectsTheNextEntryThatBeginsWithWhatWasTyped) {
   p.mainn.List1_Click(1);
   EXPECT_EQ(p.mainn.List1_TypeAheadMatch("t"), 2);
   EXPECT_EQ(p.mainn.List1_TypeAheadMatch("tw"), 1);
+}
+
+// Type-ahead's prefix: a character typed quickly after the one before extends it, one typed
+// after a pause (the platform's interval or longer) starts a new one, across the wrap-round of
+// the key events' clock too. Each step selects what it finds, as the front end does.
+TEST(ListKeys, ACharacterTypedQuicklyExtendsThePrefixAndAPauseStartsANewOne) {
+  const Strings entries{"http://a.example/", "Beta", "bravo", "alpha", "beach"};
+  const struct {
+    const char* what;
+    const char* typed;
+    std::uint32_t since;  // milliseconds since the character before
+    std::uint32_t interval;
+    const char* prefix;
+    int found;
+  } steps[] = {
+      {"the first character", "b", 0, 400, "b", 1},
+      {"a quick second one extends the prefix", "r", 100, 400, "br", 2},
+      {"just within the interval", "a", 399, 400, "bra", 2},
+      {"after the interval a new prefix starts", "b", 400, 400, "b", 4},
+      {"the same letter again after a pause moves on", "b", 1000, 400, "b", 1},
+      {"the same letter typed quickly searches for both", "b", 50, 400, "bb", -1},
+      {"a pause after a failed search", "h", 5000, 400, "h", 0},
+      {"the clock wraps round between two quick ones", "t", 100, 400, "ht", 0},
+      {"another platform's longer interval", "t", 600, 1000, "htt", 0},
+      {"the same pause with a shorter interval", "x", 600, 400, "x", -1},
+  };
+  // The wrap-round comes at the eighth step.
+  std::uint32_t time = 0xFFFFFFFFu - 6990;
+  int selection = 0;
+  TypeAhead typeAhead;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    time += step.since;
+    const int found = typeAhead.type(entries, selection, step.typed, time, step.interval);
+    EXPECT_EQ(typeAhead.prefix(), step.prefix);
+    EXPECT_EQ(found, step.found);
+    if (found >= 0) selection = found;
+  }
+  EXPECT_LT(time, 0x10000u);  // the clock has wrapped round
+
+  // The window keeps it for its own list and selection.
+  Program p(Numbered({"one", "two", "three"}));
+  EXPECT_EQ(p.mainn.List1_TypeAhead("t", 5, 400), 1);
+  EXPECT_EQ(p.mainn.List1_TypeAhead("h", 10, 400), 2);
 }
 
 TEST(ListMouse, OnlyTheRightButtonPopsUpTheMenuAndTheSelectionStays) {

@@ -449,7 +449,7 @@ TEST_F(MainWindowTest, TypingSelectsTheEntryTheCoreChooses) {
   } steps[] = {{L"b", 1}, {L"b", 2}, {L"BE", 4}, {L"x", 4}, {L"h", 0}, {L"br", 2}, {L"bb", 4}};
   for (const auto& step : steps) {
     SCOPED_TRACE(Narrow(step.typed));
-    Sleep(1100);  // longer than the list view waits for the next character
+    Sleep(1100);  // longer than typing waits for the next character
     Type(step.typed);
     EXPECT_EQ(window->mainn().List1().selectionIndex(), step.selected);
     EXPECT_EQ(ListSelection(list), step.selected);

@@ -10,14 +10,14 @@
 
 namespace tavelin::win32::testing {
 
-int RecordingWindow::runMessageBox(HWND owner, const std::wstring& text, const std::wstring& title,
+int RecordingScreen::runMessageBox(HWND owner, const std::wstring& text, const std::wstring& title,
                                    UINT type) {
   boxes.push_back({owner, owner != nullptr && IsWindowVisible(owner) != 0, text, title, type});
-  if (realBoxes) return MainWindow::runMessageBox(owner, text, title, type);
+  if (realBoxes) return WindowsScreen::runMessageBox(owner, text, title, type);
   return boxAnswer;
 }
 
-bool RecordingWindow::runFileDialog(OPENFILENAMEW& dialog, bool save) {
+bool RecordingScreen::runFileDialog(OPENFILENAMEW& dialog, bool save) {
   RecordedFileDialog seen;
   seen.save = save;
   seen.owner = dialog.hwndOwner;
@@ -37,17 +37,17 @@ bool RecordingWindow::runFileDialog(OPENFILENAMEW& dialog, bool save) {
   return true;
 }
 
-UINT RecordingWindow::trackPopUpMenu(HMENU menu, POINT at, UINT flags) {
+UINT RecordingScreen::trackPopUpMenu(HMENU menu, POINT at, UINT flags) {
   popUps.push_back({menu, at, flags});
   return popUpChoice;
 }
 
-void RecordingWindow::runDialog(Dialog& dialog) {
+void RecordingScreen::runDialog(Dialog& dialog) {
   dialogs.push_back(dialog.kind());
-  MainWindow::runDialog(dialog);
+  WindowsScreen::runDialog(dialog);
 }
 
-void RecordingWindow::dialogShown(Dialog& dialog, HWND window) {
+void RecordingScreen::dialogShown(Dialog& dialog, HWND window) {
   if (inDialog) inDialog(dialog, window);
   if (dialog.isOpen() && IsWindow(window)) {
     ++leftOpen;

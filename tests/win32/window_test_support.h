@@ -1,6 +1,6 @@
-// What the Windows front end's tests share: a main window whose message boxes, file dialogs,
-// pop-up menu and dialogs are recorded and answered in the user's place, a store in memory,
-// and helpers that read the controls the way the system and a screen reader do.
+// What the Windows front end's tests share: a main window whose screen records its message
+// boxes, file dialogs, pop-up menu and dialogs and answers them in the user's place, a store
+// in memory, and helpers that read the controls the way the system and a screen reader do.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +18,7 @@
 #include "support/registry_memory.h"
 #include "ui/dialog.h"
 #include "win32/main_window.h"
+#include "win32/screen.h"
 
 namespace tavelin::win32::testing {
 
@@ -53,10 +54,9 @@ struct RecordedPopUp {
   UINT flags = 0;
 };
 
-class RecordingWindow : public MainWindow {
+// The screen, recording what would be shown and answering in the user's place.
+class RecordingScreen : public WindowsScreen {
  public:
-  using MainWindow::MainWindow;
-
   std::vector<RecordedBox> boxes;
   int boxAnswer = IDYES;
   bool realBoxes = false;  // show the system's own message box instead
@@ -80,6 +80,15 @@ class RecordingWindow : public MainWindow {
   UINT trackPopUpMenu(HMENU menu, POINT at, UINT flags) override;
   void runDialog(Dialog& dialog) override;
   void dialogShown(Dialog& dialog, HWND window) override;
+};
+
+// The real main window over the core, which talks to the recording screen.
+class RecordingWindow : public RecordingScreen, public MainWindow {
+ public:
+  RecordingWindow(RegistryBackend& backend, BrowserLauncher& launcher)
+      : MainWindow(backend, *this, launcher) {
+    setMainWindow(this);
+  }
 };
 
 // Hands every waiting message to the dialog as its modal loop would, the dialog manager's
