@@ -74,12 +74,24 @@ LRESULT CALLBACK BareProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 // The program's two menus, item for item, with their shortcut texts.
 HMENU BareMenuBar() {
   HMENU bar = CreateMenu();
-  const wchar_t* const file[] = {L"Reload URLs\tF5", L"Save list as\tCtrl+S",
-                                 L"Open list\tCtrl+O", nullptr, L"About", nullptr, L"Exit"};
-  const wchar_t* const options[] = {
-      L"Go to selected address", nullptr, L"Add new address", L"Edit selected address", nullptr,
-      L"Delete selected address", L"Delete all addresses", L"Undo\tCtrl+Z", L"Redo\tCtrl+Y",
-      nullptr, L"Settings"};
+  const wchar_t* const file[] = {L"Reload URLs\tF5",
+                                 L"Save list as\tCtrl+S",
+                                 L"Open list\tCtrl+O",
+                                 nullptr,
+                                 L"About",
+                                 nullptr,
+                                 L"Exit"};
+  const wchar_t* const options[] = {L"Go to selected address",
+                                    nullptr,
+                                    L"Add new address",
+                                    L"Edit selected address",
+                                    nullptr,
+                                    L"Delete selected address",
+                                    L"Delete all addresses",
+                                    L"Undo\tCtrl+Z",
+                                    L"Redo\tCtrl+Y",
+                                    nullptr,
+                                    L"Settings"};
   UINT id = 100;
   const auto add = [&](const wchar_t* caption, const wchar_t* const* items, int count) {
     HMENU menu = CreatePopupMenu();
@@ -119,9 +131,9 @@ HWND BareWindow() {
                               frame.right - frame.left, frame.bottom - frame.top, nullptr,
                               BareMenuBar(), instance, nullptr);
   if (hwnd == nullptr) return nullptr;
-  HFONT font = CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                           DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+  HFONT font =
+      CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
   HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
                                   LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
@@ -142,10 +154,9 @@ HWND BareWindow() {
   const wchar_t* const pictures[] = {L"ARROW_UP", L"ARROW_DOWN"};
   const int lefts[] = {280, 248};
   for (int i = 0; i < 2; ++i) {
-    HWND button = CreateWindowExW(0, WC_BUTTONW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP |
-                                                          BS_PUSHBUTTON | BS_ICON,
-                                  lefts[i], 232, 25, 25, hwnd, reinterpret_cast<HMENU>(3 + i),
-                                  instance, nullptr);
+    HWND button = CreateWindowExW(
+        0, WC_BUTTONW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, lefts[i],
+        232, 25, 25, hwnd, reinterpret_cast<HMENU>(3 + i), instance, nullptr);
     HANDLE picture = LoadImageW(instance, pictures[i], IMAGE_ICON, 24, 24, LR_DEFAULTCOLOR);
     SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture));
   }
