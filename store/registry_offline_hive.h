@@ -24,6 +24,9 @@
 // commits it clean. The logs are never renamed or deleted. A dirty hive whose logs
 // cannot bring it up to date, a hive opened read-only, a read-only hive and a read-only folder
 // are read but never written; each command that would write reports why.
+//
+// This backend holds one transaction's keys and values; finding, locking and recovering the
+// hive is hive_files.h's, committing and checking it hive_commit.h's.
 #pragma once
 
 #include <chrono>
